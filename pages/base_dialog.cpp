@@ -1,0 +1,23 @@
+#include "pages/base_dialog.h"
+
+#include <QPalette>
+
+namespace corvella::pages {
+
+CBaseDialog::CBaseDialog(int templateId, QWidget* parent)
+    : QWidget(parent), templateId_(templateId) {
+  setObjectName(QStringLiteral("page%1").arg(templateId));
+  resize(kPageWidth, kPageHeight);
+  // Until a page picks its own colour it wears the system's button face, like any dialog.
+  SetBackgroundColor(palette().color(QPalette::Button));
+}
+
+void CBaseDialog::SetBackgroundColor(const QColor& color) {
+  backgroundColor_ = color;
+  QPalette p = palette();
+  p.setColor(QPalette::Window, color);
+  setPalette(p);
+  setAutoFillBackground(true);
+}
+
+}  // namespace corvella::pages

@@ -1,0 +1,36 @@
+// The base of every editor page: a borderless child panel of the main view with its own background
+// colour, created hidden once and afterwards only shown and hidden.
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace corvella::pages {
+
+// One dialog unit of the page templates is two pixels in both directions.
+inline constexpr int kPixelsPerDialogUnit = 2;
+constexpr int Du(int dialogUnits) { return dialogUnits * kPixelsPerDialogUnit; }
+
+// Every page template is 461 x 165 dialog units.
+inline constexpr int kPageWidth = 922;
+inline constexpr int kPageHeight = 330;
+
+// The colour every page sets when it is initialised.
+inline const QColor kPageBackground{192, 192, 192};
+
+class CBaseDialog : public QWidget {
+  Q_OBJECT
+
+ public:
+  CBaseDialog(int templateId, QWidget* parent);
+
+  int TemplateId() const { return templateId_; }
+  QColor BackgroundColor() const { return backgroundColor_; }
+  void SetBackgroundColor(const QColor& color);
+
+ private:
+  int templateId_;
+  QColor backgroundColor_;
+};
+
+}  // namespace corvella::pages

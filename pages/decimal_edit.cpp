@@ -1,0 +1,76 @@
+#include "pages/decimal_edit.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "pages/filtered_edit.h"
+
+namespace corvella::pages {
+namespace {
+
+bool IsDecimalRejected(QChar ch) {
+  if (!IsPrintable(ch)) return false;
+  return !((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char(' ') ||
+           ch == QLatin1Char('.'));
+}
+
+}  // namespace
+
+DecimalEdit::DecimalEdit(QWidget* parent) : QLineEdit(parent) {}
+
+void DecimalEdit::keyPressEvent(QKeyEvent* event) {
+  const QString typed = event->text();
+  if (typed.size() == 1 && IsPrintable(typed.front())) {
+    const QChar ch = typed.front();
+    const QString current = text();
+    const qsizetype dot = current.indexOf(QLatin1Char('.'));
+    if (dot >= 0 && ch == QLatin1Char('.') && !hasSelectedText()) {
+      event->accept();
+      return;
+    }
+    if (dot == 0 && ch.isDigit() && ch.unicode() < 128) {
+      setText(QStringLiteral("0.") + ch);
+      end(false);
+      event->accept();
+      return;
+    }
+    if (IsDecimalRejected(ch)) {
+      event->accept();
+      return;
+    }
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void DecimalEdit::keyReleaseEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+    enterPressed_ = true;
+    MoveFocusToGrandparent(this);
+    event->accept();
+    return;
+  }
+  enterPressed_ = false;
+  QLineEdit::keyReleaseEvent(event);
+}
+
+void DecimalEdit::mouseReleaseEvent(QMouseEvent* event) {
+  QLineEdit::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    selectAll();
+    setFocus(Qt::MouseFocusReason);
+  }
+}
+
+void DecimalEdit::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  emit focusGained();
+}
+
+void DecimalEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  emit focusLost();
+}
+
+}  // namespace corvella::pages
