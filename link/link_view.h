@@ -1,0 +1,112 @@
+// Everything the protocol engine asks of the user interface, in one interface. The window
+// implements it with widgets, the CLI on the terminal, the tests with a recorder.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link_state.h"
+
+namespace corvella::link {
+
+enum class BoxIcon {
+  None,
+  Stop /* also called the error icon */,
+  Exclamation,
+  Question,
+  Information
+};
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No, Cancel };
+
+struct MessageBoxRequest {
+  std::string caption;  // may be empty (no caption)
+  std::string text;
+  BoxIcon icon = BoxIcon::None;
+  BoxButtons buttons = BoxButtons::Ok;
+  BoxAnswer defaultButton = BoxAnswer::Ok;
+};
+
+// The three callers of ReloadAllPages want slightly different work done.
+enum class ReloadForm {
+  FileLoad,  // parameter file and factory default: reload, redraw visible graphs, erase the area
+  Startup,   // creation of the view: reload and redraw visible graphs
+  Upload,    // end of an upload: as Startup, recomputing the crossover response before the output
+             // PEQ and output level curves are drawn
+};
+
+// "Connect" in the Select dialog: which unit (position in the found list) and which first
+// transfer.
+struct SelectChoice {
+  std::size_t listIndex = 0;
+  int direction = 0;  // 0 upload from the device, 1 download to the device
+};
+
+// The search dialog's animation, shared so every front end steps it the same way: eight frames,
+// the progress bar advancing by 6 (mod 100) each time the last frame is shown.
+struct SearchAnimation {
+  int running = 0;
+  int frame = 0;
+  int progress = 1;
+  static constexpr int kFrames = 8;
+  static constexpr int kStartIntervalMs = 150;
+
+  void Start() {
+    frame = 0;
+    progress = 1;
+    running = 1;
+  }
+  void Stop() {
+    progress = 1;
+    running = 0;
+    frame = 0;
+  }
+  // One tick of the dialog's own timer. Returns true when the progress bar moved.
+  bool Step() {
+    frame = (frame + 1) % kFrames;
+    if (frame != kFrames - 1) return false;
+    progress = (progress + 6) % 100;
+    return true;
+  }
+};
+
+class LinkView {
+ public:
+  virtual ~LinkView() = default;
+
+  // Replaces the whole status line.
+  virtual void SetStatusText(std::string_view text) = 0;
+  // A modal box; returns the button chosen (Ok for a one-button box).
+  virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& box) = 0;
+  // The one warning after RepairParameters replaced something (kRepairWarningText, caption
+  // kRepairWarningCaption, exclamation icon, OK).
+  virtual void ShowRepairWarning() = 0;
+
+  // Search dialog: start its animation and show it / stop the animation and hide it.
+  virtual void ShowSearchDialog() = 0;
+  virtual void HideSearchDialog() = 0;
+  // Modal Select dialog over the units found; nullopt when cancelled (Esc or close box).
+  virtual std::optional<SelectChoice> RunSelectDialog(const std::vector<FoundDevice>& devices) = 0;
+
+  // The modeless "Transmitting data please wait ......" dialog. Hiding a hidden one is harmless.
+  virtual void ShowTransmittingDialog() = 0;
+  virtual void HideTransmittingDialog() = 0;
+
+  // Invalidate the header rectangle (20,10)-(1000,52) with erasing: program and device values.
+  virtual void RepaintHeader() = 0;
+  virtual void ReloadAllPages(ReloadForm form) = 0;
+
+  // List dialog, row n (1..6): its label text, and whether its "Recall" button becomes enabled.
+  // Ignored when the dialog is not visible.
+  virtual void ShowProgramListLine(int n, std::string_view text, bool enableRecall) = 0;
+  // Release the mouse capture a dialog took (the list dialog; also at the end of a transfer).
+  virtual void ReleaseMouseCapture() = 0;
+
+  // Called after every engine step and command, so menus and buttons follow the link state.
+  virtual void LinkStateChanged() {}
+};
+
+}  // namespace corvella::link

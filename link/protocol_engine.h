@@ -1,0 +1,174 @@
+// The protocol engine: sends every command, then judges the unit's answer when the command's timer
+// ticks, and drives the multi-step chains (device search, connect, upload, download, store,
+// recall, program list, identity change, disconnect, factory default). Nothing ever waits for the
+// unit: every step returns at once and the next step is a timer.
+//
+// Wiring: the owner builds a Session, a Port, a TimerHost whose client is this engine, and a
+// LinkView; the engine opens the port with itself as the PortEvents receiver. Every call, timer
+// tick and port event must come on the owner's thread.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/link_view.h"
+#include "link/port.h"
+#include "link/session.h"
+#include "link/timer_host.h"
+
+namespace corvella::link {
+
+// Status texts, exactly as the user sees them.
+inline constexpr std::string_view kResponseOk = "-> Response Ok";
+inline constexpr std::string_view kResponseError = "-> Response Error";
+inline constexpr std::string_view kConnectionLost = "-> Connection Lost...";
+inline constexpr std::string_view kConnectLostShort = "-> connect lost....";
+inline constexpr std::string_view kDisconnected = "-> Disconnected";
+inline constexpr std::string_view kIgnorDisconnected = "-> Ignor Disconnected";
+inline constexpr std::string_view kProgramInfoOk = "-> Set Program Information OK";
+inline constexpr std::string_view kProgramInfoFailed = "-> Set Program Information Failed";
+inline constexpr std::string_view kSaveOk = "-> Save  OK...";
+inline constexpr std::string_view kRecallOk = "-> Program Recall OK...";
+inline constexpr std::string_view kUploading =
+    "-> Uploading Program Data From DEVICE To PC  Please Wait...";
+inline constexpr std::string_view kTransferOk = "-> Program Data Transfered OK...";
+inline constexpr std::string_view kTransmitting = "-> Transmitting data please wait ...";
+inline constexpr std::string_view kTranslating = "-> Translate data please wait ...";
+inline constexpr std::string_view kIdentityOk = "-> Device Information  Change OK...";
+inline constexpr std::string_view kSearching = "->Search device...";
+inline constexpr std::string_view kNotFoundInPass = "-> Device Not Found ";
+inline constexpr std::string_view kNotFound = "-> Device Not Found ...";
+inline constexpr std::string_view kConnected = "-> Connected...";
+inline constexpr std::string_view kStopConnect = "-> Stop connect...";
+inline constexpr std::string_view kCannotOpen = "-> cann't open comm port ...";
+
+// Message boxes.
+inline constexpr std::string_view kWarnningCaption = "Warnning";
+inline constexpr std::string_view kProgramRestoreFailed = "Program Restore Failed";
+inline constexpr std::string_view kProgramInfoSetFailed = "Program Information Set Failed!";
+inline constexpr std::string_view kInLevelSetFailed = "In Level Set Failed!";
+inline constexpr std::string_view kCrossoverSetFailed = "Crossover Type Set Failed!";
+inline constexpr std::string_view kPhaseSetFailed = "Phase Set Failed!";
+inline constexpr std::string_view kSearchCaption = "Search";
+inline constexpr std::string_view kDeviceNotFoundBox = "Device Not Found!";
+inline constexpr std::string_view kApplicationErrorCaption = "Application Error";
+
+// The search walks port numbers 1..this at most.
+inline constexpr int kMaxPortNumber = 256;
+inline constexpr int kMaxSearchPasses = 10;
+inline constexpr int kLastDeviceId = 10;
+inline constexpr int kProgramMemories = 6;
+
+class ProtocolEngine : public TimerClient, public PortEvents {
+ public:
+  // `portCount`: how many port numbers the search walks (the port table's size, at most 256).
+  ProtocolEngine(Session& session, Port& port, TimerHost& timers, LinkView& view, int portCount);
+
+  // A tick of timer `id` (see link/engine_timers.h).
+  void OnTimer(int id) override;
+
+  // Received bytes enter the receive assembly; port failures are shown as "Application Error"
+  // boxes; a vanished port is noted and the running answer timers then time out as for silence.
+  void OnPortByte(int portNumber, std::uint8_t byte) override;
+  void OnPortFailure(int portNumber, const std::string& boxText) override;
+  void OnPortLost(int portNumber) override;
+
+  // ---- Device menu ----
+  // "Enable Communications": search COM1..n for units, then Select and connect.
+  void EnableCommunications();
+  // "Disable Communications": "bye)", then timer 2 closes the port.
+  void DisableCommunications();
+  bool CanEnableCommunications() const;
+  bool CanDisableCommunications() const;
+
+  // ---- editor pages ----
+  // Sends `frame` and arms `timerId` for its answer, only while linkConnected. Returns whether
+  // it was sent.
+  bool SendParameter(std::string_view frame, int timerId, int intervalMs);
+  // The same after the level pause (kLevelPauseMs); queued frames leave in order, one per pause.
+  void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
+
+  // ---- Program menu ----
+  // "Edit Current Program Name" OK: the text is "."-padded to 25 and stored in programName; sent
+  // with "J0003" (timer 19) when connected. Returns whether it was sent.
+  bool SetProgramName(std::string_view text);
+  // "List Program && Recall" opening: "I001)" and timer 60 (sent even when not connected).
+  void ListPrograms();
+  // "Recall" of row n (1..6): "R00n)" and timer 66 (sent even when not connected).
+  void RecallProgram(int n);
+  // "Save As Current  Program  In Device" OK with memory n (0 when nothing was selected): "S" + n
+  // and timer 52 when connected; then, as the dialog returned OK, the header shows the identity.
+  bool StoreProgram(int n);
+  // "Edit Current Device Information" OK, after the dialog's checks: "Z" and timer 70 when
+  // connected. The new identity is taken over once the unit confirmed both steps.
+  bool ChangeDeviceIdentity(int newId, std::string_view name);
+  // Last step of "Load default setting" once the file is in the parameter set: when connected,
+  // send the view's program name with "J0003" (timer 75); the download and store follow.
+  bool StartFactoryDefaultDownload();
+
+  const Session& session() const { return session_; }
+
+ private:
+  struct PendingSend {
+    std::string frame;
+    int timerId;
+    int intervalMs;
+  };
+
+  // Common pieces.
+  void Send(const std::string& frame);
+  void Arm(int id, int ms);
+  void Kill(int id);
+  void Status(std::string_view text);
+  void StopBox(std::string_view caption, std::string_view text);
+  // Takes the complete answer if there is one. Without one, counts the empty tick and returns
+  // nullopt; `timedOut` tells whether the count passed `limit` (the timer is then killed).
+  std::optional<std::string> TakeAnswer(int id, int limit, bool& timedOut);
+  void ConnectionLost();
+
+  // Device search and connect (device_search.cpp).
+  void Search();
+  void ProbeNext();
+  void SendProbe();
+  void EndOfPass();
+  void EndOfScan();
+  void Connect(const SelectChoice& choice);
+  void OnProbeTimer();
+  void OnDisconnectTimer();
+
+  // Program transfer (program_transfer.cpp).
+  void OnProgramInfoTimer();
+  void OnTransferStep(int id);
+  void OnDownloadStartTimer();
+  void OnFactoryNameTimer();
+  void OnInfoRefreshTimer();
+  void OnSaveTimer();
+  void SendFirstBlock();
+  void FinishUpload();
+  void FinishDownload();
+  void StartFactoryDownload();
+
+  // Page edits, program memories and identity (program_memories.cpp).
+  void OnPageEditTimer(int id);
+  void OnProgramNameTimer();
+  void OnListTimer(int id);
+  void OnListPause();
+  void OnLevelPause();
+  void OnRecallTimer();
+  void OnIdentityTimer();
+  void OnDeviceNameTimer();
+
+  Session& session_;
+  LinkState& link_;
+  ProgramParameters& params_;
+  Port& port_;
+  TimerHost& timers_;
+  LinkView& view_;
+  int lastPort_;
+  std::deque<PendingSend> levelQueue_;
+};
+
+}  // namespace corvella::link
