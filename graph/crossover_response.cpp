@@ -1,0 +1,90 @@
+// Crossover terms. Every magnitude is turned into dB through its square, so one log10 per term.
+#include "graph/crossover_response.h"
+
+#include <cmath>
+
+#include "model/scales.h"
+
+namespace corvella::graph {
+
+namespace {
+
+// Bessel polynomial of order N: |B_N(jw)|^2 as a polynomial in v = w^2 (highest power first),
+// its constant term's root c0(N) = B_N(0), and the factor K_N that moves its -3.01 dB point to
+// w = 1. Index: order - 2.
+struct BesselTable {
+  double k;
+  double c0;
+  int degree;  // in v
+  double coefficients[7];
+};
+
+constexpr BesselTable kBessel[] = {
+    {1.361654129, 3.0, 2, {1.0, 3.0, 9.0}},
+    {1.755672389, 15.0, 3, {1.0, 6.0, 45.0, 225.0}},
+    {2.113917675, 105.0, 4, {1.0, 10.0, 135.0, 1575.0, 11025.0}},
+    {2.427410702, 945.0, 5, {1.0, 15.0, 315.0, 6300.0, 99225.0, 893025.0}},
+    {2.703395061, 10395.0, 6, {1.0, 21.0, 630.0, 18900.0, 496125.0, 9823275.0, 108056025.0}},
+};
+
+double IntegerPower(double x, int n) {
+  double result = 1.0;
+  for (int i = 0; i < n; ++i) result *= x;
+  return result;
+}
+
+double BesselTermDb(int order, double x) {
+  const BesselTable& t = kBessel[order - 2];
+  const double w = t.k * x;
+  const double v = w * w;
+  double p = 0.0;
+  for (int i = 0; i <= t.degree; ++i) p = p * v + t.coefficients[i];
+  return 20.0 * std::log10(t.c0) - 10.0 * std::log10(p);
+}
+
+}  // namespace
+
+std::optional<FilterKind> KindOfType(int type) {
+  if (type < 0 || type >= kCrossoverTypeCount) return std::nullopt;
+  if (type <= 4) return FilterKind{FilterFamily::Butterworth, type + 2};
+  if (type <= 9) return FilterKind{FilterFamily::Bessel, type - 3};
+  return FilterKind{FilterFamily::LinkwitzRiley, type == 10 ? 2 : 4};
+}
+
+double FilterTermDb(int type, double x) {
+  const std::optional<FilterKind> kind = KindOfType(type);
+  if (!kind) return 0.0;
+  switch (kind->family) {
+    case FilterFamily::Butterworth:
+      return -10.0 * std::log10(1.0 + IntegerPower(x, 2 * kind->order));
+    case FilterFamily::Bessel:
+      return BesselTermDb(kind->order, x);
+    case FilterFamily::LinkwitzRiley:
+      // Two cascaded Butterworth sections of half the order: the magnitude itself, not its
+      // root, is 1 / (1 + x^order).
+      return -20.0 * std::log10(1.0 + IntegerPower(x, kind->order));
+  }
+  return 0.0;
+}
+
+void ComputeCrossover(const CrossoverSettings& settings, double out[kGraphPoints]) {
+  const bool hpfOn =
+      settings.hpfFrequency != kHpfOff && settings.hpfFrequency <= kLastFrequencyCode;
+  const bool lpfOn = settings.lpfFrequency != 0 && settings.lpfFrequency <= kLastFrequencyCode;
+  const double hpfCut = HpfFrequencyList[PointIndex(settings.hpfFrequency)];
+  const double lpfCut = GraphFrequencyList[PointIndex(settings.lpfFrequency)];
+  for (std::size_t i = 0; i < kGraphPoints; ++i) {
+    double db = 0.0;
+    if (hpfOn) db += FilterTermDb(settings.hpfType, hpfCut / HpfFrequencyList[i]);
+    if (lpfOn) db += FilterTermDb(settings.lpfType, GraphFrequencyList[i] / lpfCut);
+    out[i] = db;
+  }
+}
+
+Curve ComputeCrossover(const CrossoverSettings& settings) {
+  Curve curve{};
+  ComputeCrossover(settings, curve.data());
+  return curve;
+}
+
+}  // namespace corvella::graph
