@@ -81,6 +81,22 @@ void ComputeCrossover(const CrossoverSettings& settings, double out[kGraphPoints
   }
 }
 
+CrossoverMarkers MarkersFor(const CrossoverSettings& settings, const Rows& rows) {
+  CrossoverMarkers m{};
+  const std::size_t hpf = PointIndex(settings.hpfFrequency);
+  m.hpfX = GraphPointX[hpf];
+  m.hpfRow = rows[hpf];
+  if (settings.lpfFrequency >= kLpfOff) {
+    m.lpfX = kLpfOffMarkerX;
+    m.lpfRow = kZeroDbRow;
+  } else {
+    const std::size_t lpf = PointIndex(settings.lpfFrequency);
+    m.lpfX = GraphPointX[lpf];
+    m.lpfRow = rows[lpf];
+  }
+  return m;
+}
+
 Curve ComputeCrossover(const CrossoverSettings& settings) {
   Curve curve{};
   ComputeCrossover(settings, curve.data());

@@ -35,4 +35,17 @@ struct CrossoverResponse {
 void ComputeCrossover(const CrossoverSettings& settings, double out[kGraphPoints]);
 Curve ComputeCrossover(const CrossoverSettings& settings);
 
+// Where the crossover page puts its cut-off markers, given the response's rows: the column of the
+// cut-off code (the high-pass Off code 0 is point 0, off the left edge; the low-pass Off code 122
+// is column 590, off the right edge) and the row of the tick across it (row 56 for a low-pass
+// that is off).
+struct CrossoverMarkers {
+  int hpfX;
+  int hpfRow;
+  int lpfX;
+  int lpfRow;
+};
+inline constexpr int kLpfOffMarkerX = 590;
+CrossoverMarkers MarkersFor(const CrossoverSettings& settings, const Rows& rows);
+
 }  // namespace corvella::graph
