@@ -35,7 +35,7 @@ void DecimalEdit::keyPressEvent(QKeyEvent* event) {
       event->accept();
       return;
     }
-    if (IsDecimalRejected(ch)) {
+    if (IsDecimalRejected(ch) || ExceedsLimit(*this, typed, LimitText())) {
       event->accept();
       return;
     }

@@ -43,6 +43,11 @@ bool IsRejected(std::uint8_t mode, QChar ch) {
   }
 }
 
+bool ExceedsLimit(const QLineEdit& edit, const QString& typed, int limit) {
+  if (limit <= 0 || typed.isEmpty() || !IsPrintable(typed.front())) return false;
+  return edit.text().size() - edit.selectedText().size() + typed.size() > limit;
+}
+
 void MoveFocusToGrandparent(QWidget* edit) {
   QWidget* page = edit->parentWidget();
   QWidget* target = page != nullptr ? page->parentWidget() : nullptr;
@@ -59,6 +64,10 @@ void FilteredEdit::keyPressEvent(QKeyEvent* event) {
       event->accept();
       return;
     }
+  }
+  if (ExceedsLimit(*this, text, limitText_)) {
+    event->accept();
+    return;
   }
   QLineEdit::keyPressEvent(event);
 }

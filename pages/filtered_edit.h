@@ -32,6 +32,11 @@ class FilteredEdit : public QLineEdit {
 
   std::uint8_t filterMode = kFilterCrossover;
 
+ // The most characters typing may produce; a longer text set by the program stays whole, and
+  // typing into it is refused until enough of it is selected. 0 means no limit.
+  void SetLimitText(int characters) { limitText_ = characters; }
+  int LimitText() const { return limitText_; }
+
  signals:
   // The edit lost or gained the keyboard focus: the pages commit on the first and pick the filter
   // mode on the second.
@@ -44,6 +49,9 @@ class FilteredEdit : public QLineEdit {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  int limitText_ = 0;
 };
 
 // Gives the focus to the widget two levels up (the main view, for an edit on a page), which commits
@@ -52,5 +60,8 @@ void MoveFocusToGrandparent(QWidget* edit);
 
 // True for a character that reaches the edit as text (not a control character).
 bool IsPrintable(QChar ch);
+
+// True when typing `typed` into `edit` would make its text longer than `limit` characters.
+bool ExceedsLimit(const QLineEdit& edit, const QString& typed, int limit);
 
 }  // namespace corvella::pages
