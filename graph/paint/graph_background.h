@@ -4,10 +4,9 @@
 
 #include <QImage>
 
-namespace corvella::graph::paint {
+#include "graph/graph_frame.h"
 
-inline constexpr int kGraphWidth = 580;
-inline constexpr int kGraphHeight = 224;
+namespace corvella::graph::paint {
 
 QImage MakeGraphBackground();
 
