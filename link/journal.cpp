@@ -1,0 +1,169 @@
+#include "link/journal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <utility>
+#include <vector>
+
+namespace corvella::link {
+namespace {
+
+std::string Escape(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      text += "\\\\";
+    } else if (byte < 0x20 || byte >= 0x7f) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0x0f];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+Journal::~Journal() {
+  Close();
+}
+
+bool Journal::Open(const std::string& path) {
+  Close();
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) {
+    lastError_ = "Cannot open the journal \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  lastError_.clear();
+  file_ = file;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    queue_.clear();
+    dropped_ = 0;
+    pushed_ = 0;
+    finished_ = 0;
+    stop_ = false;
+  }
+  writer_ = std::thread(&Journal::WriterMain, this);
+  open_.store(true, std::memory_order_release);
+  return true;
+}
+
+void Journal::Close() {
+  if (!writer_.joinable()) return;
+  open_.store(false, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_one();
+  writer_.join();
+}
+
+void Journal::LogSent(int portNumber, std::string_view frame) {
+  if (!IsOpen()) return;
+  Push(Entry{std::chrono::system_clock::now(), portNumber, true, std::string(frame)});
+}
+
+void Journal::LogReceived(int portNumber, std::uint8_t byte) {
+  if (!IsOpen()) return;
+  Push(Entry{std::chrono::system_clock::now(), portNumber, false,
+             std::string(1, static_cast<char>(byte))});
+}
+
+void Journal::Push(Entry entry) {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (queue_.size() >= kQueueLimit) {
+      ++dropped_;
+      return;
+    }
+    queue_.push_back(std::move(entry));
+    ++pushed_;
+  }
+  wake_.notify_one();
+}
+
+void Journal::Flush() {
+  std::unique_lock<std::mutex> guard(mutex_);
+  const std::uint64_t target = pushed_;
+  written_.wait(guard, [&] { return finished_ >= target || !writer_.joinable() || stop_; });
+}
+
+void Journal::WriterMain() {
+  std::vector<Entry> batch;
+  while (true) {
+    std::size_t dropped = 0;
+    bool stopping = false;
+    {
+      std::unique_lock<std::mutex> guard(mutex_);
+      wake_.wait(guard, [this] { return stop_ || !queue_.empty(); });
+      batch.assign(std::make_move_iterator(queue_.begin()), std::make_move_iterator(queue_.end()));
+      queue_.clear();
+      dropped = std::exchange(dropped_, 0);
+      stopping = stop_;
+    }
+    for (const Entry& entry : batch) Write(entry);
+    if (dropped > 0) {
+      std::fprintf(file_, "... %zu entries dropped: the disk could not keep up\n", dropped);
+    }
+    if (stopping) {
+      while (!pending_.empty()) FlushPending(pending_.begin()->first);
+    }
+    std::fflush(file_);
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      finished_ += batch.size();
+    }
+    written_.notify_all();
+    batch.clear();
+    if (stopping) break;
+  }
+  std::fclose(file_);
+  file_ = nullptr;
+}
+
+void Journal::Write(const Entry& entry) {
+  if (entry.sent) {
+    // What arrived before this frame went out belongs above it.
+    FlushPending(entry.portNumber);
+    WriteLine(entry.time, entry.portNumber, true, entry.bytes);
+    return;
+  }
+  PendingReceive& pending = pending_[entry.portNumber];
+  pending.bytes += entry.bytes;
+  pending.time = entry.time;
+  if (entry.bytes == ")") FlushPending(entry.portNumber);
+}
+
+void Journal::FlushPending(int portNumber) {
+  const auto it = pending_.find(portNumber);
+  if (it == pending_.end()) return;
+  if (!it->second.bytes.empty()) WriteLine(it->second.time, portNumber, false, it->second.bytes);
+  pending_.erase(it);
+}
+
+void Journal::WriteLine(TimePoint time, int portNumber, bool sent, std::string_view bytes) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  std::fprintf(file_, "%s.%03d COM%d %s %s\n", stamp, static_cast<int>(millis.count()), portNumber,
+               sent ? "TX" : "RX", Escape(bytes).c_str());
+}
+
+}  // namespace corvella::link

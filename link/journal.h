@@ -1,0 +1,88 @@
+// The protocol journal: every frame written and every byte received, appended to a text file with a
+// millisecond timestamp, the port and the direction, one frame per line:
+//   2026-12-07 08:04:39.123 COM1 TX (01X)
+//   2026-12-07 08:04:39.310 COM1 RX (01XLoudspeaker...)
+// Received bytes are grouped up to each ")" and stamped with the time the ")" arrived. Bytes
+// outside printable ASCII are written as \xNN (and "\" as \\), so a line is always one frame. The
+// link never waits for the disk: logging only queues; a writer thread of its own writes the file.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace corvella::link {
+
+class Journal {
+ public:
+  Journal() = default;
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  // Appends to `path` (created when missing). False, with LastError(), when it cannot be opened.
+  // Call from the owner's thread, before the port logs anything.
+  bool Open(const std::string& path);
+  // Writes everything queued (an unfinished received frame as it stands) and closes the file.
+  void Close();
+  bool IsOpen() const { return open_.load(std::memory_order_acquire); }
+  const std::string& LastError() const { return lastError_; }
+
+  // Any thread, never waits for the disk. Ignored while the journal is closed.
+  void LogSent(int portNumber, std::string_view frame);
+  void LogReceived(int portNumber, std::uint8_t byte);
+
+  // Waits until everything queued so far is in the file (received bytes after the last ")" stay
+  // pending until their frame ends).
+  void Flush();
+
+  // Entries beyond this many waiting for the disk are dropped and counted in the file.
+  static constexpr std::size_t kQueueLimit = 1u << 20;
+
+ private:
+  using TimePoint = std::chrono::system_clock::time_point;
+  struct Entry {
+    TimePoint time;
+    int portNumber;
+    bool sent;
+    std::string bytes;
+  };
+  struct PendingReceive {
+    TimePoint time;
+    std::string bytes;
+  };
+
+  void Push(Entry entry);
+  void WriterMain();
+  void Write(const Entry& entry);
+  void WriteLine(TimePoint time, int portNumber, bool sent, std::string_view bytes);
+  void FlushPending(int portNumber);
+
+  std::atomic<bool> open_{false};
+  std::string lastError_;
+  std::thread writer_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable written_;
+  std::deque<Entry> queue_;
+  std::size_t dropped_ = 0;
+  std::uint64_t pushed_ = 0;    // entries queued since Open
+  std::uint64_t finished_ = 0;  // entries written since Open
+  bool stop_ = false;
+
+  // Writer thread only.
+  std::FILE* file_ = nullptr;
+  std::map<int, PendingReceive> pending_;
+};
+
+}  // namespace corvella::link
