@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,11 @@
 #include <string>
 #include <system_error>
 
+#include "graph/crossover_response.h"
+#include "graph/graph_frame.h"
+#include "graph/level_response.h"
+#include "graph/page_curves.h"
+#include "graph/peq_response.h"
 #include "model/parameters_file.h"
 #include "model/program_parameters.h"
 #include "model/scales.h"
@@ -58,6 +64,48 @@ std::size_t TouchTexts(const corvella::ProgramParameters& p) {
            RatioText(d.auxRatio2).size() + TimeText(d.attackTime).size() +
            TimeText(d.releaseTime).size() + TimeText(d.auxTime).size();
   return total;
+}
+
+bool Finite(const corvella::graph::Curve& curve) {
+  for (double v : curve) {
+    if (std::isnan(v)) return false;
+  }
+  return true;
+}
+
+bool OnGraphColumn(int x) {
+  return x >= corvella::graph::GraphPointX.front() && x <= corvella::graph::GraphPointX.back();
+}
+
+// Every curve of every page, with its rows and markers, as the pages and the CLI compute them.
+// The output sum must not depend on which of the three paths computed it.
+void TouchGraphs(const corvella::ProgramParameters& p) {
+  namespace g = corvella::graph;
+  for (int input = 0; input < corvella::kInputCount; ++input) {
+    const g::PageCurves curves = g::InputPageCurves(p, input);
+    Require(curves.bandCount == corvella::kInputBands && Finite(curves.sum));
+    for (int b = 0; b < curves.bandCount; ++b) {
+      Require(Finite(curves.bands[static_cast<std::size_t>(b)]));
+      Require(OnGraphColumn(g::BandMarkerX(p.inputPeq[b][input])));
+    }
+    (void)g::RowsForCurve(curves.sum, g::kInputPeqPixelsPerDb);
+    (void)g::InputLevelRow(p.inputLevel[input]);
+  }
+  g::CrossoverResponse shared;
+  for (int output = 0; output < corvella::kOutputCount; ++output) {
+    const auto o = static_cast<std::size_t>(output);
+    g::ComputeCrossover(p.crossover[o], shared.db[o]);
+    const g::Curve crossover = g::ComputeCrossover(p.crossover[o]);
+    Require(Finite(crossover));
+    const g::PageCurves own = g::OutputPageCurves(p, output);
+    const g::PageCurves held = g::OutputPageCurves(p, output, shared.db[o]);
+    Require(own.bandCount == corvella::kOutputBands && Finite(own.sum));
+    Require(own.sum == held.sum && own.sum == g::WholeOutputCurve(p, output));
+    const g::CrossoverMarkers markers =
+        g::MarkersFor(p.crossover[o], g::RowsForCurve(crossover, g::kOutputPixelsPerDb));
+    Require(markers.hpfX >= g::GraphPointX.front() && markers.lpfX <= g::kLpfOffMarkerX);
+    for (const auto& row : p.outputPeq) Require(OnGraphColumn(g::BandMarkerX(row[o])));
+  }
 }
 
 // One scratch file per process, reused for every input and removed at exit.
@@ -110,10 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   corvella::ProgramParameters p = corvella::FromImage(image);
   Require(corvella::ToImage(p) == image);
   Require(TouchTexts(p) > 0);
+  TouchGraphs(p);
 
   corvella::RepairParameters(p);
   Require(!corvella::RepairParameters(p));
   Require(corvella::FromImage(corvella::ToImage(p)).outputDelay[1] == p.outputDelay[1]);
   Require(TouchTexts(p) > 0);
+  TouchGraphs(p);
   return 0;
 }
