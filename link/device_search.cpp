@@ -1,0 +1,206 @@
+// Device search over the port numbers, the Select dialog, connect and disconnect.
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "link/protocol_engine.h"
+
+namespace corvella::link {
+
+bool ProtocolEngine::CanEnableCommunications() const {
+  return link_.searching == 0 && link_.linkConnected == 0;
+}
+
+bool ProtocolEngine::CanDisableCommunications() const {
+  return link_.linkConnected != 0;
+}
+
+void ProtocolEngine::EnableCommunications() {
+  Search();
+  view_.LinkStateChanged();
+}
+
+void ProtocolEngine::Search() {
+  if (link_.searchRestart != 0) {
+    view_.ShowSearchDialog();
+    link_.searchEnded = 0;
+    link_.searching = 1;
+    link_.searchRestart = 0;
+    link_.comPort = 1;
+    // A fresh search gets all its passes, however the previous one ended.
+    link_.searchPass = 0;
+  }
+  if (link_.linkConnected != 0) return;
+  // Port numbers that do not open cost nothing; walk them in a loop, not by recursion.
+  for (;;) {
+    Status(kSearching);
+    if (port_.Open(this, link_.comPort, kBaud, kParity, kDataBits, kStopBits, kEventMask,
+                   kWriteBufferSize)) {
+      (void)port_.StartMonitoring();
+      link_.probeId = 1;
+      SendProbe();
+      return;
+    }
+    if (link_.comPort >= lastPort_) break;
+    ++link_.comPort;
+  }
+  EndOfPass();
+}
+
+void ProtocolEngine::SendProbe() {
+  Send(ProbeFrame(link_.probeId));
+  Arm(timers::kProbe, timers::kProbeMs);
+}
+
+void ProtocolEngine::OnProbeTimer() {
+  Kill(timers::kProbe);
+  if (link_.frameComplete != 0) {
+    link_.frameComplete = 0;
+    if (const auto answer = ParseProbeAnswer(link_.rxFrame)) {
+      FoundDevice d;
+      d.index = link_.deviceList.empty() ? 1 : link_.deviceList.back().index + 1;
+      d.port = link_.comPort;
+      d.id = answer->id;
+      d.kind = answer->kind;
+      d.name = answer->name;
+      link_.deviceList.push_back(std::move(d));
+    }
+  }
+  ProbeNext();
+}
+
+void ProtocolEngine::ProbeNext() {
+  ++link_.probeId;
+  if (link_.probeId <= kLastDeviceId) {
+    SendProbe();
+    return;
+  }
+  if (link_.comPort < lastPort_) {
+    ++link_.comPort;
+    Search();
+    return;
+  }
+  // The last port of the table answered its probes: the pass ends here just as it ends when the
+  // port numbers run out.
+  EndOfPass();
+}
+
+void ProtocolEngine::EndOfPass() {
+  EndOfScan();
+  // While connected, comPort names the unit's port and stays.
+  if (link_.linkConnected == 0) link_.comPort = 1;
+  ++link_.searchPass;
+  if (link_.searchPass < kMaxSearchPasses) {
+    if (link_.deviceList.empty() && link_.searchEnded == 0) Search();
+    return;
+  }
+  if (!link_.deviceList.empty() || link_.searchEnded != 0) return;
+  link_.searchPass = 0;
+  view_.HideSearchDialog();
+  StopBox(kSearchCaption, kDeviceNotFoundBox);
+  link_.searching = 0;
+  link_.linkConnected = 0;
+  link_.searchRestart = 1;
+  link_.deviceList.clear();
+  Status(kNotFound);
+  link_.searchEnded = 1;
+}
+
+void ProtocolEngine::EndOfScan() {
+  if (link_.deviceList.empty()) {
+    Status(kNotFoundInPass);
+    return;
+  }
+  Kill(timers::kProbe);
+  view_.HideSearchDialog();
+  link_.selectedPort = link_.deviceList.front().port;
+  const auto choice = view_.RunSelectDialog(link_.deviceList);
+  if (!choice || choice->listIndex >= link_.deviceList.size()) {
+    link_.searching = 0;
+    link_.linkConnected = 0;
+    link_.searchRestart = 1;
+    link_.searchPass = 0;
+    link_.deviceList.clear();
+    Status(kStopConnect);
+    link_.searchEnded = 1;
+    return;
+  }
+  Connect(*choice);
+}
+
+void ProtocolEngine::Connect(const SelectChoice& choice) {
+  const FoundDevice unit = link_.deviceList[choice.listIndex];
+  link_.selectedPort = unit.port;
+  link_.deviceId = unit.id;
+  link_.comPort = unit.port;
+  link_.deviceName = unit.name;
+  link_.deviceKind = unit.kind;
+  link_.transferDirection = choice.direction == 1 ? 1 : 0;
+
+  if (!port_.Open(this, link_.comPort, kBaud, kParity, kDataBits, kStopBits, kEventMask,
+                  kWriteBufferSize)) {
+    Status(kCannotOpen);
+    // Leave the way open for a new search instead of locking both menu commands.
+    link_.searching = 0;
+    link_.searchRestart = 1;
+    link_.searchEnded = 1;
+    link_.deviceList.clear();
+    return;
+  }
+  (void)port_.StartMonitoring();
+
+  Status(kConnected);
+  link_.linkConnected = 1;
+  const int id = link_.deviceId;
+  if (link_.transferDirection == 1) {
+    link_.downloadRequested = 1;
+    link_.keepPcName = 1;
+    Send(DownloadBeginFrame(id));
+    Status(kTranslating);
+    link_.m00Pending = 1;
+    Arm(timers::kDownloadStart, timers::kDownloadStartMs);
+  } else {
+    Send(ProgramInfoRequestFrame(id, 0));
+    Status(kUploading);
+    Arm(timers::kProgramInfo, timers::kProgramInfoMs);
+  }
+}
+
+void ProtocolEngine::DisableCommunications() {
+  link_.searching = 0;
+  link_.searchPass = 0;
+  link_.deviceInfoEditable = 0;
+  link_.deviceKind = 0;
+  link_.deviceList.clear();
+  Send(ByeFrame(link_.deviceId));
+  Arm(timers::kDisconnect, timers::kDisconnectMs);
+  view_.LinkStateChanged();
+}
+
+void ProtocolEngine::OnDisconnectTimer() {
+  bool reset = false;
+  if (link_.frameComplete != 0) {
+    Kill(timers::kDisconnect);
+    link_.frameComplete = 0;
+    if (link_.rxFrame == ByeFrame(link_.deviceId)) {
+      Status(kDisconnected);
+      reset = true;
+    }
+  } else if (++link_.waitCount > timers::kWaitLimit) {
+    Kill(timers::kDisconnect);
+    Status(kIgnorDisconnected);
+    link_.waitCount = 0;
+    reset = true;
+  }
+  if (reset) {
+    if (link_.linkConnected != 0) {
+      link_.linkConnected = 0;
+      link_.searchRestart = 1;
+      link_.searchPass = 0;
+    }
+    link_.identityShown = 0;
+    view_.RepaintHeader();
+  }
+  // Closed at every tick, so no answer can arrive after the first one.
+  if (port_.IsOpen()) port_.Close();
+}
+
+}  // namespace corvella::link

@@ -1,0 +1,146 @@
+// The unit's program memories (rename, list, recall, store) and its identity (ID and name).
+#include <algorithm>
+
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "link/protocol_engine.h"
+
+namespace corvella::link {
+
+bool ProtocolEngine::SetProgramName(std::string_view text) {
+  // The name is kept as typed; only the frame replaces characters the unit cannot take.
+  std::string name(text.substr(0, kProgramNameLength));
+  name.resize(kProgramNameLength, '.');
+  std::copy(name.begin(), name.end(), params_.programName.begin());
+  const bool sent = link_.linkConnected != 0;
+  if (sent) {
+    Send(ProgramNameFrame(link_.deviceId, name));
+    Arm(timers::kProgramName, timers::kProgramNameMs);
+  }
+  view_.LinkStateChanged();
+  return sent;
+}
+
+void ProtocolEngine::OnProgramNameTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kProgramName, timers::kWaitLimit, timedOut);
+  if (!rx) return;  // the timeout stops silently and keeps waitCount
+  if (*rx == Frame(link_.deviceId, "J0003")) {
+    Status(kProgramInfoOk);
+    view_.RepaintHeader();
+  } else {
+    Status(kProgramInfoFailed);
+  }
+}
+
+void ProtocolEngine::ListPrograms() {
+  Send(ProgramInfoRequestFrame(link_.deviceId, 1));
+  Arm(timers::kListFirst, timers::kListMs);
+  view_.LinkStateChanged();
+}
+
+void ProtocolEngine::OnListTimer(int id) {
+  const int n = id - timers::kListFirst + 1;
+  bool timedOut = false;
+  const auto rx = TakeAnswer(id, timers::kListWaitLimit, timedOut);
+  if (rx) {
+    const std::string line =
+        "Program No." + std::to_string(n) + "        " + TextAt(*rx, 11, kProgramNameLength);
+    view_.ShowProgramListLine(n, line, true);
+  } else if (timedOut) {
+    // The first line has one blank more than the others.
+    const std::string line =
+        "Program No." + std::to_string(n) + (n == 1 ? "        " : "       ") + "No Used";
+    view_.ShowProgramListLine(n, line, false);
+    link_.waitCount = 0;
+  } else {
+    return;
+  }
+  if (n < kProgramMemories) {
+    Send(ProgramInfoRequestFrame(link_.deviceId, n + 1));
+    Arm(id + 1, timers::kListMs);
+  } else {
+    // A pause before the capture is released, as a step so nothing freezes meanwhile.
+    Arm(timers::kListPause, timers::kListPauseMs);
+  }
+}
+
+void ProtocolEngine::OnListPause() {
+  Kill(timers::kListPause);
+  view_.ReleaseMouseCapture();
+}
+
+void ProtocolEngine::RecallProgram(int n) {
+  link_.recallProgram = n;
+  Send(RecallFrame(link_.deviceId, n));
+  Arm(timers::kRecall, timers::kRecallMs);
+  view_.LinkStateChanged();
+}
+
+void ProtocolEngine::OnRecallTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kRecall, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  const int id = link_.deviceId;
+  if (*rx != RecallFrame(id, link_.recallProgram)) return;
+  Status(kRecallOk);
+  Send(ProgramInfoRequestFrame(id, 0));
+  Status(kUploading);
+  Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);
+}
+
+bool ProtocolEngine::StoreProgram(int n) {
+  const bool sent = link_.linkConnected != 0;
+  if (sent) {
+    Send(SaveFrame(link_.deviceId, n));
+    Arm(timers::kSave, timers::kSaveMs);
+  }
+  link_.identityShown = 1;
+  view_.RepaintHeader();
+  view_.LinkStateChanged();
+  return sent;
+}
+
+bool ProtocolEngine::ChangeDeviceIdentity(int newId, std::string_view name) {
+  link_.pendingDeviceId = newId;
+  link_.pendingDeviceName = PadText(name, kDeviceNameLength);
+  const bool sent = link_.linkConnected != 0;
+  if (sent) {
+    Send(IdentityChangeFrame(link_.deviceId, newId, link_.pendingDeviceName));
+    Arm(timers::kIdentity, timers::kIdentityMs);
+  }
+  view_.LinkStateChanged();
+  return sent;
+}
+
+void ProtocolEngine::OnIdentityTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kIdentity, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  if (*rx != Frame(link_.pendingDeviceId, "Z")) return;  // a wrong answer ends the change
+  Send(DeviceNameFrame(link_.pendingDeviceId, link_.pendingDeviceName));
+  Arm(timers::kDeviceName, timers::kDeviceNameMs);
+}
+
+void ProtocolEngine::OnDeviceNameTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kDeviceName, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  if (*rx != Frame(link_.pendingDeviceId, "Y")) return;
+  Status(kIdentityOk);
+  link_.deviceName = link_.pendingDeviceName;
+  link_.deviceId = link_.pendingDeviceId;
+  link_.identityShown = 1;
+  view_.RepaintHeader();
+}
+
+}  // namespace corvella::link

@@ -1,0 +1,418 @@
+// Whole-program transfer: the program-information step, the 33 parameter blocks in both
+// directions, the "M00)" handshake, the store after a factory-default download and the closing
+// "U00)" exchanges.
+#include <algorithm>
+
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "link/protocol_engine.h"
+
+namespace corvella::link {
+
+namespace {
+
+// The 33 parameter blocks in transfer order. Block k is checked by step StepOf(k).
+constexpr int kBlocks = 33;
+
+enum class BlockKind {
+  InputPeq,
+  InputLevel,
+  Crossover,
+  OutputPeq,
+  OutputLevel,
+  Delay,
+  Dynamics,
+  Phase
+};
+
+struct Block {
+  BlockKind kind;
+  int code;     // command code, 21 for "$021"
+  int channel;  // 0-based input or output
+  int band;     // 0-based band for the equalisers
+};
+
+Block Describe(int k) {
+  if (k < 4) return {BlockKind::InputPeq, 21, k / 2, k % 2};
+  if (k < 6) return {BlockKind::InputLevel, 25, k - 4, 0};
+  if (k < 14) {
+    // HPF type and frequency of HIGH, then of LOW; then the LPF likewise.
+    const int j = k - 6;
+    return {BlockKind::Crossover, 41 + 2 * (j / 4) + j % 2, (j / 2) % 2, 0};
+  }
+  if (k < 26) return {BlockKind::OutputPeq, 45, (k - 14) / 6, (k - 14) % 6};
+  if (k < 28) return {BlockKind::OutputLevel, 49, k - 26, 0};
+  if (k < 30) return {BlockKind::Delay, 51, k - 28, 0};
+  if (k < 31) return {BlockKind::Dynamics, 59, 0, 0};
+  return {BlockKind::Phase, 52, k - 31, 0};
+}
+
+int StepOf(int k) {
+  if (k <= timers::kLastNumberedBlock - timers::kFirstBlock) return timers::kFirstBlock + k;
+  return k == kBlocks - 2 ? timers::kPhaseHighBlock : timers::kPhaseLowBlock;
+}
+
+int BlockOf(int step) {
+  if (step == timers::kPhaseHighBlock) return kBlocks - 2;
+  if (step == timers::kPhaseLowBlock) return kBlocks - 1;
+  return step - timers::kFirstBlock;
+}
+
+std::string CodeText(int code) {
+  return Digits(code, 3);
+}
+
+// The upload's read request. Its address is not always the write frame's: levels and crossover
+// carry "00" after the channel, the phases "000".
+std::string ReadAddress(int k) {
+  const Block b = Describe(k);
+  const std::string head = CodeText(b.code) + Digits(b.channel + 1, 1);
+  switch (b.kind) {
+    case BlockKind::InputPeq:
+    case BlockKind::OutputPeq:
+      return head + Digits(b.band, 2);
+    case BlockKind::Phase:
+      return head + "000";
+    default:
+      return head + "00";
+  }
+}
+
+std::string BuildFrame(int id, const ProgramParameters& p, int k) {
+  const Block b = Describe(k);
+  const auto in = static_cast<Input>(b.channel);
+  const auto out = static_cast<Output>(b.channel);
+  const std::size_t c = static_cast<std::size_t>(b.channel);
+  const std::size_t band = static_cast<std::size_t>(b.band);
+  switch (b.kind) {
+    case BlockKind::InputPeq:
+      return InputPeqBandFrame(id, in, b.band, p.inputPeq[band][c]);
+    case BlockKind::InputLevel:
+      return InputLevelFrame(id, in, p.inputLevel[c]);
+    case BlockKind::Crossover: {
+      const CrossoverSettings& x = p.crossover[c];
+      switch (b.code) {
+        case 41:
+          return HpfTypeFrame(id, out, x.hpfType);
+        case 42:
+          return HpfFrequencyFrame(id, out, x.hpfFrequency);
+        case 43:
+          return LpfTypeFrame(id, out, x.lpfType);
+        default:
+          return LpfFrequencyFrame(id, out, x.lpfFrequency);
+      }
+    }
+    case BlockKind::OutputPeq:
+      return OutputPeqBandFrame(id, out, b.band, p.outputPeq[band][c]);
+    case BlockKind::OutputLevel:
+      return OutputLevelFrame(id, out, p.outputLevel[c]);
+    case BlockKind::Delay:
+      return OutputDelayFrame(id, out, p.outputDelay[c]);
+    case BlockKind::Dynamics:
+      return CompressorFrame(id, p.dynamics);
+    case BlockKind::Phase:
+      return OutputPhaseFrame(id, out, p.outputPhase[c]);
+  }
+  return {};
+}
+
+// Three digits can say 999; a byte field keeps the largest code it can hold, so the repair at the
+// end of the upload sees an out-of-range value instead of a wrapped, plausible one.
+std::uint8_t Byte(int v) {
+  return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+PeqBand ParseBand(std::string_view rx) {
+  return {Byte(NumberAt(rx, 10, 3)), Byte(NumberAt(rx, 13, 3)), Byte(NumberAt(rx, 16, 3)),
+          Byte(NumberAt(rx, 19, 3))};
+}
+
+void Store(ProgramParameters& p, int k, std::string_view rx) {
+  const Block b = Describe(k);
+  const std::size_t c = static_cast<std::size_t>(b.channel);
+  const std::size_t band = static_cast<std::size_t>(b.band);
+  const std::uint8_t value = Byte(NumberAt(rx, 10, 3));
+  switch (b.kind) {
+    case BlockKind::InputPeq:
+      p.inputPeq[band][c] = ParseBand(rx);
+      break;
+    case BlockKind::InputLevel:
+      p.inputLevel[c] = value;
+      break;
+    case BlockKind::Crossover: {
+      CrossoverSettings& x = p.crossover[c];
+      switch (b.code) {
+        case 41:
+          x.hpfType = value;
+          break;
+        case 42:
+          x.hpfFrequency = value;
+          break;
+        case 43:
+          x.lpfType = value;
+          break;
+        default:
+          x.lpfFrequency = value;
+          break;
+      }
+      break;
+    }
+    case BlockKind::OutputPeq:
+      p.outputPeq[band][c] = ParseBand(rx);
+      break;
+    case BlockKind::OutputLevel:
+      p.outputLevel[c] = value;
+      break;
+    case BlockKind::Delay:
+      p.outputDelay[c] = NumberAt(rx, 12, 4);
+      break;
+    case BlockKind::Dynamics: {
+      std::uint8_t* bytes[] = {&p.dynamics.auxThreshold, &p.dynamics.threshold,
+                               &p.dynamics.auxGain1,     &p.dynamics.auxGain2,
+                               &p.dynamics.auxRatio1,    &p.dynamics.auxRatio2,
+                               &p.dynamics.ratio,        &p.dynamics.auxTime,
+                               &p.dynamics.releaseTime,  &p.dynamics.attackTime};
+      std::size_t pos = 10;
+      for (std::uint8_t* field : bytes) {
+        *field = Byte(NumberAt(rx, pos, 2));
+        pos += 2;
+      }
+      break;
+    }
+    case BlockKind::Phase:
+      p.outputPhase[c] = Byte(NumberAt(rx, 12, 1));
+      break;
+  }
+}
+
+std::string_view FailText(int k) {
+  switch (Describe(k).kind) {
+    case BlockKind::InputPeq:
+      return kProgramInfoSetFailed;
+    case BlockKind::InputLevel:
+      return kInLevelSetFailed;
+    case BlockKind::Phase:
+      return kPhaseSetFailed;
+    default:
+      return kCrossoverSetFailed;
+  }
+}
+
+}  // namespace
+
+void ProtocolEngine::OnProgramInfoTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kProgramInfo, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  const int id = link_.deviceId;
+  if (link_.transferDirection == 1) {
+    // Reached only when a program-information frame was sent during a download.
+    if (*rx != Frame(id, "J0003")) StopBox(kWarnningCaption, kProgramInfoSetFailed);
+    SendFirstBlock();
+    return;
+  }
+  if (link_.keepPcName == 0) {
+    const std::string name = TextAt(*rx, 11, kProgramNameLength);
+    std::copy(name.begin(), name.end(), params_.programName.begin());
+  }
+  params_.programNumber = Byte(NumberAt(*rx, 4, 3));
+  if (link_.infoOnly == 0) {
+    Send(ReadRequestFrame(id, ReadAddress(0)));
+    Arm(StepOf(0), timers::kTransferStepMs);
+    return;
+  }
+  Status(kTransferOk);
+  link_.identityShown = 1;
+  view_.RepaintHeader();
+  if (link_.downloadRequested != 0) {
+    link_.downloadRequested = 0;
+    Send(TransferEndFrame(id));
+    link_.uploadEnded = 1;
+    Arm(timers::kInfoRefresh, timers::kInfoRefreshMs);
+  }
+  link_.infoOnly = 0;
+}
+
+void ProtocolEngine::OnTransferStep(int step) {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(step, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  const int k = BlockOf(step);
+  const int id = link_.deviceId;
+  const bool last = k == kBlocks - 1;
+  if (link_.transferDirection == 0) {
+    Store(params_, k, *rx);
+    if (last) {
+      FinishUpload();
+      return;
+    }
+    Send(ReadRequestFrame(id, ReadAddress(k + 1)));
+  } else {
+    // A wrong acknowledgement is reported and the download goes on.
+    if (*rx != Acknowledgement(id, CodeText(Describe(k).code)))
+      StopBox(kWarnningCaption, FailText(k));
+    if (last) {
+      FinishDownload();
+      return;
+    }
+    Send(BuildFrame(id, params_, k + 1));
+  }
+  Arm(StepOf(k + 1), timers::kTransferStepMs);
+}
+
+void ProtocolEngine::FinishUpload() {
+  view_.ReleaseMouseCapture();
+  if (RepairParameters(params_)) view_.ShowRepairWarning();
+  view_.ReloadAllPages(ReloadForm::Upload);
+  Status(kTransferOk);
+  link_.identityShown = 1;
+  view_.RepaintHeader();
+  link_.deviceInfoEditable = 1;
+  Send(TransferEndFrame(link_.deviceId));
+  link_.uploadEnded = 1;
+  Arm(timers::kDownloadStart, timers::kAfterUploadMs);
+}
+
+void ProtocolEngine::FinishDownload() {
+  const int id = link_.deviceId;
+  if (link_.saveAfterDownload != 0) {
+    link_.saveAfterDownload = 0;
+    const std::string frame = SaveFrame(id, 0);
+    Status(kTransferOk);
+    view_.HideTransmittingDialog();
+    Send(frame);
+    Arm(timers::kSave, timers::kSaveMs);
+    return;
+  }
+  link_.infoOnly = 1;
+  link_.transferDirection = 0;
+  Send(ProgramInfoRequestFrame(id, 0));
+  Arm(timers::kProgramInfo, timers::kProgramInfoMs);
+  view_.ReleaseMouseCapture();
+  link_.identityShown = 1;
+  view_.RepaintHeader();
+  link_.deviceInfoEditable = 1;
+  Status(kTransferOk);
+}
+
+void ProtocolEngine::SendFirstBlock() {
+  Send(BuildFrame(link_.deviceId, params_, 0));
+  Status(kTransmitting);
+  Arm(StepOf(0), timers::kTransferStepMs);
+}
+
+void ProtocolEngine::OnDownloadStartTimer() {
+  const int id = link_.deviceId;
+  if (link_.frameComplete != 0) {
+    Kill(timers::kDownloadStart);
+    link_.frameComplete = 0;
+    // Any other answer (the unit's reply to a closing "U00)", say) ends the chain.
+    if (link_.rxFrame == DownloadBeginFrame(id) && link_.downloadRequested != 0) {
+      link_.m00Pending = 0;
+      SendFirstBlock();
+    }
+    return;
+  }
+  if (link_.deviceKind == 1 && link_.m00Pending != 0) {
+    // Units of this kind never answer "M00)": start on the first empty tick. This timer must
+    // not run on, or it would take the first block's acknowledgement for itself.
+    link_.m00Pending = 0;
+    SendFirstBlock();
+    Kill(timers::kDownloadStart);
+    return;
+  }
+  if (link_.uploadEnded != 0) {
+    Kill(timers::kDownloadStart);
+    return;
+  }
+  if (++link_.waitCount > timers::kWaitLimit) {
+    Kill(timers::kDownloadStart);
+    ConnectionLost();
+  }
+}
+
+bool ProtocolEngine::StartFactoryDefaultDownload() {
+  if (link_.linkConnected == 0) return false;
+  const std::string name = TextAt(session_.programNameText, 0, kProgramNameLength);
+  std::copy(name.begin(), name.end(), params_.programName.begin());
+  Send(ProgramNameFrame(link_.deviceId, name));
+  Arm(timers::kFactoryName, timers::kFactoryNameMs);
+  view_.LinkStateChanged();
+  return true;
+}
+
+void ProtocolEngine::OnFactoryNameTimer() {
+  if (link_.frameComplete != 0) {
+    Kill(timers::kFactoryName);
+    link_.frameComplete = 0;
+    Status(link_.rxFrame == Frame(link_.deviceId, "J0003") ? kProgramInfoOk : kProgramInfoFailed);
+    StartFactoryDownload();
+    return;
+  }
+  if (++link_.waitCount > timers::kFactoryNameWaitLimit) {
+    Kill(timers::kFactoryName);
+    StartFactoryDownload();
+  }
+}
+
+// Runs once, when the name step has ended by answer or by its limit: starting it on every tick
+// would restart the handshake over and over.
+void ProtocolEngine::StartFactoryDownload() {
+  link_.saveAfterDownload = 1;
+  link_.transferDirection = 1;
+  link_.downloadRequested = 1;
+  Send(DownloadBeginFrame(link_.deviceId));
+  Status(kTransmitting);
+  link_.m00Pending = 1;
+  Arm(timers::kDownloadStart, timers::kDownloadStartMs);
+  view_.ShowTransmittingDialog();
+}
+
+void ProtocolEngine::OnSaveTimer() {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(timers::kSave, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  const int id = link_.deviceId;
+  if (!IsSaveAcknowledgement(*rx, id)) {
+    StopBox(kWarnningCaption, kProgramRestoreFailed);
+    return;
+  }
+  link_.infoOnly = 1;
+  link_.transferDirection = 0;
+  Send(ProgramInfoRequestFrame(id, 0));
+  Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);
+  Status(kSaveOk);
+}
+
+void ProtocolEngine::OnInfoRefreshTimer() {
+  const int id = link_.deviceId;
+  if (link_.frameComplete != 0) {
+    Kill(timers::kInfoRefresh);
+    link_.frameComplete = 0;
+    if (link_.rxFrame != TransferEndFrame(id)) {
+      Status(kConnectLostShort);
+    } else if (link_.keepPcName != 0) {
+      link_.keepPcName = 0;
+      const std::string name(params_.programName.begin(), params_.programName.end());
+      Send(ProgramNameAfterDownloadFrame(id, name));  // no answer awaited
+    }
+    return;
+  }
+  Status(kConnectLostShort);
+  // Without a limit this would tick for as long as the program runs.
+  if (++link_.waitCount > timers::kWaitLimit) {
+    Kill(timers::kInfoRefresh);
+    link_.waitCount = 0;
+  }
+}
+
+}  // namespace corvella::link

@@ -1,0 +1,225 @@
+// The engine's timer dispatch, the answer check every timer shares, port events and page edits.
+#include "link/protocol_engine.h"
+
+#include <algorithm>
+
+#include "link/engine_timers.h"
+#include "link/frames.h"
+
+namespace corvella::link {
+
+namespace {
+
+// The command code each page-edit timer waits for.
+std::string_view PageEditCode(int id) {
+  switch (id) {
+    case timers::kInputPeqFrequency:
+      return "022";
+    case timers::kInputPeqBand:
+      return "021";
+    case timers::kInputPeqQ:
+      return "024";
+    case timers::kInputPeqGain:
+      return "023";
+    case timers::kOutputPeqFrequency:
+      return "046";
+    case timers::kOutputPeqQ:
+      return "048";
+    case timers::kOutputPeqGain:
+      return "047";
+    case timers::kOutputPeqBand:
+      return "045";
+    case timers::kHpfFrequency:
+      return "042";
+    case timers::kLpfFrequency:
+      return "044";
+    case timers::kHpfType:
+      return "041";
+    case timers::kLpfType:
+      return "043";
+    case timers::kInputLevel:
+      return "025";
+    case timers::kOutputLevel:
+      return "049";
+    case timers::kDelay:
+      return "051";
+    case timers::kCompressor:
+      return "059";
+    case timers::kPhase:
+      return "052";
+    default:
+      return {};
+  }
+}
+
+bool IsTransferStep(int id) {
+  return (id >= timers::kFirstBlock && id <= timers::kLastNumberedBlock) ||
+         id == timers::kPhaseHighBlock || id == timers::kPhaseLowBlock;
+}
+
+}  // namespace
+
+ProtocolEngine::ProtocolEngine(Session& session, Port& port, TimerHost& timers, LinkView& view,
+                               int portCount)
+    : session_(session),
+      link_(session.link),
+      params_(session.parameters),
+      port_(port),
+      timers_(timers),
+      view_(view),
+      lastPort_(std::clamp(portCount, 1, kMaxPortNumber)) {}
+
+void ProtocolEngine::OnTimer(int id) {
+  if (!PageEditCode(id).empty()) {
+    OnPageEditTimer(id);
+  } else if (IsTransferStep(id)) {
+    OnTransferStep(id);
+  } else if (id >= timers::kListFirst && id <= timers::kListLast) {
+    OnListTimer(id);
+  } else {
+    switch (id) {
+      case timers::kProbe:
+        OnProbeTimer();
+        break;
+      case timers::kDisconnect:
+        OnDisconnectTimer();
+        break;
+      case timers::kProgramName:
+        OnProgramNameTimer();
+        break;
+      case timers::kProgramInfo:
+        OnProgramInfoTimer();
+        break;
+      case timers::kSave:
+        OnSaveTimer();
+        break;
+      case timers::kRecall:
+        OnRecallTimer();
+        break;
+      case timers::kIdentity:
+        OnIdentityTimer();
+        break;
+      case timers::kDeviceName:
+        OnDeviceNameTimer();
+        break;
+      case timers::kDownloadStart:
+        OnDownloadStartTimer();
+        break;
+      case timers::kFactoryName:
+        OnFactoryNameTimer();
+        break;
+      case timers::kInfoRefresh:
+        OnInfoRefreshTimer();
+        break;
+      case timers::kListPause:
+        OnListPause();
+        break;
+      case timers::kLevelPause:
+        OnLevelPause();
+        break;
+      default:
+        Kill(id);
+        break;  // not ours: make sure it does not tick again
+    }
+  }
+  view_.LinkStateChanged();
+}
+
+void ProtocolEngine::OnPortByte(int /*portNumber*/, std::uint8_t byte) {
+  AssembleByte(link_, byte);
+}
+
+void ProtocolEngine::OnPortFailure(int /*portNumber*/, const std::string& boxText) {
+  StopBox(kApplicationErrorCaption, boxText);
+}
+
+void ProtocolEngine::OnPortLost(int /*portNumber*/) {
+  // The port reports a loss once and is closed by then. Nothing is sent or shown here: whatever
+  // answer timer runs counts empty ticks and ends with its usual timeout, exactly as if the unit
+  // had fallen silent, and a later search or connect opens the port afresh.
+  view_.LinkStateChanged();
+}
+
+// ---- common pieces ----
+
+void ProtocolEngine::Send(const std::string& frame) {
+  // A refused write (port closed or gone) is not reported here: the answer timer that follows
+  // every send turns the silence into its timeout.
+  (void)port_.WriteToPort(frame);
+}
+
+void ProtocolEngine::Arm(int id, int ms) {
+  timers_.ArmTimer(id, ms);
+}
+void ProtocolEngine::Kill(int id) {
+  timers_.KillTimer(id);
+}
+void ProtocolEngine::Status(std::string_view text) {
+  view_.SetStatusText(text);
+}
+
+void ProtocolEngine::StopBox(std::string_view caption, std::string_view text) {
+  MessageBoxRequest box;
+  box.caption = std::string(caption);
+  box.text = std::string(text);
+  box.icon = BoxIcon::Stop;
+  (void)view_.ShowMessageBox(box);
+}
+
+std::optional<std::string> ProtocolEngine::TakeAnswer(int id, int limit, bool& timedOut) {
+  timedOut = false;
+  if (link_.frameComplete != 0) {
+    Kill(id);
+    link_.frameComplete = 0;
+    return link_.rxFrame;
+  }
+  ++link_.waitCount;
+  if (link_.waitCount > limit) {
+    Kill(id);
+    timedOut = true;
+  }
+  return std::nullopt;
+}
+
+void ProtocolEngine::ConnectionLost() {
+  Status(kConnectionLost);
+  link_.waitCount = 0;
+  // A chain that dies here would otherwise leave "Transmitting data please wait" up for good.
+  view_.HideTransmittingDialog();
+}
+
+// ---- editor pages ----
+
+bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int intervalMs) {
+  if (link_.linkConnected == 0) return false;
+  Send(std::string(frame));
+  Arm(timerId, intervalMs);
+  view_.LinkStateChanged();
+  return true;
+}
+
+void ProtocolEngine::SendParameterAfterPause(std::string frame, int timerId, int intervalMs) {
+  levelQueue_.push_back({std::move(frame), timerId, intervalMs});
+  if (!timers_.IsArmed(timers::kLevelPause)) Arm(timers::kLevelPause, timers::kLevelPauseMs);
+}
+
+void ProtocolEngine::OnLevelPause() {
+  if (!levelQueue_.empty()) {
+    const PendingSend next = std::move(levelQueue_.front());
+    levelQueue_.pop_front();
+    SendParameter(next.frame, next.timerId, next.intervalMs);
+  }
+  if (levelQueue_.empty()) Kill(timers::kLevelPause);
+}
+
+void ProtocolEngine::OnPageEditTimer(int id) {
+  bool timedOut = false;
+  const auto rx = TakeAnswer(id, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) ConnectionLost();
+    return;
+  }
+  Status(*rx == Acknowledgement(link_.deviceId, PageEditCode(id)) ? kResponseOk : kResponseError);
+}
+
+}  // namespace corvella::link
