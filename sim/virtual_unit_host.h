@@ -45,6 +45,8 @@ class VirtualUnitHost {
 
   // Set before Start.
   void SetTrafficObserver(TrafficObserver observer) { observer_ = std::move(observer); }
+  // Called on the host's thread when the line closes by itself (hang-up fault, line failure).
+  void SetLineClosedCallback(std::function<void()> callback) { onClosed_ = std::move(callback); }
 
   // The units, by position (their IDs may change while running).
   std::size_t UnitCount() const;
@@ -72,6 +74,7 @@ class VirtualUnitHost {
   VirtualBus bus_;
   std::vector<std::string> received_;
   TrafficObserver observer_;
+  std::function<void()> onClosed_;
 
   std::string slavePath_;
   int masterFd_ = -1;

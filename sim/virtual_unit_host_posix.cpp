@@ -181,6 +181,7 @@ void VirtualUnitHost::Run() {
     hungUp_ = true;
   }
   framesChanged_.notify_all();
+  if (onClosed_) onClosed_();
 }
 
 }  // namespace corvella::sim

@@ -1,0 +1,169 @@
+#include "sim/tool/unit_sim_options.h"
+
+#include <charconv>
+
+namespace corvella::sim::tool {
+
+const char* const kUsage = R"usage(Usage: corvella-unit-sim [options]
+
+Plays one or more loudspeaker DSP units on a pseudo-terminal. Prints the path of the
+terminal's far side (open it as the serial port) and answers every frame until SIGINT or
+SIGTERM arrives or standard input closes.
+
+Units:
+  --unit ID[:NAME[:KIND]]  add a unit (repeatable; without it one unit with ID 1).
+                           ID 1..10; NAME up to 14 characters, "."-padded, no "(" or ")";
+                           KIND 0 answers the probe with 21 characters, KIND 1 with 19
+                           characters and never answers "M00)".
+  --demo                   the first unit carries the demo program and memories 1..4.
+  --load FILE              load the first unit's current program from a parameters file
+                           (168 bytes; codes are taken as they are, without repair).
+  --save FILE              save the first unit's current program to FILE on exit.
+
+Line:
+  --link PATH              also place a symbolic link PATH to the far side (removed on exit).
+  --log FILE               log every frame received ("rx") and every answer ("tx") with a
+                           UTC timestamp.
+  --ignore-stdin           keep running when standard input closes.
+
+Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022', '%05',
+'I00', 'X', 'bye', or 'all'):
+  --delay MS               answer MS milliseconds late.
+  --silent                 never answer.
+  --silent-after N         answer the first N frames, then nothing.
+  --silent-for CMD         no answer to CMD (repeatable).
+  --garble CMD             answer CMD with its body replaced by "?" (repeatable).
+  --no-close CMD           answer CMD without its closing ")" (repeatable).
+  --junk-before TEXT       write TEXT before every answer.
+  --junk-after TEXT        write TEXT after every answer.
+  --hang-up-after N        hang up the line once the N-th frame is answered, then exit.
+
+  --help                   show this text.
+)usage";
+
+namespace {
+std::optional<int> Number(std::string_view text, int min, int max) {
+  int value = 0;
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<UnitSpec> ParseUnit(std::string_view text, std::string& error) {
+  UnitSpec spec;
+  const auto firstColon = text.find(':');
+  const auto id = Number(text.substr(0, firstColon), kMinDeviceId, kMaxDeviceId);
+  if (!id) {
+    error = "--unit: the ID must be a number from 1 to 10: " + std::string(text);
+    return std::nullopt;
+  }
+  spec.id = *id;
+  if (firstColon == std::string_view::npos) return spec;
+  std::string_view rest = text.substr(firstColon + 1);
+  const auto secondColon = rest.find(':');
+  const std::string_view name = rest.substr(0, secondColon);
+  if (name.size() > kDeviceNameLength || name.find_first_of("()") != std::string_view::npos) {
+    error =
+        "--unit: the name must have at most 14 characters and no "
+        "\"(\" or \")\": " +
+        std::string(name);
+    return std::nullopt;
+  }
+  if (!name.empty()) spec.name = PadName(name, kDeviceNameLength);
+  if (secondColon == std::string_view::npos) return spec;
+  const auto kind = Number(rest.substr(secondColon + 1), 0, 1);
+  if (!kind) {
+    error = "--unit: the kind must be 0 or 1: " + std::string(text);
+    return std::nullopt;
+  }
+  spec.kind = *kind == 0 ? ProbeKind::Long : ProbeKind::Short;
+  return spec;
+}
+
+bool TakesValue(std::string_view flag) {
+  constexpr std::string_view kValueFlags[] = {
+      "--unit",     "--link",         "--load",          "--save",       "--log",
+      "--delay",    "--silent-after", "--hang-up-after", "--silent-for", "--garble",
+      "--no-close", "--junk-before",  "--junk-after"};
+  for (std::string_view f : kValueFlags) {
+    if (f == flag) return true;
+  }
+  return false;
+}
+
+void AddCommand(CommandMatch& match, std::string_view command) {
+  if (command == "all") {
+    match.all = true;
+  } else {
+    match.prefixes.emplace_back(command);
+  }
+}
+
+}  // namespace
+
+ParseResult ParseOptions(const std::vector<std::string_view>& args) {
+  Options options;
+  ParseResult result;
+  auto fail = [&](std::string message) {
+    result.error = std::move(message);
+    return result;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    auto flag = [&](std::string_view name) { return arg == name; };
+    const bool hasValue = i + 1 < args.size();
+    auto value = [&]() { return args[++i]; };
+    if (flag("--help") || flag("-h")) {
+      options.help = true;
+    } else if (flag("--demo")) {
+      options.demo = true;
+    } else if (flag("--ignore-stdin")) {
+      options.ignoreStdin = true;
+    } else if (flag("--silent")) {
+      options.faults.silent = true;
+    } else if (!hasValue && TakesValue(arg)) {
+      return fail(std::string(arg) + " needs a value (see --help)");
+    } else if (flag("--unit")) {
+      auto spec = ParseUnit(value(), result.error);
+      if (!spec) return result;
+      for (const UnitSpec& other : options.units) {
+        if (other.id == spec->id) return fail("--unit: ID " + std::to_string(spec->id) + " twice");
+      }
+      options.units.push_back(*spec);
+    } else if (flag("--link")) {
+      options.linkPath = value();
+    } else if (flag("--load")) {
+      options.loadPath = value();
+    } else if (flag("--save")) {
+      options.savePath = value();
+    } else if (flag("--log")) {
+      options.logPath = value();
+    } else if (flag("--delay") || flag("--silent-after") || flag("--hang-up-after")) {
+      const std::string_view text = value();
+      const auto number = Number(text, flag("--hang-up-after") ? 1 : 0, 3'600'000);
+      if (!number) return fail(std::string(arg) + " needs a number: " + std::string(text));
+      if (flag("--delay")) options.faults.answerDelayMs = *number;
+      if (flag("--silent-after")) options.faults.silentAfterFrames = *number;
+      if (flag("--hang-up-after")) options.faults.hangUpAfterFrames = *number;
+    } else if (flag("--silent-for")) {
+      AddCommand(options.faults.silentFor, value());
+    } else if (flag("--garble")) {
+      AddCommand(options.faults.garbleFor, value());
+    } else if (flag("--no-close")) {
+      AddCommand(options.faults.unterminatedFor, value());
+    } else if (flag("--junk-before")) {
+      options.faults.junkBefore = value();
+    } else if (flag("--junk-after")) {
+      options.faults.junkAfter = value();
+    } else {
+      return fail("unknown option " + std::string(arg) + " (see --help)");
+    }
+  }
+  result.options = std::move(options);
+  return result;
+}
+
+}  // namespace corvella::sim::tool

@@ -1,0 +1,40 @@
+// The command line of corvella-unit-sim.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/virtual_unit.h"
+
+namespace corvella::sim::tool {
+
+struct UnitSpec {
+  int id = 1;
+  std::string name{kDefaultUnitName};
+  ProbeKind kind = ProbeKind::Long;
+};
+
+struct Options {
+  std::vector<UnitSpec> units;  // empty: one unit with ID 1
+  bool demo = false;
+  bool ignoreStdin = false;
+  bool help = false;
+  std::string linkPath;
+  std::string loadPath;
+  std::string savePath;
+  std::string logPath;
+  FaultPlan faults;
+};
+
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;  // set when options is empty
+};
+
+ParseResult ParseOptions(const std::vector<std::string_view>& args);
+
+extern const char* const kUsage;
+
+}  // namespace corvella::sim::tool
