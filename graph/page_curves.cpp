@@ -51,9 +51,4 @@ PageCurves OutputPageCurves(const ProgramParameters& p, int output) {
   return OutputPageCurves(p, output, crossover.data());
 }
 
-int BandMarkerX(const PeqBand& band) {
-  const bool hasResponse = band.type >= 1 && band.type <= 5;
-  return GraphPointX[hasResponse ? PointIndex(band.frequency) : 0];
-}
-
 }  // namespace corvella::graph

@@ -29,8 +29,4 @@ PageCurves OutputPageCurves(const ProgramParameters& p, int output);
 PageCurves OutputPageCurves(const ProgramParameters& p, int output,
                             const double crossover[kGraphPoints]);
 
-// Column of a band's centre marker: its frequency code's point, or point 0 (off the graph) for
-// a band that has no response.
-int BandMarkerX(const PeqBand& band);
-
 }  // namespace corvella::graph

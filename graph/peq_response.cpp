@@ -78,6 +78,12 @@ Curve BandCurve(const PeqBand& band) {
   return curve;
 }
 
+int BandMarkerX(const PeqBand& band) {
+  const bool hasResponse =
+      band.type != 0 && band.type <= static_cast<std::uint8_t>(BandType::Notch);
+  return GraphPointX[hasResponse ? PointIndex(band.frequency) : 0];
+}
+
 Curve SumOfBands(std::span<const PeqBand> bands) {
   Curve sum{};
   for (const PeqBand& band : bands) {

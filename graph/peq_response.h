@@ -31,6 +31,10 @@ double BandResponseDb(const PeqBand& band, double f);
 // The band at all 122 points of GraphFrequencyList.
 Curve BandCurve(const PeqBand& band);
 
+// Column of a band's centre marker: its frequency code's point, or point 0 (off the graph) for
+// a band that has no response.
+int BandMarkerX(const PeqBand& band);
+
 // The sum in dB of the given bands at every point.
 Curve SumOfBands(std::span<const PeqBand> bands);
 
