@@ -11,7 +11,7 @@ namespace corvella::graph {
 namespace {
 
 double PowerRatioDb(double numerator, double denominator) {
-  return 10.0 * std::log10(numerator / denominator);
+  return graph::PowerRatioDb(numerator / denominator);
 }
 
 }  // namespace
@@ -57,8 +57,8 @@ double PreparedBand::ResponseDb(double f) const {
     }
     case BandType::Notch: {
       // The added 0.0001 keeps the depth at the centre to -80 dB instead of minus infinity.
-      const double magnitude = std::sqrt(u2 / (u2 + r2 / (q * q)));
-      return 20.0 * std::log10(magnitude + 0.0001);
+      const double magnitude = std::sqrt(u2 / (u2 + r2 / (q * q))) + 0.0001;
+      return graph::PowerRatioDb(magnitude * magnitude);
     }
   }
   return 0.0;
