@@ -1,0 +1,40 @@
+// corvella: the window program.
+#include <QApplication>
+#include <QIcon>
+#include <cstdio>
+
+#include "app/ui/main_frame.h"
+#include "app/ui/screenshots.h"
+#include "app/ui/varnel_app.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("corvella"));
+  QApplication::setApplicationVersion(QStringLiteral(CORVELLA_VERSION));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvella.svg")));
+
+  const corvella::shell::CommandLine commandLine =
+      corvella::shell::ParseCommandLine(QApplication::arguments());
+  if (!commandLine.options) {
+    std::fputs(qPrintable(commandLine.message + QLatin1Char('\n')),
+               commandLine.exitCode == 0 ? stdout : stderr);
+    return commandLine.exitCode;
+  }
+
+  corvella::shell::CVarnelApp app;
+  QString error;
+  if (!app.InitInstance(*commandLine.options, &error)) {
+    std::fprintf(stderr, "corvella: %s\n", qPrintable(error));
+    return 1;
+  }
+  if (!commandLine.options->screenshotsDir.isEmpty()) {
+    QStringList written;
+    const bool ok = corvella::shell::WriteScreenshots(
+        *app.mainFrame(), commandLine.options->screenshotsDir, &written, &error);
+    for (const QString& file : written) std::printf("%s\n", qPrintable(file));
+    if (!ok) std::fprintf(stderr, "corvella: %s\n", qPrintable(error));
+    return ok ? 0 : 1;
+  }
+  app.ShowMainWindow();
+  return QApplication::exec();
+}

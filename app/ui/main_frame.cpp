@@ -1,0 +1,126 @@
+#include "app/ui/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+
+#include "app/ui/commands.h"
+#include "app/ui/prompts.h"
+#include "app/ui/varnel_doc.h"
+#include "app/ui/varnel_view.h"
+
+namespace corvella::shell {
+
+CMainFrame::CMainFrame(link::Port& port, int portCount, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      document_(new CVarnelDoc(this)),
+      view_(nullptr) {
+  setWindowTitle(QString::fromLatin1(kWindowTitle));
+  // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
+  auto* scroller = new QScrollArea(this);
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette black = scroller->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  scroller->setPalette(black);
+  scroller->setBackgroundRole(QPalette::Window);
+  view_ = new CVarnelView(port, portCount, scroller);
+  scroller->setWidget(view_);
+  setCentralWidget(scroller);
+  BuildMenus();
+  connect(view_, &CVarnelView::linkStateChanged, this, &CMainFrame::UpdateCommandStates);
+  connect(view_, &CVarnelView::exitRequested, this, &QWidget::close);
+  UpdateCommandStates();
+  PlaceOnScreen();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddItem(QMenu* menu, const QString& text, int command) {
+  QAction* item = menu->addAction(text);
+  item->setData(command);
+  actions_[command] = item;
+  connect(item, &QAction::triggered, view_, [this, command] { view_->OnCommand(command); });
+  return item;
+}
+
+void CMainFrame::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  AddItem(file, QStringLiteral("&Open...\tCtrl+O"), cmd::kFileOpen)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  AddItem(file, QStringLiteral("Save &As..."), cmd::kFileSaveAs);
+  file->addSeparator();
+  AddItem(file, QStringLiteral("E&xit"), cmd::kAppExit);
+
+  QMenu* comms = menuBar()->addMenu(QStringLiteral("&Communications"));
+  AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
+  AddItem(comms, QStringLiteral("Disable Communications"), cmd::kDisableCommunications);
+
+  QMenu* program = menuBar()->addMenu(QStringLiteral("Program"));
+  AddItem(program, QStringLiteral("Display Current Program No."), cmd::kDisplayProgramNumber);
+  AddItem(program, QStringLiteral("Display Current Program Name"), cmd::kDisplayProgramName);
+  program->addSeparator();
+  AddItem(program, QStringLiteral("Edit Current Program Name"), cmd::kEditProgramName);
+  program->addSeparator();
+  AddItem(program, QStringLiteral("List Program && Recall"), cmd::kListProgram);
+  AddItem(program, QStringLiteral("Save As Current  Program  In Device"),
+          cmd::kSaveProgramInDevice);
+  program->addSeparator();
+  AddItem(program, QStringLiteral("Load default setting"), cmd::kLoadDefaultSetting);
+
+  QMenu* device = menuBar()->addMenu(QStringLiteral("Device"));
+  AddItem(device, QStringLiteral("Edit Current Device Information"), cmd::kEditDeviceInformation);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
+
+  for (QMenu* menu : {file, comms, program, device, help}) {
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  }
+}
+
+QAction* CMainFrame::action(int command) const {
+  const auto it = actions_.find(command);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (const auto& [command, item] : actions_) item->setEnabled(view_->IsCommandEnabled(command));
+}
+
+void CMainFrame::PlaceOnScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect whole = screen->geometry();
+  const QRect wanted(whole.x(), whole.y() + 2, whole.width(), whole.height() - 4);
+  // The wanted rectangle is the outer one, title bar and borders included; they are known only
+  // once the window is shown, and are zero before.
+  const QMargins borders(
+      geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+      frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  move(wanted.topLeft());
+  resize(wanted.marginsRemoved(borders).size());
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!placed_) {
+    placed_ = true;
+    PlaceOnScreen();
+  }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"), QStringLiteral("Exit"))) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace corvella::shell

@@ -1,0 +1,48 @@
+// The main window: title, placement, the menu with its enabling rules, and the exit question.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+
+#include "link/port.h"
+
+class QAction;
+class QMenu;
+
+namespace corvella::shell {
+
+class CVarnelView;
+class CVarnelDoc;
+
+inline constexpr char kWindowTitle[] = " Corvella";
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  CMainFrame(link::Port& port, int portCount, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  CVarnelView* view() const { return view_; }
+  // The menu item of `command`, or nullptr.
+  QAction* action(int command) const;
+  // Every item's enabled state from the link state, as before a menu opens.
+  void UpdateCommandStates();
+  // Full screen width, screen height minus 4, two pixels below the top edge.
+  void PlaceOnScreen();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildMenus();
+  QAction* AddItem(QMenu* menu, const QString& text, int command);
+
+  CVarnelDoc* document_;
+  CVarnelView* view_;
+  std::map<int, QAction*> actions_;
+  bool placed_ = false;
+};
+
+}  // namespace corvella::shell

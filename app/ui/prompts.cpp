@@ -1,0 +1,74 @@
+#include "app/ui/prompts.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <utility>
+
+namespace corvella::shell {
+namespace {
+
+MessageHook& MessageHookSlot() {
+  static MessageHook hook;
+  return hook;
+}
+FileNameHook& FileNameHookSlot() {
+  static FileNameHook hook;
+  return hook;
+}
+DialogHook& DialogHookSlot() {
+  static DialogHook hook;
+  return hook;
+}
+
+}  // namespace
+
+void SetMessageHook(MessageHook hook) {
+  MessageHookSlot() = std::move(hook);
+}
+void SetFileNameHook(FileNameHook hook) {
+  FileNameHookSlot() = std::move(hook);
+}
+void SetDialogHook(DialogHook hook) {
+  DialogHookSlot() = std::move(hook);
+}
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, const MessageRequest& request) {
+  if (MessageHookSlot()) return MessageHookSlot()(request);
+  QMessageBox box(request.icon, request.caption, request.text, request.buttons, parent);
+  if (request.defaultButton != QMessageBox::NoButton) box.setDefaultButton(request.defaultButton);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void ShowError(QWidget* parent, const QString& text, const QString& caption) {
+  ShowMessage(parent, {text, caption, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void ShowStop(QWidget* parent, const QString& text, const QString& caption) {
+  // The stop sign and the error sign are the same icon on this platform.
+  ShowError(parent, text, caption);
+}
+
+bool AskYesNo(QWidget* parent, const QString& text, const QString& caption) {
+  return ShowMessage(parent, {text, caption, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) ==
+         QMessageBox::Yes;
+}
+
+QString AskParametersFileName(QWidget* parent, bool forSaving) {
+  if (FileNameHookSlot()) return FileNameHookSlot()(forSaving);
+  const QString filter = QStringLiteral("Parameters File(*.asc)");
+  QFileDialog dialog(parent, QString(), QString(), filter);
+  dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QStringLiteral("asc"));
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+int RunModal(QDialog& dialog) {
+  if (DialogHookSlot()) return DialogHookSlot()(dialog);
+  return dialog.exec();
+}
+
+}  // namespace corvella::shell

@@ -1,0 +1,43 @@
+// Every message box, file dialog and modal dialog of the window goes through these functions, so
+// a test can answer them instead of a person (and no test is ever left waiting in a modal loop).
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace corvella::shell {
+
+struct MessageRequest {
+  QString text;
+  QString caption;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+using MessageHook = std::function<QMessageBox::StandardButton(const MessageRequest&)>;
+using FileNameHook = std::function<QString(bool forSaving)>;
+using DialogHook = std::function<int(QDialog&)>;
+
+// An empty hook restores the real prompt.
+void SetMessageHook(MessageHook hook);
+void SetFileNameHook(FileNameHook hook);
+void SetDialogHook(DialogHook hook);
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, const MessageRequest& request);
+// The common "OK"-only boxes.
+void ShowError(QWidget* parent, const QString& text, const QString& caption);
+void ShowStop(QWidget* parent, const QString& text, const QString& caption);
+bool AskYesNo(QWidget* parent, const QString& text, const QString& caption);
+
+// A parameters-file name chosen by the user; empty when cancelled.
+QString AskParametersFileName(QWidget* parent, bool forSaving);
+
+// Runs `dialog` modally and returns its result code.
+int RunModal(QDialog& dialog);
+
+}  // namespace corvella::shell

@@ -1,0 +1,186 @@
+#include "app/ui/region_button.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+
+#include "app/ui/system_colors.h"
+
+namespace corvella::shell {
+namespace {
+
+QRegion RegionOf(const QPainterPath& path) {
+  QRegion region;
+  for (const QPolygonF& polygon : path.toFillPolygons()) {
+    region = region.united(QRegion(polygon.toPolygon(), Qt::WindingFill));
+  }
+  return region;
+}
+
+}  // namespace
+
+QPainterPath PillShape() {
+  QPainterPath path;
+  path.setFillRule(Qt::WindingFill);
+  path.addRect(16, 0, 64, 31);
+  path.addEllipse(0, 0, 32, 32);
+  path.addEllipse(64, 0, 32, 32);
+  return path.simplified();
+}
+
+QPainterPath BarShape() {
+  QPainterPath path;
+  path.addRect(0, 0, 73, 31);
+  return path;
+}
+
+QPainterPath WideBarShape() {
+  QPainterPath path;
+  path.addRect(0, 0, 193, 31);
+  return path;
+}
+
+QPainterPath ArrowShape() {
+  QPainterPath path;
+  path.setFillRule(Qt::WindingFill);
+  path.addPolygon(QPolygonF({QPointF(0, 32), QPointF(48, 24), QPointF(48, 12), QPointF(136, 36),
+                             QPointF(48, 60), QPointF(48, 24)}));
+  path.closeSubpath();
+  // The shaft is a line without area; only the head remains, so move the head's box to the origin.
+  QPainterPath head = path.simplified();
+  return head.translated(-head.boundingRect().topLeft());
+}
+
+RegionButton::RegionButton(const QString& text, const QPainterPath& shape, QPoint offset,
+                           QWidget* parent, int command, int borderWidth,
+                           const RegionButtonColors& colors)
+    : QAbstractButton(parent),
+      shape_(shape.translated(-shape.boundingRect().topLeft())),
+      region_(RegionOf(shape_)),
+      center_(shape_.boundingRect().center()),
+      command_(command),
+      borderWidth_(borderWidth == 2 ? 2 : 1),
+      colors_{colors.normal, colors.pressed, colors.hover, colors.disabled} {
+  setText(text);
+  const QRect box = region_.boundingRect();
+  setGeometry(QRect(offset, QSize(box.right() + 1, box.bottom() + 1)));
+  setMask(region_);
+  setMouseTracking(true);
+  setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::NoFocus);
+  connect(this, &QAbstractButton::clicked, this, [this] { emit commandTriggered(command_); });
+}
+
+bool RegionButton::containsPoint(QPoint pos) const {
+  return rect().contains(pos) && region_.contains(pos);
+}
+
+bool RegionButton::hitButton(const QPoint& pos) const {
+  return containsPoint(pos);
+}
+
+void RegionButton::SetHover(bool hover) {
+  if (hover_ == hover) return;
+  hover_ = hover;
+  update();
+}
+
+void RegionButton::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() == Qt::NoButton) SetHover(containsPoint(event->position().toPoint()));
+  QAbstractButton::mouseMoveEvent(event);
+}
+
+void RegionButton::mousePressEvent(QMouseEvent* event) {
+  // Presses in the corners of the bounding box belong to whatever lies beneath the shape.
+  if (!containsPoint(event->position().toPoint())) {
+    event->ignore();
+    return;
+  }
+  QAbstractButton::mousePressEvent(event);
+}
+
+void RegionButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  mousePressEvent(event);
+}
+
+void RegionButton::leaveEvent(QEvent* event) {
+  SetHover(false);
+  QAbstractButton::leaveEvent(event);
+}
+
+void RegionButton::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) needsRender_ = true;
+  QAbstractButton::changeEvent(event);
+}
+
+QPixmap RegionButton::RenderState(State state) const {
+  QPixmap pixmap(size());
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setClipRegion(region_);
+  painter.fillRect(rect(), colors_[state]);
+
+  const QFontMetrics metrics(font());
+  const int textWidth = metrics.horizontalAdvance(text());
+  // Centred horizontally on the shape's centre, with the baseline half a font height below it.
+  const int baseX = static_cast<int>(center_.x()) - textWidth / 2;
+  const int baseY = static_cast<int>(center_.y()) + metrics.height() / 2 - metrics.descent();
+  painter.setFont(font());
+  if (state == kDisabled) {
+    painter.setPen(SysColor::kBtnHighlight);
+    painter.drawText(baseX + 1, baseY + 1, text());
+    painter.setPen(SysColor::kBtnShadow);
+    painter.drawText(baseX, baseY, text());
+  } else {
+    const int shift = state == kPressed ? borderWidth_ : 0;
+    painter.setPen(Qt::white);
+    painter.drawText(baseX + shift, baseY + shift, text());
+  }
+
+  const bool sunken = state == kPressed;
+  struct Edge {
+    int d;
+    QColor color;
+  };
+  std::array<Edge, 4> edges{};
+  std::size_t edgeCount = 0;
+  if (borderWidth_ == 2) {
+    edges[0] = {2, sunken ? SysColor::k3dDkShadow : SysColor::kBtnHighlight};
+    edges[1] = {-2, sunken ? SysColor::k3dLight : SysColor::kBtnShadow};
+    edges[2] = {1, sunken ? SysColor::kBtnShadow : SysColor::k3dLight};
+    edges[3] = {-1, sunken ? SysColor::kBtnHighlight : SysColor::k3dDkShadow};
+    edgeCount = 4;
+  } else {
+    edges[0] = {1, sunken ? SysColor::k3dDkShadow : SysColor::kBtnHighlight};
+    edges[1] = {-1, sunken ? SysColor::kBtnHighlight : SysColor::k3dDkShadow};
+    edgeCount = 2;
+  }
+  for (std::size_t i = 0; i < edgeCount; ++i) {
+    const QRegion edge = region_.subtracted(region_.translated(edges[i].d, edges[i].d));
+    painter.setClipRegion(edge);
+    painter.fillRect(rect(), edges[i].color);
+  }
+  return pixmap;
+}
+
+void RegionButton::Render() {
+  for (std::size_t s = 0; s < kStateCount; ++s) bitmaps_[s] = RenderState(static_cast<State>(s));
+  needsRender_ = false;
+}
+
+void RegionButton::paintEvent(QPaintEvent*) {
+  if (needsRender_) Render();
+  State state = kNormal;
+  if (!isEnabled()) {
+    state = kDisabled;
+  } else if (isDown()) {
+    state = kPressed;
+  } else if (hover_) {
+    state = kHover;
+  }
+  QPainter painter(this);
+  painter.setClipRegion(region_);
+  painter.drawPixmap(0, 0, bitmaps_[state]);
+}
+
+}  // namespace corvella::shell

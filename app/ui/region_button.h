@@ -1,0 +1,70 @@
+// The shaped page buttons of the main view: a button clipped to its shape that sees the mouse only
+// inside that shape, drawn raised, hovered, sunk or embossed in its state colours.
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QRegion>
+#include <array>
+
+namespace corvella::shell {
+
+// The four shapes of the main view, each with its bounding box at the origin.
+QPainterPath PillShape();
+QPainterPath BarShape();
+QPainterPath WideBarShape();
+QPainterPath ArrowShape();
+
+struct RegionButtonColors {
+  QColor normal;
+  QColor pressed;
+  QColor hover;
+  QColor disabled;
+};
+
+class RegionButton : public QAbstractButton {
+  Q_OBJECT
+
+ public:
+  // `offset` places the shape's bounding box in the parent; `command` is the page command the
+  // button sends through commandTriggered.
+  RegionButton(const QString& text, const QPainterPath& shape, QPoint offset, QWidget* parent,
+               int command, int borderWidth, const RegionButtonColors& colors);
+
+  int command() const { return command_; }
+  bool isHovered() const { return hover_; }
+  // Whether `pos` (widget coordinates) lies inside the shape.
+  bool containsPoint(QPoint pos) const;
+
+ signals:
+  void commandTriggered(int command);
+
+ protected:
+  bool hitButton(const QPoint& pos) const override;
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  enum State { kNormal = 0, kPressed, kHover, kDisabled, kStateCount };
+  void Render();
+  QPixmap RenderState(State state) const;
+  void SetHover(bool hover);
+
+  QPainterPath shape_;
+  QRegion region_;
+  QPointF center_;
+  int command_;
+  int borderWidth_;
+  std::array<QColor, kStateCount> colors_;
+  std::array<QPixmap, kStateCount> bitmaps_;
+  bool hover_ = false;
+  bool needsRender_ = true;
+};
+
+}  // namespace corvella::shell

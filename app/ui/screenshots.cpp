@@ -1,0 +1,133 @@
+#include "app/ui/screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <array>
+#include <vector>
+
+#include "app/ui/commands.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/program_dialogs.h"
+#include "app/ui/search_dialog.h"
+#include "app/ui/select_dialog.h"
+#include "app/ui/transmit_dialog.h"
+#include "app/ui/varnel_view.h"
+
+namespace corvella::shell {
+namespace {
+
+struct PageShot {
+  int command;
+  const char* name;
+};
+
+constexpr std::array<PageShot, 13> kPages{{
+    {cmd::kMicPeq, "input-peq-mic"},
+    {cmd::kLinePeq, "input-peq-line"},
+    {cmd::kMicLevel, "level-mic"},
+    {cmd::kLineLevel, "level-line"},
+    {cmd::kHighCrossover, "crossover-high"},
+    {cmd::kLowCrossover, "crossover-low"},
+    {cmd::kHighPeq, "output-peq-high"},
+    {cmd::kLowPeq, "output-peq-low"},
+    {cmd::kHighLevel, "level-high"},
+    {cmd::kLowLevel, "level-low"},
+    {cmd::kHighDelay, "delay-high"},
+    {cmd::kLowDelay, "delay-low"},
+    {cmd::kCompressor, "compressor"},
+}};
+
+class Writer {
+ public:
+  Writer(const QDir& folder, QStringList* written) : folder_(folder), written_(written) {}
+
+  bool Save(QWidget& widget, const QString& name) {
+    QApplication::processEvents();
+    const QString path = folder_.filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path, "PNG")) {
+      failed_ = path;
+      return false;
+    }
+    if (written_ != nullptr) written_->append(path);
+    return true;
+  }
+  const QString& failed() const { return failed_; }
+
+ private:
+  QDir folder_;
+  QStringList* written_;
+  QString failed_;
+};
+
+}  // namespace
+
+bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* written,
+                      QString* error) {
+  QDir dir(folder);
+  if (!dir.mkpath(QStringLiteral("."))) {
+    if (error != nullptr) *error = QStringLiteral("Cannot create %1").arg(folder);
+    return false;
+  }
+  Writer writer(dir, written);
+  CVarnelView& view = *frame.view();
+  frame.show();
+  // Large enough for the whole view whatever the (offscreen) screen's size.
+  frame.resize(view.width() + 4, view.height() + frame.menuBar()->sizeHint().height() + 4);
+
+  bool ok = true;
+  int index = 1;
+  for (const PageShot& page : kPages) {
+    view.OnCommand(page.command);
+    ok = ok && writer.Save(frame, QStringLiteral("%1-%2")
+                                      .arg(index++, 2, 10, QLatin1Char('0'))
+                                      .arg(QString::fromLatin1(page.name)));
+  }
+  view.OnCommand(cmd::kLinePeq);
+
+  view.ShowSearchDialog();
+  for (int i = 0; i < 9; ++i) view.searchDialog()->Advance();
+  ok = ok && writer.Save(*view.searchDialog(), QStringLiteral("dialog-148-search"));
+  ok = ok && writer.Save(frame, QStringLiteral("window-searching"));
+  view.HideSearchDialog();
+
+  view.transmitDialog()->show();
+  ok = ok && writer.Save(*view.transmitDialog(), QStringLiteral("dialog-168-transmitting"));
+  view.transmitDialog()->hide();
+
+  const std::vector<link::FoundDevice> devices{{1, 1, 1, 0, "Corvella Demo."},
+                                               {2, 1, 3, 1, "Stage left...."}};
+  SelectDialog select(devices, &view);
+  ok = ok && writer.Save(select, QStringLiteral("dialog-142-select"));
+
+  ProgramNameDialog name(QStringLiteral("factory default.........."), &view);
+  ok = ok && writer.Save(name, QStringLiteral("dialog-144-program-name"));
+
+  ListProgramDialog& list = *view.listDialog();
+  list.Reset();
+  list.SetLine(1, QStringLiteral("Program No.1        Demo Program............."), true);
+  list.SetLine(2, QStringLiteral("Program No.2        Speech..................."), true);
+  list.SetLine(3, QStringLiteral("Program No.3       No Used"), false);
+  ok = ok && writer.Save(list, QStringLiteral("dialog-145-list-program"));
+  list.Reset();
+
+  ProgramSaveAsDialog saveAs(1, &view);
+  ok = ok && writer.Save(saveAs, QStringLiteral("dialog-146-program-save-as"));
+
+  DeviceInfoDialog device(false, 1, QString(), &view);
+  ok = ok && writer.Save(device, QStringLiteral("dialog-147-device-information"));
+
+  QMessageBox exit(QMessageBox::Question, QStringLiteral("Exit"),
+                   QStringLiteral("Are you sure you want to exit ?"),
+                   QMessageBox::Yes | QMessageBox::No, &frame);
+  exit.setDefaultButton(QMessageBox::No);
+  ok = ok && writer.Save(exit, QStringLiteral("dialog-exit"));
+
+  frame.hide();
+  if (!ok && error != nullptr) *error = QStringLiteral("Cannot write %1").arg(writer.failed());
+  return ok;
+}
+
+}  // namespace corvella::shell

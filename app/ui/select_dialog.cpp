@@ -1,0 +1,94 @@
+#include "app/ui/select_dialog.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/ui/dialog_units.h"
+
+namespace corvella::shell {
+
+SelectDialog::SelectDialog(const std::vector<link::FoundDevice>& devices, QWidget* parent)
+    : QDialog(parent),
+      devices_(devices),
+      list_(new QListWidget(this)),
+      idEdit_(new QLineEdit(this)),
+      nameEdit_(new QLineEdit(this)),
+      upload_(new QRadioButton(QStringLiteral("Upload Program Data From  Device"), this)),
+      download_(new QRadioButton(QStringLiteral("Download Program Data To  Device"), this)),
+      connect_(new QPushButton(QStringLiteral("Connect"), this)) {
+  setWindowTitle(QStringLiteral("Select"));
+  setFixedSize(Dlu(252), Dlu(150));
+
+  auto* listCaption = new QLabel(QStringLiteral("Select Device:"), this);
+  listCaption->setGeometry(DluRect(8, 6, 100, 10));
+  list_->setGeometry(DluRect(8, 18, 110, 100));
+
+  auto* identity = new QGroupBox(QStringLiteral(" Current Device Information:"), this);
+  identity->setGeometry(DluRect(126, 6, 118, 52));
+  auto* idCaption = new QLabel(QStringLiteral("ID:"), this);
+  idCaption->setGeometry(DluRect(134, 22, 26, 10));
+  idEdit_->setGeometry(DluRect(162, 20, 74, 12));
+  auto* nameCaption = new QLabel(QStringLiteral("Name:"), this);
+  nameCaption->setGeometry(DluRect(134, 38, 26, 10));
+  nameEdit_->setGeometry(DluRect(162, 36, 74, 12));
+  idEdit_->setReadOnly(true);
+  nameEdit_->setReadOnly(true);
+
+  auto* direction = new QGroupBox(QStringLiteral("Data Configuration:"), this);
+  direction->setGeometry(DluRect(126, 62, 118, 56));
+  upload_->setGeometry(DluRect(132, 78, 110, 12));
+  download_->setGeometry(DluRect(132, 96, 110, 12));
+  auto* group = new QButtonGroup(this);
+  group->addButton(upload_, 0);
+  group->addButton(download_, 1);
+  upload_->setChecked(true);
+  for (QWidget* w : {static_cast<QWidget*>(idCaption), static_cast<QWidget*>(nameCaption),
+                     static_cast<QWidget*>(idEdit_), static_cast<QWidget*>(nameEdit_),
+                     static_cast<QWidget*>(upload_), static_cast<QWidget*>(download_)}) {
+    w->raise();
+  }
+
+  connect_->setGeometry(DluRect(96, 126, 60, 16));
+  connect_->setDefault(true);
+  connect(connect_, &QPushButton::clicked, this, &QDialog::accept);
+
+  for (const link::FoundDevice& device : devices_) {
+    list_->addItem(QStringLiteral("Device ID........... %1").arg(device.id));
+  }
+  connect(list_, &QListWidget::currentRowChanged, this, &SelectDialog::ShowRow);
+  if (list_->count() > 0) list_->setCurrentRow(0);
+}
+
+const link::FoundDevice* SelectDialog::DeviceAtRow(int row, std::size_t* position) const {
+  for (std::size_t i = 0; i < devices_.size(); ++i) {
+    if (devices_[i].index != row + 1) continue;
+    if (position != nullptr) *position = i;
+    return &devices_[i];
+  }
+  return nullptr;
+}
+
+void SelectDialog::ShowRow(int row) {
+  const link::FoundDevice* device = DeviceAtRow(row);
+  if (device == nullptr) return;
+  idEdit_->setText(QString::number(device->id));
+  nameEdit_->setText(QString::fromStdString(device->name));
+}
+
+int SelectDialog::transferDirection() const {
+  return download_->isChecked() ? 1 : 0;
+}
+
+void SelectDialog::accept() {
+  std::size_t position = 0;
+  if (DeviceAtRow(list_->currentRow(), &position) == nullptr) return;  // nothing to connect to
+  listIndex_ = position;
+  QDialog::accept();
+}
+
+}  // namespace corvella::shell

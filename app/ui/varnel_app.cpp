@@ -1,0 +1,129 @@
+#include "app/ui/varnel_app.h"
+
+#include <QCommandLineParser>
+#include <algorithm>
+
+#include "app/ui/main_frame.h"
+#include "link/protocol_engine.h"
+#include "link/serial_port.h"
+#include "sim/demo_unit.h"
+
+#ifndef CORVELLA_VERSION
+#define CORVELLA_VERSION "0"
+#endif
+
+namespace corvella::shell {
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+  CommandLine outcome;
+  // The port and journal options are shared with the CLI and parsed by the link's own reader;
+  // the parser below sees the rest, but lists them for --help.
+  std::vector<std::string> raw;
+  raw.reserve(static_cast<std::size_t>(arguments.size()));
+  for (const QString& argument : arguments) raw.push_back(argument.toStdString());
+  link::LinkOptions linkOptions = link::ParseLinkOptions(raw);
+  if (!linkOptions.error.empty()) {
+    outcome.message = QString::fromStdString(linkOptions.error);
+    outcome.exitCode = 2;
+    return outcome;
+  }
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Controller for a two-way active loudspeaker DSP unit on a serial line."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption({QStringLiteral("ports"),
+                    QStringLiteral("Serial devices, in order COM1, COM2, ... (default: the "
+                                   "CORVELLA_PORTS variable, else the devices present)."),
+                    QStringLiteral("PATH[,PATH...]")});
+  parser.addOption({QStringLiteral("log"),
+                    QStringLiteral("Append every frame sent and received to FILE."),
+                    QStringLiteral("FILE")});
+  const QCommandLineOption demo(QStringLiteral("demo"),
+                                QStringLiteral("Start a virtual unit and make it COM1."));
+  const QCommandLineOption screenshots(
+      QStringLiteral("screenshots"),
+      QStringLiteral("Render every page and dialog as PNG files into DIR, then end."),
+      QStringLiteral("DIR"));
+  parser.addOption(demo);
+  parser.addOption(screenshots);
+
+  QStringList rest;
+  for (const std::string& argument : linkOptions.rest) rest << QString::fromStdString(argument);
+  if (rest.isEmpty()) rest << QStringLiteral("corvella");
+  if (!parser.parse(rest)) {
+    outcome.message = parser.errorText();
+    outcome.exitCode = 2;
+    return outcome;
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
+    outcome.message = parser.helpText();
+    return outcome;
+  }
+  if (parser.isSet(QStringLiteral("version"))) {
+    outcome.message = QStringLiteral("corvella " CORVELLA_VERSION);
+    return outcome;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    outcome.message =
+        QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+    outcome.exitCode = 2;
+    return outcome;
+  }
+  AppOptions options;
+  options.ports = std::move(linkOptions.ports);
+  options.logPath = std::move(linkOptions.logPath);
+  options.demo = parser.isSet(demo);
+  options.screenshotsDir = parser.value(screenshots);
+  outcome.options = std::move(options);
+  return outcome;
+}
+
+CVarnelApp::CVarnelApp() = default;
+
+CVarnelApp::~CVarnelApp() {
+  // The window (and the engine in it) goes first, then the port's worker, then the unit it talked
+  // to, then the journal that recorded them.
+  frame_.reset();
+  port_.reset();
+  demo_.reset();
+  journal_.Close();
+}
+
+bool CVarnelApp::InitInstance(const AppOptions& options, QString* error) {
+  link::PortTable table = options.ports;
+  if (options.logPath && !journal_.Open(*options.logPath)) {
+    if (error != nullptr) {
+      *error = QStringLiteral("Cannot open the journal %1: %2")
+                   .arg(QString::fromStdString(*options.logPath),
+                        QString::fromStdString(journal_.LastError()));
+    }
+    return false;
+  }
+  if (options.demo) {
+    std::string why;
+    demo_ = sim::StartDemoUnit(&why);
+    if (!demo_) {
+      if (error != nullptr) {
+        *error =
+            QStringLiteral("Cannot start the virtual unit: %1").arg(QString::fromStdString(why));
+      }
+      return false;
+    }
+    table.PutFirst(demo_->SlavePath());
+  }
+  const int portCount = std::clamp(table.Size(), 1, link::kMaxPortNumber);
+  port_ = std::make_unique<link::SerialPort>(owner_, std::move(table),
+                                             journal_.IsOpen() ? &journal_ : nullptr);
+  frame_ = std::make_unique<CMainFrame>(*port_, portCount);
+  return true;
+}
+
+void CVarnelApp::ShowMainWindow() {
+  if (!frame_) return;
+  frame_->show();
+  frame_->setWindowTitle(QString::fromLatin1(kWindowTitle));
+}
+
+}  // namespace corvella::shell

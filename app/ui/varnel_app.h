@@ -1,0 +1,63 @@
+// The application: reads the command line, owns the serial port (and the demo unit behind it) for
+// the whole run, and shows the main window.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/qt/qt_owner_thread.h"
+#include "link/journal.h"
+#include "link/port_table.h"
+
+namespace corvella::link {
+class SerialPort;
+}
+namespace corvella::sim {
+class VirtualUnitHost;
+}
+
+namespace corvella::shell {
+
+class CMainFrame;
+
+struct AppOptions {
+  link::PortTable ports;
+  std::optional<std::string> logPath;
+  bool demo = false;
+  QString screenshotsDir;  // render every page and dialog into this folder, then end
+};
+
+// The options, or the text to print: `exitCode` 0 for --help/--version, 2 for a bad option.
+struct CommandLine {
+  std::optional<AppOptions> options;
+  QString message;
+  int exitCode = 0;
+};
+CommandLine ParseCommandLine(const QStringList& arguments);
+
+class CVarnelApp {
+ public:
+  CVarnelApp();
+  ~CVarnelApp();
+  CVarnelApp(const CVarnelApp&) = delete;
+  CVarnelApp& operator=(const CVarnelApp&) = delete;
+
+  // Opens the journal, starts the demo unit when asked and creates the main window (not shown).
+  // False with `error` set when any of them fails: the program then ends without a window.
+  bool InitInstance(const AppOptions& options, QString* error);
+  CMainFrame* mainFrame() const { return frame_.get(); }
+  // Shows the window and gives it its title.
+  void ShowMainWindow();
+
+ private:
+  QtOwnerThread owner_;
+  link::Journal journal_;
+  std::unique_ptr<sim::VirtualUnitHost> demo_;
+  std::unique_ptr<link::SerialPort> port_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace corvella::shell

@@ -1,0 +1,523 @@
+#include "app/ui/varnel_view.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "app/ui/commands.h"
+#include "app/ui/program_dialogs.h"
+#include "app/ui/prompts.h"
+#include "app/ui/region_button.h"
+#include "app/ui/search_dialog.h"
+#include "app/ui/select_dialog.h"
+#include "app/ui/status_line.h"
+#include "app/ui/system_colors.h"
+#include "app/ui/transmit_dialog.h"
+#include "graph/paint/graph_background.h"
+#include "model/parameters_file.h"
+#include "pages/page_set.h"
+
+#ifndef CORVELLA_VERSION
+#define CORVELLA_VERSION "0"
+#endif
+
+namespace corvella::shell {
+namespace {
+
+// Everything the view draws and places fits in this area.
+constexpr int kViewWidth = 1010;
+constexpr int kViewHeight = 670;
+const QRect kHeaderRect(QPoint(20, 10), QPoint(999, 51));
+const QPoint kPanelPosition(300, 230);
+const QPoint kStatusBarPosition(20, 630);
+
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+struct ButtonRow {
+  const char* caption;
+  int x;
+  int y;
+  QPainterPath (*shape)();
+  int command;
+  int borderWidth;
+  QColor color;
+};
+
+QMessageBox::StandardButton ToQt(link::BoxAnswer answer) {
+  switch (answer) {
+    case link::BoxAnswer::Yes:
+      return QMessageBox::Yes;
+    case link::BoxAnswer::No:
+      return QMessageBox::No;
+    case link::BoxAnswer::Cancel:
+      return QMessageBox::Cancel;
+    case link::BoxAnswer::Ok:
+      break;
+  }
+  return QMessageBox::Ok;
+}
+
+QMessageBox::Icon ToQt(link::BoxIcon icon) {
+  switch (icon) {
+    case link::BoxIcon::Stop:
+      return QMessageBox::Critical;
+    case link::BoxIcon::Exclamation:
+      return QMessageBox::Warning;
+    case link::BoxIcon::Question:
+      return QMessageBox::Question;
+    case link::BoxIcon::Information:
+      return QMessageBox::Information;
+    case link::BoxIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
+    : QWidget(parent), background_(graph::paint::MakeGraphBackground()), timers_(this) {
+  setObjectName(QStringLiteral("mainView"));
+  setFixedSize(kViewWidth, kViewHeight);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  // Page edits commit by handing the focus to the view.
+  setFocusPolicy(Qt::ClickFocus);
+  QFont viewFont(QStringLiteral("DejaVu Sans"));
+  viewFont.setPixelSize(13);
+  viewFont.setBold(true);
+  setFont(viewFont);
+
+  engine_ = std::make_unique<link::ProtocolEngine>(session_, port, timers_, *this, portCount);
+  timers_.SetClient(engine_.get());
+
+  CreateButtons();
+  pages_ = std::make_unique<pages::PageSet>(
+      pages::PageContext{session_, *engine_, crossover_, background_}, this);
+  statusBar_ = new StatusLineBar(this);
+  statusBar_->move(kStatusBarPosition);
+  QFont plain = font();
+  plain.setBold(false);
+  statusBar_->setFont(plain);
+  search_ = new SearchDialog(this);
+  search_->move(kPanelPosition);
+  search_->hide();
+  transmit_ = new TransmitDialog(this);
+  transmit_->move(kPanelPosition);
+  transmit_->hide();
+  list_ = new ListProgramDialog(this);
+  connect(list_, &ListProgramDialog::recallRequested, this,
+          [this](int memory) { engine_->RecallProgram(memory); });
+
+  ResetParameters(session_.parameters, session_.programNameText);
+  pages_->ReloadAllPages(link::ReloadForm::Startup);
+  session_.link.waitCount = 0;
+  session_.link.infoOnly = 0;
+  ShowPage(cmd::kLinePeq);
+}
+
+CVarnelView::~CVarnelView() {
+  // No tick may reach the engine while it is being destroyed.
+  timers_.SetClient(nullptr);
+  timers_.KillAll();
+}
+
+void CVarnelView::CreateButtons() {
+  const QColor grey(128, 128, 128);
+  const QColor green(0, 192, 0);
+  const QColor blue(0, 128, 255);
+  const std::array<ButtonRow, 11> rows{{
+      {"PEQ", 140, 140, PillShape, cmd::kLinePeq, 2, grey},
+      {"HPF/LPF", 420, 90, BarShape, cmd::kHighCrossover, 1, grey},
+      {"HPF/LPF", 420, 190, BarShape, cmd::kLowCrossover, 1, grey},
+      {"PEQ", 510, 90, BarShape, cmd::kHighPeq, 1, grey},
+      {"PEQ", 510, 190, BarShape, cmd::kLowPeq, 1, grey},
+      {"DELAY", 780, 90, BarShape, cmd::kHighDelay, 1, grey},
+      {"DELAY", 780, 190, BarShape, cmd::kLowDelay, 1, grey},
+      {"COMPRESSOR & LIMITER", 646, 140, WideBarShape, cmd::kCompressor, 1, green},
+      {"LEVEL    ", 280, 132, ArrowShape, cmd::kLineLevel, 2, blue},
+      {"LEVEL   ", 600, 82, ArrowShape, cmd::kHighLevel, 2, blue},
+      {"LEVEL    ", 600, 182, ArrowShape, cmd::kLowLevel, 2, blue},
+  }};
+  const QColor red(255, 0, 0);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ButtonRow& row = rows[i];
+    auto* button =
+        new RegionButton(QString::fromLatin1(row.caption), row.shape(), QPoint(row.x, row.y), this,
+                         row.command, row.borderWidth, {row.color, red, red, SysColor::kBtnFace});
+    button->setObjectName(QStringLiteral("page%1").arg(row.command));
+    connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
+    buttons_[i] = button;
+  }
+}
+
+RegionButton* CVarnelView::pageButton(int command) const {
+  for (RegionButton* button : buttons_) {
+    if (button != nullptr && button->command() == command) return button;
+  }
+  return nullptr;
+}
+
+StatusLineEdit* CVarnelView::statusLine() const {
+  return statusBar_->edit();
+}
+
+// ---- commands -----------------------------------------------------------------------------------
+
+void CVarnelView::OnCommand(int command) {
+  if (command >= cmd::kFirstPage && command <= cmd::kLastPage) {
+    ShowPage(command);
+    return;
+  }
+  if (!IsCommandEnabled(command)) return;  // a shortcut may arrive while its item is greyed
+  switch (command) {
+    case cmd::kFileOpen:
+      OpenParametersFile();
+      break;
+    case cmd::kFileSaveAs:
+      SaveParametersFile();
+      break;
+    case cmd::kAppExit:
+      emit exitRequested();
+      break;
+    case cmd::kEnableCommunications:
+      engine_->EnableCommunications();
+      break;
+    case cmd::kDisableCommunications:
+      engine_->DisableCommunications();
+      break;
+    case cmd::kDisplayProgramNumber:
+      DisplayProgramNumber();
+      break;
+    case cmd::kDisplayProgramName:
+      DisplayProgramName();
+      break;
+    case cmd::kEditProgramName:
+      EditProgramName();
+      break;
+    case cmd::kListProgram:
+      ListProgramAndRecall();
+      break;
+    case cmd::kSaveProgramInDevice:
+      SaveProgramInDevice();
+      break;
+    case cmd::kLoadDefaultSetting:
+      LoadFactoryDefault();
+      break;
+    case cmd::kEditDeviceInformation:
+      EditDeviceInformation();
+      break;
+    case cmd::kAppAbout:
+      ShowAbout();
+      break;
+    default:
+      break;
+  }
+  emit linkStateChanged();
+}
+
+bool CVarnelView::IsCommandEnabled(int command) const {
+  const link::LinkState& link = session_.link;
+  switch (command) {
+    case cmd::kFileOpen:
+      return link.linkConnected == 0;
+    case cmd::kEnableCommunications:
+      return engine_->CanEnableCommunications();
+    case cmd::kDisableCommunications:
+      return engine_->CanDisableCommunications();
+    case cmd::kListProgram:
+    case cmd::kSaveProgramInDevice:
+      return link.linkConnected == 1;
+    case cmd::kEditDeviceInformation:
+      return link.deviceInfoEditable == 1;
+    default:
+      return true;
+  }
+}
+
+void CVarnelView::ShowPage(int command) {
+  const std::optional<pages::PageCommand> row = pages::FindPageCommand(command);
+  if (!row) return;
+  if (row->inputChannel >= 0) session_.link.inputChannel = row->inputChannel;
+  if (row->outputChannel >= 0) session_.link.outputChannel = row->outputChannel;
+  update(QRect(40, 95, 120, 30));   // "LINE INPUT"
+  update(QRect(920, 45, 90, 130));  // "HIGH" and "LOW"
+  pages_->ShowPage(command);
+}
+
+// ---- painting -----------------------------------------------------------------------------------
+
+std::array<QString, 4> CVarnelView::HeaderValues() const {
+  if (session_.link.identityShown == 0) {
+    const QString null = QStringLiteral("NULL");
+    return {null, null, null, null};
+  }
+  const ProgramParameters& p = session_.parameters;
+  return {QString::number(p.programNumber),
+          Latin1(std::string_view(p.programName.data(), p.programName.size())),
+          QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
+}
+
+bool CVarnelView::LineLabelLit() const {
+  return session_.link.inputChannel == 1;
+}
+bool CVarnelView::OutputLabelLit(int output) const {
+  return session_.link.outputChannel == output;
+}
+
+void CVarnelView::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(event->rect(), Qt::black);
+  painter.setFont(font());
+  painter.setBackgroundMode(Qt::OpaqueMode);
+  const QFontMetrics metrics(font());
+
+  // Text drawn from its top-left corner on an opaque background, as a plain device context does.
+  const auto text = [&](int x, int y, const QString& s, const QColor& fg, const QColor& bg) {
+    painter.setPen(fg);
+    painter.setBackground(bg);
+    painter.drawText(x, y + metrics.ascent(), s);
+  };
+  const std::array<QString, 4> values = HeaderValues();
+  text(50, 10, QStringLiteral("Current Program No:"), Qt::black, Qt::white);
+  text(50, 30, QStringLiteral("Current Program Name:"), Qt::black, Qt::white);
+  text(650, 10, QStringLiteral("Current Device ID:"), Qt::black, Qt::white);
+  text(650, 30, QStringLiteral("Current Device Name:"), Qt::black, Qt::white);
+  text(220, 10, values[0], Qt::black, Qt::white);
+  text(220, 30, values[1], Qt::black, Qt::white);
+  text(800, 10, values[2], Qt::black, Qt::white);
+  text(800, 30, values[3], Qt::black, Qt::white);
+
+  const QColor yellow(255, 255, 0);
+  const auto label = [&](int x, int y, const QString& s, bool lit) {
+    text(x, y, s, lit ? Qt::black : Qt::white, lit ? yellow : Qt::black);
+  };
+  label(50, 105, QStringLiteral("LINE INPUT"), LineLabelLit());
+  label(930, 55, QStringLiteral("HIGH"), OutputLabelLit(0));
+  label(930, 155, QStringLiteral("LOW"), OutputLabelLit(1));
+}
+
+// ---- LinkView -----------------------------------------------------------------------------------
+
+void CVarnelView::SetStatusText(std::string_view text) {
+  statusLine()->SetText(Latin1(text));
+}
+
+link::BoxAnswer CVarnelView::ShowMessageBox(const link::MessageBoxRequest& box) {
+  MessageRequest request;
+  request.text = Latin1(box.text);
+  request.caption = Latin1(box.caption);
+  request.icon = ToQt(box.icon);
+  request.buttons = box.buttons == link::BoxButtons::YesNo
+                        ? (QMessageBox::Yes | QMessageBox::No)
+                        : QMessageBox::StandardButtons(QMessageBox::Ok);
+  request.defaultButton = ToQt(box.defaultButton);
+  switch (ShowMessage(this, request)) {
+    case QMessageBox::Yes:
+      return link::BoxAnswer::Yes;
+    case QMessageBox::No:
+      return link::BoxAnswer::No;
+    case QMessageBox::Ok:
+      return link::BoxAnswer::Ok;
+    default:
+      return link::BoxAnswer::Cancel;
+  }
+}
+
+void CVarnelView::ShowRepairWarning() {
+  ShowMessage(this, {Latin1(kRepairWarningText), Latin1(kRepairWarningCaption),
+                     QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void CVarnelView::ShowSearchDialog() {
+  search_->Start();
+  search_->show();
+  search_->raise();
+}
+
+void CVarnelView::HideSearchDialog() {
+  search_->Stop();
+  search_->hide();
+}
+
+std::optional<link::SelectChoice> CVarnelView::RunSelectDialog(
+    const std::vector<link::FoundDevice>& devices) {
+  SelectDialog dialog(devices, this);
+  if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
+  return link::SelectChoice{dialog.listIndex(), dialog.transferDirection()};
+}
+
+void CVarnelView::ShowTransmittingDialog() {
+  transmit_->show();
+  transmit_->raise();
+}
+
+void CVarnelView::HideTransmittingDialog() {
+  transmit_->hide();
+}
+
+void CVarnelView::RepaintHeader() {
+  update(kHeaderRect);
+}
+
+void CVarnelView::ReloadAllPages(link::ReloadForm form) {
+  pages_->ReloadAllPages(form);
+  if (form == link::ReloadForm::FileLoad) update();
+}
+
+void CVarnelView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
+  if (list_->isVisible()) list_->SetLine(n, Latin1(text), enableRecall);
+}
+
+void CVarnelView::ReleaseMouseCapture() {
+  list_->SetMouseHeld(false);
+}
+
+void CVarnelView::LinkStateChanged() {
+  emit linkStateChanged();
+}
+
+// ---- File menu ----------------------------------------------------------------------------------
+
+void CVarnelView::RepairAndReload() {
+  if (RepairParameters(session_.parameters)) ShowRepairWarning();
+  ReloadAllPages(link::ReloadForm::FileLoad);
+}
+
+void CVarnelView::ReportFileFailure(int failure, const std::string& systemText,
+                                    const QString& wrongLengthText,
+                                    const QString& wrongLengthCaption) {
+  switch (static_cast<FileFailure>(failure)) {
+    case FileFailure::None:
+      return;
+    case FileFailure::WrongLength:
+      ShowError(this, wrongLengthText, wrongLengthCaption);
+      return;
+    case FileFailure::WriteFailed:
+      ShowError(this, Latin1(kFileSaveFailedText), Latin1(kFileSaveFailedCaption));
+      return;
+    case FileFailure::OpenFailed:
+    case FileFailure::ReadFailed:
+    case FileFailure::CreateFailed:
+      ShowError(this, QString::fromLocal8Bit(systemText.c_str()), Latin1(kFileSystemErrorCaption));
+      return;
+  }
+}
+
+void CVarnelView::OpenParametersFile() {
+  const QString path = AskParametersFileName(this, false);
+  if (!path.isEmpty()) {
+    const FileResult result =
+        corvella::LoadParametersFile(path.toStdU16String(), session_.parameters);
+    if (result.ok) {
+      SetStatusText(kFileOpenSuccessText);
+      const auto& name = session_.parameters.programName;
+      session_.programNameText.assign(name.data(), name.size());
+    } else {
+      ReportFileFailure(static_cast<int>(result.failure), result.systemText,
+                        Latin1(kFileInvalidText), Latin1(kFileInvalidCaption));
+    }
+  }
+  // Cancelling still brings the pages into line with the (repaired) set.
+  RepairAndReload();
+}
+
+void CVarnelView::SaveParametersFile() {
+  const QString path = AskParametersFileName(this, true);
+  if (path.isEmpty()) return;
+  const FileResult result =
+      corvella::SaveParametersFile(path.toStdU16String(), session_.parameters);
+  if (result.ok) {
+    SetStatusText(kFileSavedSuccessText);
+  } else {
+    ReportFileFailure(static_cast<int>(result.failure), result.systemText, QString(), QString());
+  }
+}
+
+std::optional<std::filesystem::path> CVarnelView::FindFactoryDefaultFile() const {
+  if (!factoryFolder_) return FindFactoryDefault(ExecutableDirectory());
+  std::filesystem::path candidate = *factoryFolder_ / std::string(kFactoryDefaultFileName);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(candidate, error)) return std::nullopt;
+  return candidate;
+}
+
+void CVarnelView::LoadFactoryDefault() {
+  if (!AskYesNo(this, Latin1(kLoadDefaultQuestionText), Latin1(kLoadDefaultQuestionCaption))) {
+    return;
+  }
+  const std::optional<std::filesystem::path> path = FindFactoryDefaultFile();
+  if (!path) {
+    ShowError(this, Latin1(kFactoryDefaultMissingText), Latin1(kFactoryDefaultMissingCaption));
+    return;
+  }
+  const FileResult result = LoadParametersFile(*path, session_.parameters);
+  if (!result.ok) {
+    // A damaged default must not be renamed "factory default" and stored in the unit.
+    ReportFileFailure(static_cast<int>(result.failure), result.systemText,
+                      Latin1(kFactoryDefaultInvalidText), Latin1(kFactoryDefaultInvalidCaption));
+    return;
+  }
+  session_.programNameText = std::string(kFactoryDefaultName);
+  for (std::size_t i = 0; i < kProgramNameLength; ++i) {
+    session_.parameters.programName[i] =
+        i < session_.programNameText.size() ? session_.programNameText[i] : '.';
+  }
+  RepairAndReload();
+  if (session_.link.linkConnected == 1) engine_->StartFactoryDefaultDownload();
+}
+
+// ---- Program and Device menus -------------------------------------------------------------------
+
+void CVarnelView::DisplayProgramNumber() {
+  ShowMessage(this, {QString::number(session_.parameters.programNumber),
+                     QStringLiteral("Current Program No."), QMessageBox::NoIcon, QMessageBox::Ok,
+                     QMessageBox::Ok});
+}
+
+void CVarnelView::DisplayProgramName() {
+  const auto& name = session_.parameters.programName;
+  ShowMessage(this, {Latin1(std::string_view(name.data(), name.size())),
+                     QStringLiteral("Current Program Name"), QMessageBox::NoIcon, QMessageBox::Ok,
+                     QMessageBox::Ok});
+}
+
+void CVarnelView::EditProgramName() {
+  const auto& name = session_.parameters.programName;
+  ProgramNameDialog dialog(Latin1(std::string_view(name.data(), name.size())), this);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  engine_->SetProgramName(dialog.name().toLatin1().toStdString());
+  RepaintHeader();
+}
+
+void CVarnelView::ListProgramAndRecall() {
+  list_->Reset();
+  list_->move(250, 275);
+  list_->SetMouseHeld(true);
+  engine_->ListPrograms();
+  RunModal(*list_);
+  list_->SetMouseHeld(false);
+}
+
+void CVarnelView::SaveProgramInDevice() {
+  ProgramSaveAsDialog dialog(session_.parameters.programNumber, this);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  engine_->StoreProgram(dialog.memory());
+}
+
+void CVarnelView::EditDeviceInformation() {
+  const link::LinkState& link = session_.link;
+  DeviceInfoDialog dialog(link.identityShown == 1, link.deviceId, Latin1(link.deviceName), this);
+  if (RunModal(dialog) != QDialog::Accepted) return;
+  engine_->ChangeDeviceIdentity(dialog.id(), dialog.name().toLatin1().toStdString());
+}
+
+void CVarnelView::ShowAbout() {
+  ShowMessage(this, {QStringLiteral("Corvella Version %1\n\nController for a two-way active "
+                                    "loudspeaker DSP unit.")
+                         .arg(QStringLiteral(CORVELLA_VERSION)),
+                     QStringLiteral("About Corvella"), QMessageBox::Information, QMessageBox::Ok,
+                     QMessageBox::Ok});
+}
+
+}  // namespace corvella::shell

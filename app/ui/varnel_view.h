@@ -1,0 +1,124 @@
+// The main view: the header, the input and output labels, the shaped page buttons, the five editor
+// pages, the status line and the progress panels. It is the link's user interface (LinkView) and
+// owns the program's records, the protocol engine and its timers; the port belongs to the caller.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "app/qt/qt_timer_host.h"
+#include "graph/crossover_response.h"
+#include "link/link_view.h"
+#include "link/protocol_engine.h"
+#include "link/session.h"
+
+namespace corvella::pages {
+class PageSet;
+}
+
+namespace corvella::shell {
+
+class ListProgramDialog;
+class RegionButton;
+class SearchDialog;
+class StatusLineBar;
+class StatusLineEdit;
+class TransmitDialog;
+
+class CVarnelView : public QWidget, public link::LinkView {
+  Q_OBJECT
+
+ public:
+  // `portCount`: how many port numbers a device search walks.
+  CVarnelView(link::Port& port, int portCount, QWidget* parent = nullptr);
+  ~CVarnelView() override;
+
+  Session& session() { return session_; }
+  link::ProtocolEngine& engine() { return *engine_; }
+  pages::PageSet& pageSet() { return *pages_; }
+  QtTimerHost& timerHost() { return timers_; }
+  StatusLineEdit* statusLine() const;
+  SearchDialog* searchDialog() const { return search_; }
+  TransmitDialog* transmitDialog() const { return transmit_; }
+  ListProgramDialog* listDialog() const { return list_; }
+  RegionButton* pageButton(int command) const;
+  const std::array<RegionButton*, 11>& pageButtons() const { return buttons_; }
+
+  // The four header values as painted: program number, program name, device ID, device name.
+  std::array<QString, 4> HeaderValues() const;
+  // Whether the "LINE INPUT", "HIGH" and "LOW" labels are highlighted.
+  bool LineLabelLit() const;
+  bool OutputLabelLit(int output) const;
+
+  // Runs a menu or page command.
+  void OnCommand(int command);
+  bool IsCommandEnabled(int command) const;
+  // Page commands 1001..1013.
+  void ShowPage(int command);
+
+  // File and Program menu commands.
+  void OpenParametersFile();
+  void SaveParametersFile();
+  void LoadFactoryDefault();
+  void DisplayProgramNumber();
+  void DisplayProgramName();
+  void EditProgramName();
+  void ListProgramAndRecall();
+  void SaveProgramInDevice();
+  void EditDeviceInformation();
+  void ShowAbout();
+
+  // Where "factory default.asc" is looked for; by default beside the program, then the installed
+  // data folder.
+  void SetFactoryDefaultFolder(const std::filesystem::path& folder) { factoryFolder_ = folder; }
+
+  // LinkView
+  void SetStatusText(std::string_view text) override;
+  link::BoxAnswer ShowMessageBox(const link::MessageBoxRequest& box) override;
+  void ShowRepairWarning() override;
+  void ShowSearchDialog() override;
+  void HideSearchDialog() override;
+  std::optional<link::SelectChoice> RunSelectDialog(
+      const std::vector<link::FoundDevice>& devices) override;
+  void ShowTransmittingDialog() override;
+  void HideTransmittingDialog() override;
+  void RepaintHeader() override;
+  void ReloadAllPages(link::ReloadForm form) override;
+  void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override;
+  void ReleaseMouseCapture() override;
+  void LinkStateChanged() override;
+
+ signals:
+  void linkStateChanged();
+  void exitRequested();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void CreateButtons();
+  void RepairAndReload();
+  void ReportFileFailure(int failure, const std::string& systemText, const QString& wrongLengthText,
+                         const QString& wrongLengthCaption);
+  std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
+
+  Session session_;
+  graph::CrossoverResponse crossover_{};
+  QImage background_;
+  QtTimerHost timers_;
+  std::unique_ptr<link::ProtocolEngine> engine_;
+  std::unique_ptr<pages::PageSet> pages_;
+  std::array<RegionButton*, 11> buttons_{};
+  StatusLineBar* statusBar_;
+  SearchDialog* search_;
+  TransmitDialog* transmit_;
+  ListProgramDialog* list_;
+  std::optional<std::filesystem::path> factoryFolder_;
+};
+
+}  // namespace corvella::shell
