@@ -21,3 +21,24 @@ void CBaseDialog::SetBackgroundColor(const QColor& color) {
 }
 
 }  // namespace corvella::pages
+
+namespace corvella::pages {
+
+void CBaseDialog::TakeFocus() {
+  QWidget* last = focusWidget();
+  if (last != nullptr && last != this && isAncestorOf(last) && last->isVisible() &&
+      last->isEnabled()) {
+    last->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  for (QWidget* w = nextInFocusChain(); w != nullptr && w != this && isAncestorOf(w);
+       w = w->nextInFocusChain()) {
+    if ((w->focusPolicy() & Qt::TabFocus) != 0 && w->isVisible() && w->isEnabled()) {
+      w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace corvella::pages

@@ -25,6 +25,18 @@ class CBaseDialog : public QWidget {
   CBaseDialog(int templateId, QWidget* parent);
 
   int TemplateId() const { return templateId_; }
+
+  // Controls are named after their IDs ("1031"), so the page, the view and tests find them.
+  static QString ControlName(int id) { return QString::number(id); }
+  QWidget* Control(int id) const { return findChild<QWidget*>(ControlName(id)); }
+  template <typename T>
+  T* ControlAs(int id) const {
+    return findChild<T*>(ControlName(id));
+  }
+
+  // Gives the focus to the control that had it last on this page, or else to the first control
+  // that takes the focus by Tab: what a dialog does when it is given the focus.
+  void TakeFocus();
   QColor BackgroundColor() const { return backgroundColor_; }
   void SetBackgroundColor(const QColor& color);
 

@@ -31,6 +31,7 @@ QBrush Checkerboard(const QColor& window) {
 
 DrawnButton::DrawnButton(const QString& text, int id, int group, QWidget* parent)
     : QWidget(parent), text_(text), id_(id), group_(group) {
+  setObjectName(QString::number(id));
   // Clicks take the focus in the press handler itself, so the focus rule below sees `pressed`.
   setFocusPolicy(Qt::TabFocus);
   setCursor(HandCursor());

@@ -3,6 +3,7 @@
 #include <QPen>
 
 #include "graph/level_response.h"
+#include "graph/peq_response.h"
 #include "model/scales.h"
 
 namespace corvella::graph::paint {

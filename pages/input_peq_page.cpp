@@ -1,0 +1,38 @@
+#include "pages/input_peq_page.h"
+
+#include "graph/graph_frame.h"
+#include "link/engine_timers.h"
+
+namespace corvella::pages {
+namespace {
+
+const PeqPageSpec kInputSpec = {
+    .templateId = 135,
+    .output = false,
+    .bandCount = kInputBands,
+    .firstBandButton = kInputBandButton1,
+    .typeList = kInputTypeList,
+    .frequencyEdit = kInputFrequencyEdit,
+    .qEdit = kInputQEdit,
+    .gainEdit = kInputGainEdit,
+    .frequencyBar = kInputFrequencyBar,
+    .qBar = kInputQBar,
+    .gainBar = kInputGainBar,
+    .initialFrequencyText = "1.00kHz",
+    .typeTimer = link::timers::kInputPeqBand,
+    .frequencyTimer = link::timers::kInputPeqFrequency,
+    .gainTimer = link::timers::kInputPeqGain,
+    .qTimer = link::timers::kInputPeqQ,
+    .pixelsPerDb = graph::kInputPeqPixelsPerDb,
+    .titles = {"MIC INPUT PEQ", "LINE INPUT PEQ"},
+    .titlePositions = {QPoint(755, 1), QPoint(745, 1)},
+    .filterLabelY = 75,
+    .labelRows = {75, 133, 193, 251},
+};
+
+}  // namespace
+
+CInputPeqPage::CInputPeqPage(const PageContext& context, QWidget* parent)
+    : PeqPage(kInputSpec, context, parent) {}
+
+}  // namespace corvella::pages

@@ -1,0 +1,49 @@
+#include "pages/output_peq_page.h"
+
+#include "graph/crossover_response.h"
+#include "graph/graph_frame.h"
+#include "link/engine_timers.h"
+
+namespace corvella::pages {
+namespace {
+
+const PeqPageSpec kOutputSpec = {
+    .templateId = 137,
+    .output = true,
+    .bandCount = kOutputBands,
+    .firstBandButton = kOutputBandButton1,
+    .typeList = kOutputTypeList,
+    .frequencyEdit = kOutputFrequencyEdit,
+    .qEdit = kOutputQEdit,
+    .gainEdit = kOutputGainEdit,
+    .frequencyBar = kOutputFrequencyBar,
+    .qBar = kOutputQBar,
+    .gainBar = kOutputGainBar,
+    .initialFrequencyText = "1.00k",
+    .typeTimer = link::timers::kOutputPeqBand,
+    .frequencyTimer = link::timers::kOutputPeqFrequency,
+    .gainTimer = link::timers::kOutputPeqGain,
+    .qTimer = link::timers::kOutputPeqQ,
+    .pixelsPerDb = graph::kOutputPixelsPerDb,
+    .titles = {"HIGH OUTPUT PEQ", "LOW OUTPUT PEQ"},
+    .titlePositions = {QPoint(745, 1), QPoint(735, 1)},
+    .filterLabelY = 65,
+    .labelRows = {75, 135, 191, 250},
+};
+
+}  // namespace
+
+COutputPeqPage::COutputPeqPage(const PageContext& context, QWidget* parent)
+    : PeqPage(kOutputSpec, context, parent) {}
+
+void COutputPeqPage::RecomputeCrossover() {
+  const auto c = static_cast<std::size_t>(Channel());
+  graph::ComputeCrossover(Context().session.parameters.crossover[c], Context().crossover.db[c]);
+}
+
+void COutputPeqPage::OnPaintTimer() {
+  RecomputeCrossover();
+  DrawPeqResponse(Band() - 1);
+}
+
+}  // namespace corvella::pages

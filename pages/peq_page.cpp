@@ -1,0 +1,323 @@
+#include "pages/peq_page.h"
+
+#include <QComboBox>
+#include <QPainter>
+#include <vector>
+
+#include "graph/page_curves.h"
+#include "graph/paint/graph_painter.h"
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "model/scales.h"
+#include "model/value_input.h"
+#include "pages/drawn_button.h"
+#include "pages/filtered_edit.h"
+#include "pages/page_decor.h"
+#include "pages/spin_bar.h"
+
+namespace corvella::pages {
+namespace {
+
+constexpr int kBandGroup = 1;
+constexpr int kBandButtonX = 700;
+constexpr QSize kBandButtonSize{44, 28};
+constexpr int kControlX = 770;
+constexpr int kEditWidth = 100;
+constexpr int kRowHeight = 24;
+constexpr int kBarWidth = 22;
+constexpr int kTypeListWidth = 150;
+constexpr int kLabelToControl = 18;
+
+QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+QString ToQString(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString GainText(int code) { return ToQString(EqGainText(code)) + ToQString(kGainUnit); }
+
+SpinBar* MakeSpinner(int id, int max, int start, QWidget* parent) {
+  auto* bar = new SpinBar(0, max, start, parent);
+  bar->setObjectName(CBaseDialog::ControlName(id));
+  return bar;
+}
+
+FilteredEdit* MakeEdit(int id, const QString& text, QWidget* parent) {
+  auto* edit = new FilteredEdit(parent);
+  edit->setObjectName(CBaseDialog::ControlName(id));
+  edit->SetLimitText(kPeqEditLimit);
+  edit->setText(text);
+  return edit;
+}
+
+}  // namespace
+
+PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent)
+    : CBaseDialog(spec.templateId, parent), spec_(spec), context_(context) {
+  SetBackgroundColor(kPageBackground);
+  lastFrequency_.fill(-1);
+  lastQ_.fill(-1);
+  lastGain_.fill(-1);
+
+  const int buttonStep = spec_.bandCount > 2 ? 38 : 40;
+  const int buttonTop = spec_.filterLabelY + 20;
+  for (int b = 0; b < spec_.bandCount; ++b) {
+    auto* button =
+        new DrawnButton(QString::number(b + 1), spec_.firstBandButton + b, kBandGroup, this);
+    button->setGeometry(QRect(QPoint(kBandButtonX, buttonTop + b * buttonStep), kBandButtonSize));
+    connect(button, &DrawnButton::commandSent, this, &PeqPage::OnBandCommand);
+    button->SetCheck(b == 0);
+  }
+
+  typeList_ = new QComboBox(this);
+  typeList_->setObjectName(ControlName(spec_.typeList));
+  for (const char* text : kPeqTypeTexts) typeList_->addItem(QString::fromLatin1(text));
+  typeList_->setCurrentIndex(0);
+  typeList_->setGeometry(kControlX, spec_.labelRows[0] + kLabelToControl, kTypeListWidth,
+                         kRowHeight);
+  connect(typeList_, &QComboBox::activated, this, &PeqPage::OnTypeSelected);
+
+  frequencyEdit_ =
+      MakeEdit(spec_.frequencyEdit, QString::fromLatin1(spec_.initialFrequencyText), this);
+  qEdit_ = MakeEdit(spec_.qEdit, ToQString(QText(46)), this);
+  gainEdit_ = MakeEdit(spec_.gainEdit, GainText(24), this);
+  frequencyBar_ = MakeSpinner(spec_.frequencyBar, kFrequencyBarMax, kFrequencyBarStart, this);
+  qBar_ = MakeSpinner(spec_.qBar, kQBarMax, kQBarStart, this);
+  gainBar_ = MakeSpinner(spec_.gainBar, kGainBarMax, kGainBarStart, this);
+
+  const std::array<std::pair<FilteredEdit*, SpinBar*>, 3> rows = {
+      std::pair{frequencyEdit_, frequencyBar_}, {qEdit_, qBar_}, {gainEdit_, gainBar_}};
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const int y = spec_.labelRows[r + 1] + kLabelToControl;
+    rows[r].first->setGeometry(kControlX, y, kEditWidth, kRowHeight);
+    rows[r].second->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
+    SpinBar* bar = rows[r].second;
+    // Arrows and the released thumb act; dragging the thumb only moves it.
+    connect(bar, &SpinBar::scrolled, this, [this, bar](SpinBar::Code code) {
+      if (code != SpinBar::Code::ThumbTrack) ApplyScroll(bar);
+    });
+  }
+
+  // Each edit lets through only what its value can contain, picked when it gains the focus.
+  connect(frequencyEdit_, &FilteredEdit::focusGained, this,
+          [this] { frequencyEdit_->filterMode = kFilterFrequency; });
+  connect(qEdit_, &FilteredEdit::focusGained, this, [this] { qEdit_->filterMode = kFilterQ; });
+  connect(gainEdit_, &FilteredEdit::focusGained, this,
+          [this] { gainEdit_->filterMode = kFilterGain; });
+  connect(frequencyEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitFrequencyEdit);
+  connect(qEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitQEdit);
+  connect(gainEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitGainEdit);
+
+  graph_ = new GraphControl(this);
+
+  paintTimer_.setSingleShot(true);
+  paintTimer_.setInterval(kPaintTimerMs);
+  connect(&paintTimer_, &QTimer::timeout, this, &PeqPage::OnPaintTimer);
+}
+
+PeqBand& PeqPage::StoredBand(int band0, int channel) const {
+  ProgramParameters& p = context_.session.parameters;
+  const auto b = static_cast<std::size_t>(std::clamp(band0, 0, spec_.bandCount - 1));
+  const auto c = static_cast<std::size_t>(std::clamp(channel, 0, 1));
+  return spec_.output ? p.outputPeq[b][c] : p.inputPeq[b][c];
+}
+
+void PeqPage::ShowBand(int band, int channel) {
+  const PeqBand& stored = StoredBand(band - 1, channel);
+  typeList_->setCurrentIndex(stored.type < kPeqTypeTexts.size() ? stored.type : -1);
+  frequencyEdit_->setText(ToQString(FrequencyCodeText(stored.frequency)));
+  frequencyBar_->setValue(kLastFrequencyCode - stored.frequency);
+  qEdit_->setText(ToQString(QText(stored.q)));
+  qBar_->setValue(kQBarMax - stored.q);
+  gainEdit_->setText(GainText(stored.gain));
+  gainBar_->setValue(kGainBarMax - stored.gain);
+  UpdateEnables();
+}
+
+void PeqPage::LoadChannel(int channel) {
+  channel_ = std::clamp(channel, 0, 1);
+  update();
+  ShowBand(band_, channel_);
+}
+
+void PeqPage::UpdateEnables() {
+  const int type = StoredBand(band_ - 1, channel_).type;
+  const bool any = type != 0;
+  for (QWidget* w : std::initializer_list<QWidget*>{frequencyEdit_, frequencyBar_, qEdit_, qBar_,
+                                                    gainEdit_, gainBar_}) {
+    w->setEnabled(any);
+  }
+  if (!any) return;
+  const bool shelf = type == 3 || type == 4;
+  const bool noGain = type == 2 || type == 5;
+  qEdit_->setEnabled(!shelf);
+  qBar_->setEnabled(!shelf);
+  gainEdit_->setEnabled(!noGain);
+  gainBar_->setEnabled(!noGain);
+}
+
+void PeqPage::DrawPeqResponse(int currentBand) {
+  const ProgramParameters& p = context_.session.parameters;
+  std::vector<PeqBand> bands;
+  for (int b = 0; b < spec_.bandCount; ++b) bands.push_back(StoredBand(b, channel_));
+  const graph::PageCurves curves =
+      spec_.output ? graph::OutputPageCurves(p, channel_,
+                                             context_.crossover.db[static_cast<std::size_t>(channel_)])
+                   : graph::InputPageCurves(p, channel_);
+  {
+    QPainter painter(&graph_->Canvas());
+    graph::paint::DrawPeqGraph(painter, context_.background, bands, curves, currentBand,
+                               spec_.pixelsPerDb, graph::paint::ChannelPenColor(channel_));
+  }
+  graph_->Present();
+}
+
+void PeqPage::OnPaintTimer() { DrawPeqResponse(band_ - 1); }
+
+void PeqPage::OnBandCommand(int id) {
+  const int band = id - spec_.firstBandButton + 1;
+  if (band == band_ || band < 1 || band > spec_.bandCount) return;
+  // Taking the focus first lets an edit being left commit to the band it belongs to.
+  typeList_->setFocus(Qt::OtherFocusReason);
+  band_ = band;
+  if (spec_.output) {
+    context_.session.selectedOutputPeqBand = band_;
+    DrawPeqResponse(band_ - 1);
+    ShowBand(band_, channel_);
+  } else {
+    ShowBand(band_, channel_);
+    DrawPeqResponse(band_ - 1);
+  }
+  UpdateEnables();
+}
+
+void PeqPage::OnTypeSelected(int index) {
+  if (index < 0) return;
+  StoredBand(band_ - 1, channel_).type = static_cast<std::uint8_t>(index);
+  UpdateEnables();
+  Commit(Field::Type);
+}
+
+void PeqPage::CommitFrequencyEdit() {
+  const ParsedEdit parsed = ParseFrequencyText(frequencyEdit_->text().toStdString());
+  frequencyBar_->setValue(kLastFrequencyCode - parsed.code);
+  frequencyEdit_->setText(ToQString(parsed.text));
+  StoredBand(band_ - 1, channel_).frequency = static_cast<std::uint8_t>(parsed.code);
+  Commit(Field::Frequency);
+}
+
+void PeqPage::CommitQEdit() {
+  const ParsedEdit parsed = ParseQText(qEdit_->text().toStdString());
+  qBar_->setValue(kQBarMax - parsed.code);
+  qEdit_->setText(ToQString(parsed.text));
+  StoredBand(band_ - 1, channel_).q = static_cast<std::uint8_t>(parsed.code);
+  Commit(Field::Q);
+}
+
+void PeqPage::CommitGainEdit() {
+  const ParsedEdit parsed = ParseEqGainText(gainEdit_->text().toStdString());
+  gainBar_->setValue(kGainBarMax - parsed.code);
+  gainEdit_->setText(ToQString(parsed.text));
+  StoredBand(band_ - 1, channel_).gain = static_cast<std::uint8_t>(parsed.code);
+  Commit(Field::Gain);
+}
+
+void PeqPage::ApplyScroll(SpinBar* bar) {
+  const int position = bar->sliderPosition();
+  const std::size_t slot = Index(band_);
+  PeqBand& stored = StoredBand(band_ - 1, channel_);
+  if (bar == frequencyBar_) {
+    const int index = kFrequencyBarMax - position;
+    if (index != lastFrequency_[slot]) {
+      frequencyEdit_->setText(ToQString(FrequencyCodeText(index + 1)));
+      stored.frequency = static_cast<std::uint8_t>(index + 1);
+      Commit(Field::Frequency);
+    }
+    lastFrequency_[slot] = index;
+  } else if (bar == qBar_) {
+    const int index = kQBarMax - position;
+    if (index != lastQ_[slot]) {
+      qEdit_->setText(ToQString(QText(index)));
+      stored.q = static_cast<std::uint8_t>(index);
+      Commit(Field::Q);
+    }
+    lastQ_[slot] = index;
+  } else if (bar == gainBar_) {
+    const int index = kGainBarMax - position;
+    if (index != lastGain_[slot]) {
+      gainEdit_->setText(GainText(index));
+      stored.gain = static_cast<std::uint8_t>(index);
+      Commit(Field::Gain);
+    }
+    lastGain_[slot] = index;
+  }
+}
+
+void PeqPage::Commit(Field field) {
+  DrawPeqResponse(band_ - 1);
+  int timer = spec_.typeTimer;
+  switch (field) {
+    case Field::Type:
+      timer = spec_.typeTimer;
+      break;
+    case Field::Frequency:
+      timer = spec_.frequencyTimer;
+      break;
+    case Field::Gain:
+      timer = spec_.gainTimer;
+      break;
+    case Field::Q:
+      timer = spec_.qTimer;
+      break;
+  }
+  context_.engine.SendParameter(FrameFor(field), timer, link::timers::kPageEditMs);
+}
+
+std::string PeqPage::FrameFor(Field field) const {
+  const int id = context_.session.link.deviceId;
+  const int band0 = band_ - 1;
+  const PeqBand& b = StoredBand(band0, channel_);
+  if (spec_.output) {
+    const auto out = static_cast<Output>(channel_);
+    switch (field) {
+      case Field::Type:
+        return link::OutputPeqBandFrame(id, out, band0, b);
+      case Field::Frequency:
+        return link::OutputPeqFrequencyFrame(id, out, band0, b.frequency);
+      case Field::Gain:
+        return link::OutputPeqGainFrame(id, out, band0, b.gain);
+      case Field::Q:
+        return link::OutputPeqQFrame(id, out, band0, b.q);
+    }
+  }
+  const auto in = static_cast<Input>(channel_);
+  switch (field) {
+    case Field::Type:
+      return link::InputPeqBandFrame(id, in, band0, b);
+    case Field::Frequency:
+      return link::InputPeqFrequencyFrame(id, in, band0, b.frequency);
+    case Field::Gain:
+      return link::InputPeqGainFrame(id, in, band0, b.gain);
+    case Field::Q:
+      return link::InputPeqQFrame(id, in, band0, b.q);
+  }
+  return {};
+}
+
+void PeqPage::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintTitleBand(painter, 0, 0, kPageWidth, 16);
+  PaintText(painter, spec_.titlePositions[channel_].x(), spec_.titlePositions[channel_].y(),
+            QString::fromLatin1(spec_.titles[channel_]), Qt::white);
+  PaintText(painter, 705, spec_.filterLabelY, QStringLiteral("Filter"), Qt::black);
+  const std::array<QString, 4> labels = {QStringLiteral("Type:"), QStringLiteral("Frequency:"),
+                                         QStringLiteral("Q-Factor(Bandwidth)"),
+                                         QStringLiteral("Level:")};
+  for (std::size_t r = 0; r < labels.size(); ++r) {
+    PaintText(painter, kControlX, spec_.labelRows[r], labels[r], Qt::black);
+  }
+  PaintAxisLabels(painter);
+  // The graph is drawn once the page has painted, over the fresh page.
+  paintTimer_.start();
+}
+
+}  // namespace corvella::pages

@@ -1,0 +1,118 @@
+// The parametric-equaliser page shared by the input (two bands) and the output (six bands) pages:
+// band buttons, type list, frequency/Q/gain edits with their spinners, the response graph.
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <array>
+
+#include "pages/base_dialog.h"
+#include "pages/page_context.h"
+
+class QComboBox;
+
+namespace corvella::pages {
+
+class DrawnButton;
+class FilteredEdit;
+class GraphControl;
+class SpinBar;
+
+// Spinner ranges and the positions the page starts with.
+inline constexpr int kFrequencyBarMax = 120;
+inline constexpr int kQBarMax = 72;
+inline constexpr int kGainBarMax = 48;
+inline constexpr int kFrequencyBarStart = 52;
+inline constexpr int kQBarStart = 26;
+inline constexpr int kGainBarStart = 24;
+inline constexpr int kPeqEditLimit = 5;
+inline constexpr int kPaintTimerMs = 100;
+
+// The six filter types as the type list shows them (index = stored type).
+inline constexpr std::array<const char*, 6> kPeqTypeTexts = {" None",     " Peaking",  " Bandpass",
+                                                             " Hi-Shelf", " Lo-Shelf", " Notch"};
+
+// What tells the two pages apart.
+struct PeqPageSpec {
+  int templateId;
+  bool output;     // outputPeq and its frames, crossover in the sum
+  int bandCount;   // 2 or 6
+  int firstBandButton;
+  int typeList;
+  int frequencyEdit, qEdit, gainEdit;
+  int frequencyBar, qBar, gainBar;
+  const char* initialFrequencyText;
+  int typeTimer, frequencyTimer, gainTimer, qTimer;
+  double pixelsPerDb;
+  const char* titles[2];
+  QPoint titlePositions[2];
+  int filterLabelY;
+  std::array<int, 4> labelRows;  // "Type:", "Frequency:", "Q-Factor(Bandwidth)", "Level:"
+};
+
+class PeqPage : public CBaseDialog {
+  Q_OBJECT
+
+ public:
+  int Channel() const { return channel_; }
+  int Band() const { return band_; }  // 1-based
+
+  // Loads band `band` (1-based) of `channel` into the controls; sends nothing.
+  void ShowBand(int band, int channel);
+  // The view's load for another channel: store it, repaint the page, load the current band.
+  void LoadChannel(int channel);
+  // Enables the value controls the current band's type uses.
+  void UpdateEnables();
+  // Redraws the graph with `currentBand` (0-based) as the highlighted band.
+  void DrawPeqResponse(int currentBand);
+
+  GraphControl& Graph() const { return *graph_; }
+  // What the last scroll action of each spinner left, by band number (shared by both channels).
+  int LastFrequency(int band) const { return lastFrequency_[Index(band)]; }
+  int LastQ(int band) const { return lastQ_[Index(band)]; }
+  int LastGain(int band) const { return lastGain_[Index(band)]; }
+
+ protected:
+  PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent);
+
+  void paintEvent(QPaintEvent* event) override;
+  // The paint timer's graph pass; the output page recomputes its crossover first.
+  virtual void OnPaintTimer();
+
+  const PeqPageSpec& Spec() const { return spec_; }
+  const PageContext& Context() const { return context_; }
+  PeqBand& StoredBand(int band0, int channel) const;
+
+ private:
+  enum class Field { Type, Frequency, Gain, Q };
+
+  void OnBandCommand(int id);
+  void OnTypeSelected(int index);
+  void CommitFrequencyEdit();
+  void CommitQEdit();
+  void CommitGainEdit();
+  void ApplyScroll(SpinBar* bar);
+  void Commit(Field field);
+  std::string FrameFor(Field field) const;
+  static std::size_t Index(int band) { return static_cast<std::size_t>(band); }
+
+  PeqPageSpec spec_;
+  PageContext context_;
+  int channel_ = 0;
+  int band_ = 1;
+  std::array<int, 12> lastFrequency_;
+  std::array<int, 12> lastQ_;
+  std::array<int, 12> lastGain_;
+
+  QComboBox* typeList_;
+  FilteredEdit* frequencyEdit_;
+  FilteredEdit* qEdit_;
+  FilteredEdit* gainEdit_;
+  SpinBar* frequencyBar_;
+  SpinBar* qBar_;
+  SpinBar* gainBar_;
+  GraphControl* graph_;
+  QTimer paintTimer_;
+};
+
+}  // namespace corvella::pages
