@@ -45,10 +45,17 @@ constexpr std::size_t kDelayOffset = offsetof(ProgramParameters, outputDelay);
 
 }  // namespace
 
+void SetProgramName(ProgramParameters& p, std::string_view name) {
+  std::copy_n(name.begin(), std::min(name.size(), kProgramNameLength), p.programName.begin());
+}
+
+std::string ProgramNameText(const ProgramParameters& p) {
+  return std::string(p.programName.begin(), p.programName.end());
+}
+
 void ResetParameters(ProgramParameters& p, std::string_view viewProgramName) {
   p.programNumber = 0;
-  const std::size_t nameLength = std::min(viewProgramName.size(), kProgramNameLength);
-  std::copy_n(viewProgramName.begin(), nameLength, p.programName.begin());
+  SetProgramName(p, viewProgramName);
 
   p.inputPeq[0][0] = {0, 69, 24, 46};
   p.inputPeq[0][1] = {0, 69, 24, 46};

@@ -1,10 +1,11 @@
-// The unit's current program as the PC knows it: a 168-byte image of the codes that travel in frames.
-// The layout is also the parameters file's layout, so it is fixed byte for byte.
+// The unit's current program as the PC knows it: a 168-byte image of the codes that travel in
+// frames. The layout is also the parameters file's layout, so it is fixed byte for byte.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace corvella {
@@ -86,12 +87,19 @@ static_assert(offsetof(ProgramParameters, tail) == 134);
 
 inline constexpr std::string_view kFactoryDefaultName = "factory default..........";
 
+// Copies a name text into programName character by character, at most 25; characters of the field
+// beyond the text's length keep what they held.
+void SetProgramName(ProgramParameters& p, std::string_view name);
+// The field as a text: always exactly its 25 characters.
+std::string ProgramNameText(const ProgramParameters& p);
+
 // Writes the start-up values into every field except the gap and the tail. The view's program-name
 // text is copied character by character, at most 25 characters.
 void ResetParameters(ProgramParameters& p, std::string_view viewProgramName = kFactoryDefaultName);
 
 // Replaces every out-of-range code. Returns true when anything was replaced; the caller that owns
-// the user interface then shows the one warning (kRepairWarningText, caption kRepairWarningCaption).
+// the user interface then shows the one warning (kRepairWarningText, caption
+// kRepairWarningCaption).
 bool RepairParameters(ProgramParameters& p);
 
 inline constexpr std::string_view kRepairWarningText =

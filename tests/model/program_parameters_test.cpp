@@ -22,7 +22,7 @@ bool SameBytes(const ProgramParameters& a, const ProgramParameters& b) {
 
 TEST(ResetParameters, StartUpValuesStandForTheNominalSettings) {
   const ProgramParameters p = ResetSet();
-  EXPECT_EQ(std::string(p.programName.data(), kProgramNameLength), "factory default..........");
+  EXPECT_EQ(ProgramNameText(p), "factory default..........");
   EXPECT_EQ(LevelText(p.inputLevel[0]), "0.0");
   EXPECT_EQ(LevelText(p.inputLevel[1]), "1.0");
   EXPECT_EQ(p.crossover[0].lpfFrequency, kLpfOff);
@@ -48,7 +48,7 @@ TEST(ResetParameters, CopiesOnlyTheViewTextAndLeavesTheTailAlone) {
   EXPECT_EQ(p.reservedBlock[9], 0);
 
   ResetParameters(p, "a name that is much longer than twenty-five");
-  EXPECT_EQ(std::string(p.programName.data(), kProgramNameLength), "a name that is much longe");
+  EXPECT_EQ(ProgramNameText(p), "a name that is much longe");
   EXPECT_EQ(p.inputPeq[0][0].type, 0);  // the next field is not overwritten by the name
 }
 
