@@ -1,0 +1,175 @@
+#include "pages/crossover_page.h"
+
+#include <QPaintEvent>
+
+#include "graph/crossover_response.h"
+#include "graph/paint/graph_painter.h"
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "model/value_input.h"
+#include "pages/page_set.h"
+
+namespace corvella::pages {
+
+namespace {
+
+// The HPF bar's position is 121 - code (position 121 is Off); the LPF bar's is 122 - code
+// (position 0 is Off). Either way moving the thumb up raises the frequency.
+constexpr int kBarMaximum = 121;
+constexpr int HpfCodeAt(int position) {
+  return 121 - position;
+}
+constexpr int LpfCodeAt(int position) {
+  return 122 - position;
+}
+
+constexpr int kGraphDelayMs = 100;
+
+QComboBox* MakeTypeList(QWidget* page, int id, int y) {
+  auto* list = new QComboBox(page);
+  PlaceControl(list, id, 362, y, 80, 13);
+  for (std::string_view text : kCrossoverTypeTexts) {
+    list->addItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  list->setCurrentIndex(2);  // "-24dB Butterworth"
+  return list;
+}
+
+FilteredEdit* MakeFrequencyEdit(QWidget* page, int id, int y) {
+  auto* edit = new FilteredEdit(page);
+  PlaceControl(edit, id, 372, y, 50, 13);
+  edit->setReadOnly(true);
+  edit->setAlignment(Qt::AlignCenter);
+  edit->SetLimitText(5);
+  return edit;
+}
+
+QString ToQString(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+CCrossoverPage::CCrossoverPage(const PageContext& context, QWidget* parent)
+    : CBaseDialog(kCrossoverTemplate, parent), context_(context) {
+  SetBackgroundColor(kPageBackground);
+
+  hpfType_ = MakeTypeList(this, kHpfTypeListId, 28);
+  hpfText_ = MakeFrequencyEdit(this, kHpfFrequencyEditId, 59);
+  hpfBar_ = new SpinBar(1, kBarMaximum, 40, this);
+  PlaceControl(hpfBar_, kHpfFrequencyBarId, 423, 59, 11, 13);
+  hpfText_->setText(ToQString(HpfFrequencyText(HpfCodeAt(40))));
+
+  lpfType_ = MakeTypeList(this, kLpfTypeListId, 106);
+  lpfText_ = MakeFrequencyEdit(this, kLpfFrequencyEditId, 138);
+  lpfBar_ = new SpinBar(0, kBarMaximum, 0, this);
+  PlaceControl(lpfBar_, kLpfFrequencyBarId, 423, 138, 11, 13);
+  lpfText_->setText(ToQString(LpfFrequencyText(LpfCodeAt(0))));
+
+  graph_ = new GraphControl(this);
+
+  // `activated` is the operator's choice only, also when the same type is chosen again.
+  connect(hpfType_, &QComboBox::activated, this, [this](int i) { OnTypeSelected(true, i); });
+  connect(lpfType_, &QComboBox::activated, this, [this](int i) { OnTypeSelected(false, i); });
+  connect(hpfBar_, &SpinBar::scrolled, this,
+          [this](SpinBar::Code code) { OnFrequencyScrolled(true, code); });
+  connect(lpfBar_, &SpinBar::scrolled, this,
+          [this](SpinBar::Code code) { OnFrequencyScrolled(false, code); });
+
+  graphTimer_.setSingleShot(true);
+  graphTimer_.setInterval(kGraphDelayMs);
+  connect(&graphTimer_, &QTimer::timeout, this, [this] { DrawResponse(true); });
+}
+
+CrossoverSettings& CCrossoverPage::Settings() {
+  return context_.session.parameters.crossover[channel_];
+}
+
+void CCrossoverPage::LoadChannel(int channel) {
+  if (channel < 0 || channel >= kOutputCount) return;
+  channel_ = channel;
+  const CrossoverSettings& x = Settings();
+  hpfBar_->setRange(0, kBarMaximum);
+  lpfBar_->setRange(0, kBarMaximum);
+  // A type past the list (an unrepaired image) selects nothing rather than a wrong type.
+  hpfType_->setCurrentIndex(x.hpfType < graph::kCrossoverTypeCount ? x.hpfType : -1);
+  lpfType_->setCurrentIndex(x.lpfType < graph::kCrossoverTypeCount ? x.lpfType : -1);
+  hpfText_->setText(ToQString(HpfFrequencyText(x.hpfFrequency)));
+  hpfBar_->setValue(kBarMaximum - x.hpfFrequency);
+  lpfText_->setText(ToQString(LpfFrequencyText(x.lpfFrequency)));
+  lpfBar_->setValue(122 - x.lpfFrequency);
+  update();
+}
+
+void CCrossoverPage::OnTypeSelected(bool hpf, int index) {
+  if (index < 0) return;
+  const auto type = static_cast<std::uint8_t>(index);
+  (hpf ? Settings().hpfType : Settings().lpfType) = type;
+  DrawResponse(true);
+  const int id = context_.session.link.deviceId;
+  const auto output = static_cast<Output>(channel_);
+  if (hpf) {
+    context_.engine.SendParameter(link::HpfTypeFrame(id, output, type), link::timers::kHpfType,
+                                  link::timers::kPageEditMs);
+  } else {
+    context_.engine.SendParameter(link::LpfTypeFrame(id, output, type), link::timers::kLpfType,
+                                  link::timers::kPageEditMs);
+  }
+}
+
+void CCrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
+  // Dragging only moves the thumb; its release applies the final position.
+  if (code == SpinBar::Code::ThumbTrack) return;
+  SpinBar* bar = hpf ? hpfBar_ : lpfBar_;
+  const int position = bar->value();
+  const int frequency = hpf ? HpfCodeAt(position) : LpfCodeAt(position);
+  std::optional<int>& last = hpf ? lastHpfFrequency_ : lastLpfFrequency_;
+  if (frequency != last) {
+    const int id = context_.session.link.deviceId;
+    const auto output = static_cast<Output>(channel_);
+    const auto stored = static_cast<std::uint8_t>(frequency);
+    if (hpf) {
+      hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
+      Settings().hpfFrequency = stored;
+      DrawResponse(true);
+      context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
+                                    link::timers::kHpfFrequency, link::timers::kPageEditMs);
+    } else {
+      lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
+      Settings().lpfFrequency = stored;
+      DrawResponse(true);
+      context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
+                                    link::timers::kLpfFrequency, link::timers::kPageEditMs);
+    }
+  }
+  last = frequency;
+}
+
+void CCrossoverPage::DrawResponse(bool draw) {
+  double* db = context_.crossover.db[channel_];
+  graph::ComputeCrossover(Settings(), db);
+  if (!draw) return;
+  {
+    QPainter painter(&graph_->Canvas());
+    graph::paint::DrawCrossoverGraph(painter, context_.background, Settings(), db,
+                                     graph::paint::ChannelPenColor(channel_));
+  }
+  graph_->Present();
+}
+
+void CCrossoverPage::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  PaintTitleBand(painter, 0, 0, 922, 16);
+  PaintTitleBand(painter, 700, 160, 922, 176);
+  const bool high = channel_ == 0;
+  PaintText(painter, high ? 775 : 765, 1, high ? "HIGH HPF" : "LOW HPF", Qt::white);
+  PaintText(painter, high ? 775 : 765, 161, high ? "HIGH LPF" : "LOW LPF", Qt::white);
+  PaintText(painter, 765, 35, "Filter Type", Qt::black);
+  PaintText(painter, 765, 95, "Frequency", Qt::black);
+  PaintText(painter, 765, 190, "Filter Type", Qt::black);
+  PaintText(painter, 765, 255, "Frequency", Qt::black);
+  PaintAxisLabels(painter);
+  graphTimer_.start();
+}
+
+}  // namespace corvella::pages

@@ -1,0 +1,265 @@
+#include "pages/delay_page.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "model/scales.h"
+#include "pages/page_decor.h"
+#include "pages/page_set.h"
+
+namespace corvella::pages {
+
+namespace {
+
+// Every bar's position is (maximum - code), so moving a thumb up raises the value.
+constexpr int kThresholdMaximum = 99;
+constexpr int kRatioMaximum = 99;
+
+constexpr std::array<DelayUnit, 4> kDelayUnits = {DelayUnit::Milliseconds, DelayUnit::Metres,
+                                                  DelayUnit::Feet, DelayUnit::Inches};
+
+QString ToQString(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+FilteredEdit* MakeCompressorEdit(QWidget* page, int id, int x, int y, int width,
+                                 std::uint8_t filterMode) {
+  auto* edit = new FilteredEdit(page);
+  PlaceControl(edit, id, x, y, width, 12);
+  edit->setAlignment(Qt::AlignCenter);
+  QObject::connect(edit, &FilteredEdit::focusGained, edit,
+                   [edit, filterMode] { edit->filterMode = filterMode; });
+  return edit;
+}
+
+SpinBar* MakeBar(QWidget* page, int id, int x, int y, int height, int maximum, int position) {
+  auto* bar = new SpinBar(0, maximum, position, page);
+  PlaceControl(bar, id, x, y, 11, height);
+  return bar;
+}
+
+}  // namespace
+
+CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* parent)
+    : CBaseDialog(kDelayPageTemplate, parent), context_(context) {
+  SetBackgroundColor(kPageBackground);
+
+  // The frames go first so that the controls lie on top of them.
+  PlaceControl(new QGroupBox(this), 0, 3, 11, 326, 147);
+  PlaceControl(new QGroupBox(this), 0, 349, 12, 105, 145);
+
+  struct DelayEditPlace {
+    int id;
+    int y;
+    int width;
+  };
+  constexpr std::array<DelayEditPlace, 4> kDelayPlaces = {{{kDelayMsEditId, 52, 38},
+                                                           {kDelayMetresEditId, 76, 44},
+                                                           {kDelayFeetEditId, 126, 44},
+                                                           {kDelayInchesEditId, 101, 44}}};
+  for (DelayUnit unit : kDelayUnits) {
+    const DelayEditPlace& place = kDelayPlaces[Index(unit)];
+    auto* edit = new DecimalEdit(this);
+    PlaceControl(edit, place.id, 378, place.y, place.width, 12);
+    edit->setAlignment(Qt::AlignCenter);
+    connect(edit, &DecimalEdit::focusLost, this, [this, unit] { OnDelayEditLeft(unit); });
+    delayEdits_[Index(unit)] = edit;
+  }
+  delayBar_ = MakeBar(this, kDelayBarId, 416, 52, 12, kMaxDelaySteps, kMaxDelaySteps);
+
+  thresholdText_ = MakeCompressorEdit(this, kThresholdEditId, 59, 72, 42, kFilterDelay);
+  thresholdBar_ = MakeBar(this, kThresholdBarId, 102, 72, 12, kThresholdMaximum, 0);
+  ratioText_ = MakeCompressorEdit(this, kRatioEditId, 145, 72, 42, kFilterRatio);
+  ratioBar_ = MakeBar(this, kRatioBarId, 189, 72, 13, kRatioMaximum, kRatioMaximum);
+  releaseText_ = MakeCompressorEdit(this, kReleaseEditId, 259, 72, 50, kFilterRelease);
+  releaseBar_ = MakeBar(this, kReleaseBarId, 310, 72, 12, kLastTimeCode, kLastTimeCode);
+  attackText_ = MakeCompressorEdit(this, kAttackEditId, 259, 90, 50, kFilterAttack);
+  attackBar_ = MakeBar(this, kAttackBarId, 310, 89, 12, kLastTimeCode, kLastTimeCode);
+
+  DelayEdit(DelayUnit::Milliseconds)->SetLimitText(9);
+  DelayEdit(DelayUnit::Milliseconds)->setText(QStringLiteral("0.0000"));
+  LoadChannel(channel_);
+  // Until the view's first load the compressor shows its neutral texts.
+  thresholdText_->setText(QStringLiteral("0.0 dB"));
+  ratioText_->setText(QStringLiteral("1.00 : 1"));
+  releaseText_->setText(QStringLiteral("0.010 ms"));
+  attackText_->setText(QStringLiteral("0.010 ms"));
+
+  connect(delayBar_, &SpinBar::scrolled, this, &CDelayCompressorPage::OnDelayScrolled);
+  const std::array<std::pair<FilteredEdit*, Setting>, 4> compressor = {
+      {{thresholdText_, Setting::Threshold},
+       {ratioText_, Setting::Ratio},
+       {releaseText_, Setting::Release},
+       {attackText_, Setting::Attack}}};
+  const std::array<SpinBar*, 4> bars = {thresholdBar_, ratioBar_, releaseBar_, attackBar_};
+  for (std::size_t i = 0; i < compressor.size(); ++i) {
+    const Setting setting = compressor[i].second;
+    connect(compressor[i].first, &FilteredEdit::focusLost, this,
+            [this, setting] { OnCompressorEditLeft(setting); });
+    connect(bars[i], &SpinBar::scrolled, this, [this, setting] { OnCompressorScrolled(setting); });
+  }
+}
+
+std::int32_t& CDelayCompressorPage::StoredDelay() {
+  return context_.session.parameters.outputDelay[channel_];
+}
+
+void CDelayCompressorPage::LoadChannel(int channel) {
+  if (channel < 0 || channel >= kOutputCount) return;
+  channel_ = channel;
+  const int steps = std::clamp(StoredDelay(), 0, kMaxDelaySteps);
+  delayBar_->setValue(kMaxDelaySteps - steps);
+  ShowDelay(steps);
+  ShowCompressor();
+  update();
+}
+
+void CDelayCompressorPage::ShowDelay(int steps) {
+  const DelayTexts texts = DelayTextsOf(steps);
+  for (DelayUnit unit : kDelayUnits) {
+    const std::string& text = DelayTextIn(texts, unit);
+    DelayEdit(unit)->setText(ToQString(text));
+    shownDelayTexts_[Index(unit)] = text;
+  }
+}
+
+void CDelayCompressorPage::ShowCompressor() {
+  const Dynamics& d = context_.session.parameters.dynamics;
+  thresholdBar_->setValue(kThresholdMaximum - d.threshold);
+  thresholdText_->setText(ToQString(ThresholdText(d.threshold)));
+  ratioBar_->setValue(kRatioMaximum - d.ratio);
+  ratioText_->setText(ToQString(RatioText(d.ratio)));
+  releaseBar_->setValue(kLastTimeCode - d.releaseTime);
+  releaseText_->setText(ToQString(TimeText(d.releaseTime)));
+  attackBar_->setValue(kLastTimeCode - d.attackTime);
+  attackText_->setText(ToQString(TimeText(d.attackTime)));
+}
+
+void CDelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
+  // Only Enter or Escape commits a delay; the mouse or Tab leaves it as it was, and so does the
+  // edit: a typed text left standing would show a delay that neither the page nor the unit has.
+  const bool entered = DecimalEdit::EnterPressed();
+  DecimalEdit::SetEnterPressed(false);
+  DecimalEdit* edit = DelayEdit(unit);
+  const std::string text = edit->text().toStdString();
+  const std::string& shown = shownDelayTexts_[Index(unit)];
+  if (!entered) {
+    if (text != shown) edit->setText(ToQString(shown));
+    return;
+  }
+  if (text == shown) return;
+  const ParsedEdit parsed = ParseDelayText(text, unit);
+  StoredDelay() = parsed.code;
+  delayBar_->setValue(kMaxDelaySteps - parsed.code);
+  ShowDelay(parsed.code);
+  // Sent even when the steps did not change ("1" replaced by "1.0").
+  SendDelay();
+}
+
+void CDelayCompressorPage::OnDelayScrolled() {
+  const int steps = kMaxDelaySteps - delayBar_->value();
+  if (steps == StoredDelay()) return;
+  StoredDelay() = steps;
+  ShowDelay(steps);
+  SendDelay();
+}
+
+void CDelayCompressorPage::OnCompressorEditLeft(Setting setting) {
+  Dynamics& d = context_.session.parameters.dynamics;
+  switch (setting) {
+    case Setting::Threshold: {
+      const ParsedEdit parsed = ParseThresholdText(thresholdText_->text().toStdString());
+      thresholdText_->setText(ToQString(parsed.text));
+      thresholdBar_->setValue(kThresholdMaximum - parsed.code);
+      d.threshold = static_cast<std::uint8_t>(parsed.code);
+      break;
+    }
+    case Setting::Ratio: {
+      const ParsedEdit parsed = ParseRatioText(ratioText_->text().toStdString());
+      ratioText_->setText(ToQString(parsed.text));
+      ratioBar_->setValue(kRatioMaximum - parsed.code);
+      d.ratio = static_cast<std::uint8_t>(parsed.code);
+      break;
+    }
+    case Setting::Release:
+    case Setting::Attack: {
+      const bool release = setting == Setting::Release;
+      FilteredEdit* edit = release ? releaseText_ : attackText_;
+      const ParsedEdit parsed = ParseTimeText(edit->text().toStdString());
+      edit->setText(ToQString(parsed.text));
+      (release ? releaseBar_ : attackBar_)->setValue(kLastTimeCode - parsed.code);
+      (release ? d.releaseTime : d.attackTime) = static_cast<std::uint8_t>(parsed.code);
+      break;
+    }
+  }
+  // Every loss of focus sends, even when neither the text nor the code changed.
+  SendCompressor();
+}
+
+void CDelayCompressorPage::OnCompressorScrolled(Setting setting) {
+  Dynamics& d = context_.session.parameters.dynamics;
+  switch (setting) {
+    case Setting::Threshold:
+      d.threshold = static_cast<std::uint8_t>(kThresholdMaximum - thresholdBar_->value());
+      thresholdText_->setText(ToQString(ThresholdText(d.threshold)));
+      break;
+    case Setting::Ratio:
+      d.ratio = static_cast<std::uint8_t>(kRatioMaximum - ratioBar_->value());
+      ratioText_->setText(ToQString(RatioText(d.ratio)));
+      break;
+    case Setting::Release:
+      d.releaseTime = static_cast<std::uint8_t>(kLastTimeCode - releaseBar_->value());
+      releaseText_->setText(ToQString(TimeText(d.releaseTime)));
+      break;
+    case Setting::Attack:
+      d.attackTime = static_cast<std::uint8_t>(kLastTimeCode - attackBar_->value());
+      attackText_->setText(ToQString(TimeText(d.attackTime)));
+      break;
+  }
+  // No unchanged test: every step, drag and release of a compressor bar sends.
+  SendCompressor();
+}
+
+void CDelayCompressorPage::SendDelay() {
+  context_.engine.SendParameter(
+      link::OutputDelayFrame(context_.session.link.deviceId, static_cast<Output>(channel_),
+                             StoredDelay()),
+      link::timers::kDelay, link::timers::kDelayMs);
+}
+
+void CDelayCompressorPage::SendCompressor() {
+  context_.engine.SendParameter(
+      link::CompressorFrame(context_.session.link.deviceId, context_.session.parameters.dynamics),
+      link::timers::kCompressor, link::timers::kCompressorMs);
+}
+
+void CDelayCompressorPage::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  PaintTitleBand(painter, 0, 0, 922, 16);
+  if (channel_ == 0) {
+    PaintText(painter, 770, 1, "HIGH DELAY", Qt::white);
+  } else {
+    PaintText(painter, 760, 1, "LOW DELAY", Qt::white);
+  }
+  PaintText(painter, 180, 1, "COMPRESSOR & LIMITER    CONFIGURATION", Qt::white);
+  struct Label {
+    int x;
+    int y;
+    const char* text;
+  };
+  static constexpr std::array<Label, 9> kLabels = {{{45, 148, "Threshold"},
+                                                    {240, 148, "Ratio"},
+                                                    {410, 148, "Release Time"},
+                                                    {410, 183, "Attack Time"},
+                                                    {720, 75, "Delay Time  0--0.0212s"},
+                                                    {720, 107, "ms:"},
+                                                    {720, 157, "m:"},
+                                                    {720, 209, "inch:"},
+                                                    {720, 256, "ft :"}}};
+  for (const Label& label : kLabels) PaintText(painter, label.x, label.y, label.text, Qt::black);
+}
+
+}  // namespace corvella::pages

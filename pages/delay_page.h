@@ -1,0 +1,90 @@
+// The delay and compressor/limiter page (template 131): the delay of one output, typed as a time
+// or a distance or stepped, and the unit's one compressor/limiter (threshold, ratio, release and
+// attack time), whichever output is shown.
+#pragma once
+
+#include <QGroupBox>
+#include <array>
+#include <string>
+
+#include "model/value_input.h"
+#include "pages/base_dialog.h"
+#include "pages/decimal_edit.h"
+#include "pages/filtered_edit.h"
+#include "pages/page_context.h"
+#include "pages/spin_bar.h"
+
+namespace corvella::pages {
+
+// Control IDs of template 131.
+inline constexpr int kDelayMsEditId = 1002;
+inline constexpr int kDelayBarId = 1005;
+inline constexpr int kDelayMetresEditId = 1003;
+inline constexpr int kDelayInchesEditId = 1006;
+inline constexpr int kDelayFeetEditId = 1004;
+inline constexpr int kThresholdEditId = 1059;
+inline constexpr int kThresholdBarId = 1060;
+inline constexpr int kRatioEditId = 1076;
+inline constexpr int kRatioBarId = 1077;
+inline constexpr int kReleaseEditId = 1067;
+inline constexpr int kReleaseBarId = 1074;
+inline constexpr int kAttackEditId = 1068;
+inline constexpr int kAttackBarId = 1075;
+
+class CDelayCompressorPage : public CBaseDialog {
+  Q_OBJECT
+
+ public:
+  CDelayCompressorPage(const PageContext& context, QWidget* parent);
+
+  // 0 HIGH, 1 LOW: selects the delay only.
+  int Channel() const { return channel_; }
+  // Shows the channel's delay and the compressor settings; sends nothing.
+  void LoadChannel(int channel);
+
+  DecimalEdit* DelayEdit(DelayUnit unit) const { return delayEdits_[Index(unit)]; }
+  SpinBar* DelayBar() const { return delayBar_; }
+  FilteredEdit* ThresholdEdit() const { return thresholdText_; }
+  SpinBar* ThresholdBar() const { return thresholdBar_; }
+  FilteredEdit* RatioEdit() const { return ratioText_; }
+  SpinBar* RatioBar() const { return ratioBar_; }
+  FilteredEdit* ReleaseEdit() const { return releaseText_; }
+  SpinBar* ReleaseBar() const { return releaseBar_; }
+  FilteredEdit* AttackEdit() const { return attackText_; }
+  SpinBar* AttackBar() const { return attackBar_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  enum class Setting { Threshold, Ratio, Release, Attack };
+
+  static std::size_t Index(DelayUnit unit) { return static_cast<std::size_t>(unit); }
+  std::int32_t& StoredDelay();
+  void ShowDelay(int steps);
+  void OnDelayEditLeft(DelayUnit unit);
+  void OnDelayScrolled();
+  void OnCompressorEditLeft(Setting setting);
+  void OnCompressorScrolled(Setting setting);
+  void ShowCompressor();
+  void SendDelay();
+  void SendCompressor();
+
+  const PageContext& context_;
+  int channel_ = 0;
+  std::array<DecimalEdit*, 4> delayEdits_{};  // by DelayUnit
+  SpinBar* delayBar_;
+  // What each delay edit was last given by the page; a text left standing equal to it is not
+  // committed again.
+  std::array<std::string, 4> shownDelayTexts_;
+  FilteredEdit* thresholdText_;
+  SpinBar* thresholdBar_;
+  FilteredEdit* ratioText_;
+  SpinBar* ratioBar_;
+  FilteredEdit* releaseText_;
+  SpinBar* releaseBar_;
+  FilteredEdit* attackText_;
+  SpinBar* attackBar_;
+};
+
+}  // namespace corvella::pages

@@ -1,0 +1,86 @@
+#include "pages/page_decor.h"
+
+#include <QFontMetrics>
+#include <array>
+
+#include "pages/base_dialog.h"
+
+namespace corvella::pages {
+
+namespace {
+
+struct Label {
+  int x;
+  int y;
+  const char* text;
+};
+
+constexpr std::array<Label, 14> kAxisLabels = {{
+    {25, 50, "+20 (dB)"},
+    {35, 118, "0"},
+    {25, 174, "-20"},
+    {25, 230, "-40"},
+    {25, 280, "-60"},
+    {45, 295, "20"},
+    {118, 295, "50"},
+    {175, 295, "100"},
+    {230, 295, "200"},
+    {310, 295, "500"},
+    {370, 295, "1k"},
+    {430, 295, "2k"},
+    {508, 295, "5k"},
+    {605, 295, "20k  (Hz)"},
+}};
+
+}  // namespace
+
+void PlaceControl(QWidget* control, int id, int x, int y, int width, int height) {
+  control->setObjectName(QString::number(id));
+  control->setGeometry(Du(x), Du(y), Du(width), Du(height));
+}
+
+void PaintTitleBand(QPainter& painter, int left, int top, int right, int bottom) {
+  painter.fillRect(QRect(left, top, right - left, bottom - top), kTitleBandColor);
+}
+
+void PaintText(QPainter& painter, int x, int y, const QString& text, const QColor& color) {
+  painter.setBackgroundMode(Qt::TransparentMode);
+  painter.setPen(color);
+  painter.drawText(x, y + painter.fontMetrics().ascent(), text);
+}
+
+void PaintAxisLabels(QPainter& painter) {
+  for (const Label& label : kAxisLabels) {
+    PaintText(painter, label.x, label.y, QString::fromLatin1(label.text), Qt::black);
+  }
+}
+
+GraphControl::GraphControl(QWidget* page)
+    : QWidget(page), picture_(Du(292), Du(114), QImage::Format_RGB32) {
+  PlaceControl(this, 1054, 24, 34, 292, 114);
+  // The control paints all of itself, so drawing the graph never repaints the page beneath,
+  // whose painting would arm the graph's timer again.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  // Until the first graph, the frame alone; the graph later covers all but its right and bottom
+  // edges.
+  picture_.fill(kPageBackground);
+  QPainter painter(&picture_);
+  painter.setPen(Qt::black);
+  painter.drawRect(picture_.rect().adjusted(0, 0, -1, -1));
+}
+
+QImage& GraphControl::Canvas() {
+  return picture_;
+}
+
+void GraphControl::Present() {
+  hasGraph_ = true;
+  update();
+}
+
+void GraphControl::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, picture_);
+}
+
+}  // namespace corvella::pages
