@@ -1,0 +1,216 @@
+// The main window as the operator first meets it: start-up state, menus that follow the link, page
+// selection, the shaped page buttons and the status line.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/ui/commands.h"
+#include "app/ui/region_button.h"
+#include "app/ui/status_line.h"
+#include "pages/output_peq_page.h"
+#include "pages/page_set.h"
+#include "shell_harness.h"
+
+using namespace corvella;
+using namespace corvella::shell;
+using corvella::shell::test::BoxLog;
+using corvella::shell::test::Window;
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsOnTheLineInputPeqPageWithNothingKnown() {
+    Window w;
+    CVarnelView& view = w.view();
+    QCOMPARE(w.frame.windowTitle(), QStringLiteral(" Corvella"));
+    QVERIFY(!w.frame.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
+    pages::PageSet& set = view.pageSet();
+    QWidget* inputPeq = set.Page(pages::PageKind::InputPeq);
+    QVERIFY(!inputPeq->isHidden());
+    for (pages::PageKind other : {pages::PageKind::Level, pages::PageKind::Crossover,
+                                  pages::PageKind::OutputPeq, pages::PageKind::DelayCompressor}) {
+      QVERIFY(set.Page(other)->isHidden());
+    }
+    QCOMPARE(inputPeq->pos(), QPoint(20, 275));
+    for (const QString& value : view.HeaderValues()) QCOMPARE(value, QStringLiteral("NULL"));
+    QVERIFY(view.statusLine()->text().isEmpty());
+    QVERIFY(view.LineLabelLit());
+    QCOMPARE(w.session().link.inputChannel, 1);
+    QCOMPARE(std::string(w.session().parameters.programName.data(), kProgramNameLength),
+             std::string(kFactoryDefaultName));
+    QVERIFY(view.searchDialog()->isHidden());
+    QVERIFY(view.transmitDialog()->isHidden());
+  }
+
+  void menusHaveEveryItemAndSeparatorInOrder() {
+    Window w;
+    QStringList seen;
+    for (QAction* top : w.frame.menuBar()->actions()) {
+      QStringList items;
+      for (QAction* item : top->menu()->actions()) {
+        items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+      }
+      seen << top->text() + QStringLiteral(": ") + items.join(QStringLiteral(" | "));
+    }
+    const QStringList expected{
+        QStringLiteral("&File: &Open...\tCtrl+O | Save &As... | - | E&xit"),
+        QStringLiteral("&Communications: Enable Communications | Disable Communications"),
+        QStringLiteral("Program: Display Current Program No. | Display Current Program Name | - | "
+                       "Edit Current Program Name | - | List Program && Recall | "
+                       "Save As Current  Program  In Device | - | Load default setting"),
+        QStringLiteral("Device: Edit Current Device Information"),
+        QStringLiteral("&Help: &About "),
+    };
+    QCOMPARE(seen, expected);
+    QCOMPARE(w.frame.action(cmd::kFileOpen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  }
+
+  void menuEnablingFollowsTheLinkState() {
+    Window w;
+    link::LinkState& link = w.session().link;
+    const auto enabled = [&](int command) { return w.frame.action(command)->isEnabled(); };
+    const auto openProgramMenu = [&] {
+      for (QAction* top : w.frame.menuBar()->actions()) emit top->menu()->aboutToShow();
+    };
+
+    openProgramMenu();
+    QVERIFY(enabled(cmd::kFileOpen));
+    QVERIFY(enabled(cmd::kEnableCommunications));
+    QVERIFY(!enabled(cmd::kDisableCommunications));
+    QVERIFY(!enabled(cmd::kListProgram));
+    QVERIFY(!enabled(cmd::kSaveProgramInDevice));
+    QVERIFY(!enabled(cmd::kEditDeviceInformation));
+    for (int always : {cmd::kFileSaveAs, cmd::kAppExit, cmd::kDisplayProgramNumber,
+                       cmd::kDisplayProgramName, cmd::kEditProgramName, cmd::kLoadDefaultSetting,
+                       cmd::kAppAbout}) {
+      QVERIFY2(enabled(always), qPrintable(QString::number(always)));
+    }
+
+    // A search in progress greys "Enable" only; the engine reports each step, the menus follow.
+    link.searching = 1;
+    w.view().LinkStateChanged();
+    QVERIFY(!enabled(cmd::kEnableCommunications));
+    QVERIFY(!enabled(cmd::kDisableCommunications));
+    QVERIFY(enabled(cmd::kFileOpen));
+
+    link.searching = 0;
+    link.linkConnected = 1;
+    openProgramMenu();
+    QVERIFY(!enabled(cmd::kFileOpen));
+    QVERIFY(enabled(cmd::kFileSaveAs));
+    QVERIFY(!enabled(cmd::kEnableCommunications));
+    QVERIFY(enabled(cmd::kDisableCommunications));
+    QVERIFY(enabled(cmd::kListProgram));
+    QVERIFY(enabled(cmd::kSaveProgramInDevice));
+    QVERIFY(!enabled(cmd::kEditDeviceInformation));
+
+    link.deviceInfoEditable = 1;
+    openProgramMenu();
+    QVERIFY(enabled(cmd::kEditDeviceInformation));
+
+    // A greyed command that still arrives (its shortcut) does nothing.
+    BoxLog boxes;
+    test::FileNameAnswer never(QStringLiteral("/nonexistent/never-read.asc"));
+    w.view().OnCommand(cmd::kFileOpen);
+    QVERIFY(boxes.boxes.empty());
+  }
+
+  void pageSelectionKeepsOnePageAndReloadsItForTheNewChannel() {
+    Window w;
+    CVarnelView& view = w.view();
+    pages::PageSet& set = view.pageSet();
+
+    view.OnCommand(cmd::kHighPeq);
+    QWidget* shown = set.VisiblePage();
+    QCOMPARE(shown, set.Page(pages::PageKind::OutputPeq));
+    QCOMPARE(set.OutputPeq().Channel(), 0);
+    QVERIFY(view.OutputLabelLit(0));
+    QVERIFY(!view.OutputLabelLit(1));
+
+    view.OnCommand(cmd::kLowPeq);
+    QCOMPARE(set.VisiblePage(), shown);
+    QCOMPARE(set.OutputPeq().Channel(), 1);
+    QVERIFY(!view.OutputLabelLit(0));
+    QVERIFY(view.OutputLabelLit(1));
+    QVERIFY(set.Page(pages::PageKind::InputPeq)->isHidden());
+
+    // The compressor command leaves both channels as they were.
+    view.OnCommand(cmd::kMicPeq);
+    QVERIFY(!view.LineLabelLit());
+    view.OnCommand(cmd::kCompressor);
+    QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::DelayCompressor));
+    QCOMPARE(w.session().link.inputChannel, 0);
+    QCOMPARE(w.session().link.outputChannel, 1);
+
+    // The buttons send their commands: the LINE level arrow lights the input label again.
+    QTest::mouseClick(view.pageButton(cmd::kLineLevel), Qt::LeftButton, {},
+                      view.pageButton(cmd::kLineLevel)->rect().center());
+    QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::Level));
+    QVERIFY(view.LineLabelLit());
+  }
+
+  void regionButtonReactsOnlyInsideItsShape() {
+    QWidget parent;
+    parent.resize(400, 200);
+    const RegionButtonColors colors{Qt::gray, Qt::red, Qt::red, Qt::lightGray};
+    RegionButton pill(QStringLiteral("PEQ"), PillShape(), QPoint(10, 10), &parent, 1002, 2,
+                      colors);
+    RegionButton arrow(QStringLiteral("LEVEL    "), ArrowShape(), QPoint(150, 10), &parent, 1004,
+                       2, colors);
+    parent.show();
+    QCOMPARE(pill.geometry(), QRect(10, 10, 96, 32));
+    QCOMPARE(arrow.size(), QSize(88, 48));
+
+    for (RegionButton* button : {&pill, &arrow}) {
+      QSignalSpy sent(button, &RegionButton::commandTriggered);
+      const QRect box = button->rect();
+      for (QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()}) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, corner);
+        QTest::mouseMove(button, corner);
+        QVERIFY(!button->isHovered());
+      }
+      QCOMPARE(sent.count(), 0);
+      // The arrow's head has its mass left of the box centre; the pill is solid in the middle.
+      const QPoint inside = button == &arrow ? QPoint(20, 24) : box.center();
+      QTest::mouseMove(button, inside);
+      QVERIFY(button->isHovered());
+      QTest::mouseClick(button, Qt::LeftButton, {}, inside);
+      QCOMPARE(sent.count(), 1);
+      QCOMPARE(sent.at(0).at(0).toInt(), button->command());
+    }
+  }
+
+  void statusLineRefusesOnlyTheOpeningBracket() {
+    StatusLineEdit edit;
+    edit.show();
+    QTest::keyClicks(&edit, QStringLiteral("a(b)c("));
+    QCOMPARE(edit.text(), QStringLiteral("ab)c"));
+    edit.SetText(QStringLiteral("-> Response Ok"));
+    QCOMPARE(edit.text(), QStringLiteral("-> Response Ok"));
+  }
+
+  void exitAsksFirstAndNoKeepsTheWindow() {
+    Window w;
+    w.frame.show();
+    BoxLog boxes;
+    boxes.answers = {QMessageBox::No, QMessageBox::Yes};
+    QVERIFY(!w.frame.close());
+    QVERIFY(w.frame.isVisible());
+    QCOMPARE(boxes.boxes.size(), std::size_t{1});
+    const MessageRequest& ask = boxes.boxes[0];
+    QCOMPARE(ask.text, QStringLiteral("Are you sure you want to exit ?"));
+    QCOMPARE(ask.caption, QStringLiteral("Exit"));
+    QCOMPARE(ask.icon, QMessageBox::Question);
+    QCOMPARE(ask.defaultButton, QMessageBox::No);
+    QVERIFY(ask.buttons == (QMessageBox::Yes | QMessageBox::No));
+    w.view().OnCommand(cmd::kAppExit);
+    QVERIFY(!w.frame.isVisible());
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
