@@ -161,7 +161,9 @@ Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string>
   const bool silent = faults_.silent ||
                       (faults_.silentAfterFrames && framesReceived_ > *faults_.silentAfterFrames) ||
                       faults_.silentFor.Matches(body);
-  if (!answer || silent) return reply;
+  // Closing the line discards what the far side has not read yet, so the frame that triggers the
+  // hang-up stays unanswered, like a cable pulled while the command was on its way.
+  if (!answer || silent || reply.hangUp) return reply;
   std::string text = std::move(*answer);
   if (faults_.garbleFor.Matches(body) && text.size() > 4) {
     std::fill(text.begin() + 3, text.end() - 1, '?');

@@ -71,14 +71,14 @@ struct FaultPlan {
   CommandMatch unterminatedFor;          // the answer lacks its closing ")"
   std::string junkBefore;                // bytes written before every answer
   std::string junkAfter;                 // bytes written after every answer
-  std::optional<int> hangUpAfterFrames;  // the line is hung up once the N-th frame is answered
+  std::optional<int> hangUpAfterFrames;  // the N-th frame gets no answer: the line hangs up
 };
 
 // What the unit puts on the line for one frame.
 struct Reply {
   std::string bytes;
   int delayMs = 0;
-  bool hangUp = false;  // close the line once `bytes` are out
+  bool hangUp = false;  // close the line once `bytes` (if any) are out
 };
 
 // "01".."09", "10": the form every frame carries.

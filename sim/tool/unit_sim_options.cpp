@@ -36,7 +36,8 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
   --no-close CMD           answer CMD without its closing ")" (repeatable).
   --junk-before TEXT       write TEXT before every answer.
   --junk-after TEXT        write TEXT after every answer.
-  --hang-up-after N        hang up the line once the N-th frame is answered, then exit.
+  --hang-up-after N        hang up the line when the N-th frame arrives (it gets no
+                           answer), then exit.
 
   --help                   show this text.
 )usage";
