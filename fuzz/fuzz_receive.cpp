@@ -1,0 +1,103 @@
+// Arbitrary bytes on the line during a transfer: the unit's answers to the transfer's frames are
+// replaced, damaged, delayed or withheld as the input says. Whatever arrives, the engine must not
+// read out of range, must finish (no timer left running), must keep its receive buffer bounded,
+// and a transfer it reports as done must leave a parameter set that needs no repair.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/engine_harness.h"
+#include "link/frames.h"
+#include "link/protocol_engine.h"
+#include "model/program_parameters.h"
+
+namespace {
+
+using corvella::test::Answer;
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+// The input as a stream of answer plans, one per frame the engine sends after the connect.
+class Plans {
+ public:
+  Plans(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+  std::string Bytes(std::size_t n) {
+    std::string out;
+    while (n-- > 0 && pos_ < size_) out.push_back(static_cast<char>(data_[pos_++]));
+    return out;
+  }
+  bool Empty() const { return pos_ >= size_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+// One frame's answer: the unit's own (mode 0), the unit's with input bytes spliced in (1), the
+// input bytes alone (2), or silence (3); the upper bits delay it in 40 ms steps, so answers also
+// arrive after the timer that waits for them has ticked.
+std::vector<Answer> Plan(Plans& plans, std::vector<Answer> genuine) {
+  if (plans.Empty()) return genuine;
+  const std::uint8_t mode = plans.Byte();
+  const int delay = (mode >> 2) * 40;
+  std::vector<Answer> out;
+  switch (mode & 3) {
+    case 0:
+      out = std::move(genuine);
+      break;
+    case 1: {
+      const std::size_t at = plans.Byte();
+      const std::string noise = plans.Bytes(plans.Byte() % 16);
+      out = std::move(genuine);
+      if (out.empty()) out.push_back({});
+      std::string& bytes = out.front().bytes;
+      bytes.insert(at % (bytes.size() + 1), noise);
+      break;
+    }
+    case 2:
+      out.push_back({plans.Bytes(plans.Byte()), 0, false});
+      break;
+    default:
+      break;
+  }
+  for (Answer& a : out) a.delayMs += delay;
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  corvella::test::Harness h;
+  corvella::sim::VirtualUnit& unit = h.AddUnit(1);
+  Plans plans(data, size);
+  const int direction = plans.Byte() & 1;
+
+  h.port.script = [&](int, const std::string& frame) {
+    std::vector<Answer> genuine;
+    for (const char c : frame) {
+      if (auto reply = unit.Feed(c)) genuine.push_back({reply->bytes, reply->delayMs, false});
+    }
+    // The search's probes are answered truly, so every input reaches the transfer.
+    if (h.session.link.linkConnected == 0) return genuine;
+    return Plan(plans, std::move(genuine));
+  };
+
+  h.view.selectChoice = corvella::link::SelectChoice{0, direction};
+  h.engine.EnableCommunications();
+  h.RunIdle(30 * 60'000);
+  Require(h.NoTimers());
+  Require(h.session.link.rxFrame.size() <= corvella::link::kRxFrameCap);
+
+  if (h.view.SawStatus(corvella::link::kTransferOk)) {
+    corvella::ProgramParameters copy = h.session.parameters;
+    Require(!corvella::RepairParameters(copy));
+  }
+  return 0;
+}
