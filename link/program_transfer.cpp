@@ -327,12 +327,16 @@ void ProtocolEngine::OnDownloadStartTimer() {
     Kill(timers::kDownloadStart);
     return;
   }
-  if (link_.uploadEnded != 0) {
+  // After an upload this timer only waits out the unit's reply to "U00)". A download handshake
+  // still waiting for "M00)" must not end silently on that account, with the transmitting
+  // dialog left up: it counts like any other step.
+  if (link_.uploadEnded != 0 && link_.m00Pending == 0) {
     Kill(timers::kDownloadStart);
     return;
   }
   if (++link_.waitCount > timers::kWaitLimit) {
     Kill(timers::kDownloadStart);
+    link_.m00Pending = 0;
     ConnectionLost();
   }
 }

@@ -1,0 +1,240 @@
+// Whole-program transfers: parsing the upload by position, the download with its handshake and
+// acknowledgements, the factory-default chain, and units that fall silent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "engine_harness.h"
+#include "link/engine_timers.h"
+#include "link/frames.h"
+
+namespace corvella::test {
+namespace {
+
+using namespace corvella::link;
+
+std::size_t Count(const std::vector<std::string>& frames, const std::string& frame) {
+  return static_cast<std::size_t>(std::count(frames.begin(), frames.end(), frame));
+}
+
+TEST(Upload, AnswersAreParsedByPositionOnly) {
+  Harness h(1);
+  h.AddUnit();
+  const std::map<std::string, std::string> answers = {
+      {"(01X)", "(01XVirtual Unit..00)"},
+      {"(01I000)", "(01I003)"},  // too short for a name
+      {"(01%021100)", "(01%021100001069024046)"},
+      {"(01%025100)", "(01%025100999)"},  // out of range for a level
+      {"(01%051100)", "(01%051100000057)"},
+      {"(01%059100)", "(01%05910099010203040506077580)"},
+      {"(01%0522000)", "(01%052200001)"},
+  };
+  h.port.script = [&answers](int, const std::string& frame) {
+    const auto it = answers.find(frame);
+    if (it != answers.end()) return std::vector<Answer>{{it->second}};
+    return std::vector<Answer>{{"(01)"}};  // every other step: nothing but the envelope
+  };
+  h.session.parameters.inputPeq[1][0] = PeqBand{5, 100, 30, 60};
+  h.Connect();
+
+  const ProgramParameters& p = h.session.parameters;
+  EXPECT_EQ(p.programNumber, 3);
+  EXPECT_EQ(std::string(p.programName.begin(), p.programName.end()), std::string(25, '.'));
+  EXPECT_EQ(p.inputPeq[0][0].type, 1);
+  EXPECT_EQ(p.inputPeq[0][0].frequency, 69);
+  EXPECT_EQ(p.inputPeq[0][0].gain, 24);
+  EXPECT_EQ(p.inputPeq[0][0].q, 46);
+  EXPECT_EQ(p.inputPeq[1][0].type, 0) << "\"(01)\" stores zeros";
+  EXPECT_EQ(p.inputPeq[1][0].frequency, 0);
+  EXPECT_EQ(p.outputDelay[0], 57);
+  EXPECT_EQ(p.outputDelay[1], 0);
+  EXPECT_EQ(p.dynamics.auxThreshold, 99);
+  EXPECT_EQ(p.dynamics.threshold, 1);
+  EXPECT_EQ(p.dynamics.auxTime, 7);
+  EXPECT_EQ(p.dynamics.releaseTime, 0) << "75 is out of range and repaired to 0";
+  EXPECT_EQ(p.dynamics.attackTime, 74) << "80 is out of range and repaired to 74";
+  EXPECT_EQ(p.outputPhase[0], 0);
+  EXPECT_EQ(p.outputPhase[1], 1);
+  EXPECT_EQ(p.inputLevel[0], 205) << "999 is kept as the largest code and repaired";
+  EXPECT_EQ(h.view.repairWarnings, 1);
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+}
+
+TEST(Upload, UnitFallingSilentEndsTheChainWhereItIs) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  unit.SetFaults(SilentAfter(10));
+  unit.Current().inputPeq[0][0].type = 3;
+  h.session.parameters.outputDelay[1] = 777;
+  h.Connect();
+  EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
+  EXPECT_TRUE(h.view.reloads.empty());
+  EXPECT_EQ(h.view.repairWarnings, 0);
+  EXPECT_EQ(h.session.link.identityShown, 0);
+  EXPECT_EQ(h.session.link.linkConnected, 1);
+  // The probe, the name and eight blocks were answered: those are in, the rest is untouched.
+  EXPECT_EQ(h.port.sent.size(), 10u + 10u);
+  EXPECT_EQ(h.session.parameters.inputPeq[0][0].type, 3);
+  EXPECT_EQ(h.session.parameters.outputDelay[1], 777);
+  EXPECT_TRUE(h.NoTimers());
+}
+
+TEST(Upload, FiveEmptyTicksInEveryStepEndTheFifthStep) {
+  Harness h(1);
+  h.AddUnit();
+  h.Attach();
+  h.port.script = [](int, const std::string& frame) {
+    if (frame == "(01R001)") return std::vector<Answer>{{frame}};
+    return std::vector<Answer>{{"(01)", 5 * 230}};
+  };
+  h.engine.RecallProgram(1);
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
+  // The recall, then "I000)" and four block requests.
+  EXPECT_EQ(h.port.sent.size(), 6u);
+  EXPECT_EQ(h.port.sent.back().frame, "(01%021201)");
+}
+
+TEST(Download, EveryBlockAcknowledgedEndsWithReadBackAndName) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  unit.SetProgramName("Unit program");
+  ProgramParameters& pc = h.session.parameters;
+  pc.crossover[1].lpfFrequency = 99;
+  pc.outputDelay[0] = 1000;
+  pc.dynamics.threshold = 62;
+  pc.outputPhase[1] = 1;
+  const std::string pcName(pc.programName.begin(), pc.programName.end());
+  h.Connect(1);
+
+  auto frames = h.port.Frames();
+  frames.erase(frames.begin(), frames.begin() + 10);  // the probes
+  ASSERT_EQ(frames.size(), 37u);
+  EXPECT_EQ(frames[0], "(01M00)");
+  EXPECT_EQ(frames[1], InputPeqBandFrame(1, Input::Mic, 0, pc.inputPeq[0][0]));
+  EXPECT_EQ(frames[33], OutputPhaseFrame(1, Output::Low, 1));
+  EXPECT_EQ(frames[34], "(01I000)");
+  EXPECT_EQ(frames[35], "(01U00)");
+  EXPECT_EQ(frames[36], "(01N000" + pcName + ")");
+  EXPECT_TRUE(h.view.boxes.empty());
+
+  const ProgramParameters& device = h.port.Unit(1).Current();
+  EXPECT_EQ(device.crossover[1].lpfFrequency, 99);
+  EXPECT_EQ(device.outputDelay[0], 1000);
+  EXPECT_EQ(device.dynamics.threshold, 62);
+  EXPECT_EQ(device.outputPhase[1], 1);
+  EXPECT_EQ(h.port.Unit(1).ProgramName(), pcName);
+  EXPECT_EQ(std::string(pc.programName.begin(), pc.programName.end()), pcName)
+      << "the PC keeps its own name";
+  const LinkState& link = h.session.link;
+  EXPECT_EQ(link.keepPcName, 0);
+  EXPECT_EQ(link.downloadRequested, 0);
+  EXPECT_EQ(link.uploadEnded, 1);
+  EXPECT_EQ(link.infoOnly, 0);
+  EXPECT_EQ(link.transferDirection, 0);
+  EXPECT_TRUE(h.view.SawStatus(kTranslating));
+  EXPECT_TRUE(h.view.SawStatus(kTransmitting));
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+}
+
+TEST(Download, WrongAcknowledgementShowsOneBoxAndGoesOn) {
+  Harness h(1);
+  sim::FaultPlan faults;
+  faults.garbleFor.prefixes = {"$0432"};  // the LOW low-pass type only
+  h.AddUnit().SetFaults(faults);
+  h.Connect(1);
+  ASSERT_EQ(h.view.boxes.size(), 1u);
+  EXPECT_EQ(h.view.boxes[0].caption, kWarnningCaption);
+  EXPECT_EQ(h.view.boxes[0].text, kCrossoverSetFailed);
+  EXPECT_EQ(h.view.boxes[0].icon, BoxIcon::Stop);
+  EXPECT_EQ(Count(h.port.Frames(), OutputPhaseFrame(1, Output::Low, 0)), 1u);
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+}
+
+TEST(Download, ShortFormUnitWithoutM00Answer) {
+  Harness h(1);
+  h.AddUnit(1, 1, sim::ProbeKind::Short);
+  h.session.parameters.outputLevel[0] = 111;
+  h.view.selectChoice = SelectChoice{0, 1};
+  h.engine.EnableCommunications();
+  h.clock.AdvanceUntil([&h] { return h.session.link.linkConnected == 1; }, 10'000);
+  EXPECT_EQ(h.session.link.deviceKind, 1);
+  // The first block goes out at the first empty tick, and the handshake timer stops there.
+  h.clock.AdvanceUntil([&h] { return h.port.sent.size() == 12u; }, 1'000);
+  EXPECT_EQ(h.port.sent.back().frame.substr(0, 7), "(01$021");
+  EXPECT_FALSE(h.clock.IsArmed(timers::kDownloadStart));
+  h.RunIdle();
+  EXPECT_TRUE(h.view.boxes.empty());
+  EXPECT_FALSE(h.view.SawStatus(kConnectionLost));
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+  EXPECT_EQ(h.port.Unit(1).Current().outputLevel[0], 111);
+}
+
+TEST(FactoryDefault, DownloadStoreAndReadBack) {
+  Harness h(1);
+  h.AddUnit();
+  h.Connect();
+  const std::size_t start = h.port.sent.size();
+  EXPECT_FALSE(h.view.transmittingVisible);
+
+  h.session.parameters.inputLevel[1] = 150;
+  ASSERT_TRUE(h.engine.StartFactoryDefaultDownload());
+  h.RunIdle();
+  const auto all = h.port.Frames();
+  const std::vector<std::string> frames(all.begin() + static_cast<std::ptrdiff_t>(start),
+                                        all.end());
+  ASSERT_EQ(frames.size(), 1u + 1u + 33u + 1u + 1u + 1u);
+  EXPECT_EQ(frames[0], "(01J0003factory default..........)");
+  EXPECT_EQ(frames[1], "(01M00)");
+  EXPECT_EQ(frames[35], "(01S000)");
+  EXPECT_EQ(frames[36], "(01I000)");
+  EXPECT_EQ(frames[37], "(01U00)");
+  EXPECT_TRUE(h.view.SawStatus(kProgramInfoOk));
+  EXPECT_TRUE(h.view.SawStatus(kSaveOk));
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+  EXPECT_EQ(h.view.transmittingShown, 1);
+  EXPECT_FALSE(h.view.transmittingVisible);
+  EXPECT_TRUE(h.view.boxes.empty());
+  EXPECT_EQ(h.port.Unit(1).Current().inputLevel[1], 150);
+  EXPECT_EQ(h.port.Unit(1).ProgramName(), "factory default..........");
+  EXPECT_EQ(h.session.link.saveAfterDownload, 0);
+  EXPECT_EQ(h.session.link.infoOnly, 0);
+
+  // Not connected: nothing is sent.
+  Harness off(1);
+  EXPECT_FALSE(off.engine.StartFactoryDefaultDownload());
+  EXPECT_TRUE(off.port.sent.empty());
+}
+
+TEST(FactoryDefault, UnansweredNameStartsTheDownloadOnceAndLossHidesTheDialog) {
+  Harness h(1);
+  sim::FaultPlan faults;
+  faults.silentFor.prefixes = {"J0003", "M00"};
+  h.AddUnit().SetFaults(faults);
+  h.Connect();
+  h.session.link.waitCount = 0;
+  h.engine.StartFactoryDefaultDownload();
+  h.RunIdle();
+  const auto frames = h.port.Frames();
+  EXPECT_EQ(Count(frames, "(01M00)"), 1u) << "the handshake starts once, when the name step ends";
+  EXPECT_FALSE(h.view.SawStatus(kProgramInfoOk));
+  EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
+  EXPECT_EQ(h.view.transmittingShown, 1);
+  EXPECT_FALSE(h.view.transmittingVisible);
+}
+
+TEST(InfoRefresh, UnansweredClosingFrameStopsAtTheLimit) {
+  Harness h(1);
+  sim::FaultPlan faults;
+  faults.silentFor.prefixes = {"U00"};
+  h.AddUnit().SetFaults(faults);
+  h.Connect(1);
+  EXPECT_EQ(std::count(h.view.statuses.begin(), h.view.statuses.end(), kConnectLostShort), 21);
+  EXPECT_FALSE(h.clock.IsArmed(timers::kInfoRefresh));
+  EXPECT_EQ(h.session.link.waitCount, 0);
+  EXPECT_EQ(h.session.link.keepPcName, 1) << "no name is sent without the answer";
+}
+
+}  // namespace
+}  // namespace corvella::test
