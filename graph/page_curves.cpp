@@ -18,28 +18,28 @@ void AddInto(Curve& sum, const Curve& term) {
   for (std::size_t k = 0; k < sum.size(); ++k) sum[k] += term[k];
 }
 
-}  // namespace
-
-PageCurves InputPageCurves(const ProgramParameters& p, int input) {
-  const std::size_t c = ChannelIndex(input);
+// The bands of one channel of a band-major table, and their sum.
+template <std::size_t Bands>
+PageCurves BandCurves(const PeqBand (&table)[Bands][2], std::size_t channel) {
   PageCurves curves;
-  curves.bandCount = kInputBands;
-  for (std::size_t b = 0; b < kInputBands; ++b) {
-    curves.bands[b] = BandCurve(p.inputPeq[b][c]);
+  curves.bandCount = static_cast<int>(Bands);
+  for (std::size_t b = 0; b < Bands; ++b) {
+    curves.bands[b] = BandCurve(table[b][channel]);
     AddInto(curves.sum, curves.bands[b]);
   }
   return curves;
 }
 
+}  // namespace
+
+PageCurves InputPageCurves(const ProgramParameters& p, int input) {
+  return BandCurves(p.inputPeq, ChannelIndex(input));
+}
+
 PageCurves OutputPageCurves(const ProgramParameters& p, int output,
                             const double crossover[kGraphPoints]) {
   const std::size_t c = ChannelIndex(output);
-  PageCurves curves;
-  curves.bandCount = kOutputBands;
-  for (std::size_t b = 0; b < kOutputBands; ++b) {
-    curves.bands[b] = BandCurve(p.outputPeq[b][c]);
-    AddInto(curves.sum, curves.bands[b]);
-  }
+  PageCurves curves = BandCurves(p.outputPeq, c);
   std::copy_n(crossover, kGraphPoints, curves.crossover.begin());
   curves.crossoverIncluded = !IsCrossoverOff(p.crossover[c]);
   if (curves.crossoverIncluded) AddInto(curves.sum, curves.crossover);
