@@ -67,6 +67,9 @@ endfunction()
 # Qt Test executables (QT) run as one test on the offscreen platform.
 function(corvella_add_test name)
   cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(ARG_QT AND NOT CORVELLA_BUILD_GUI)  # core-only builds (sanitizer variants) skip Qt tests
+    return()
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} corvella_warnings)
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/tests")
