@@ -60,6 +60,9 @@ class PageSet {
   // Creates the pages as hidden children of `parent` at (20, 275), in the order 131, 135, 137,
   // 136, 138.
   PageSet(const PageContext& context, QWidget* parent);
+  // The pages keep references into this object.
+  PageSet(const PageSet&) = delete;
+  PageSet& operator=(const PageSet&) = delete;
 
   // Steps 2 to 5 of a page command: show the page (hiding the others), load the command's channel
   // into it when it shows another one, give it the focus where the command does, and show or hide
