@@ -134,9 +134,10 @@ bool SerialPort::IsOpen() const {
 void SerialPort::Report(std::string_view call, long errorCode) {
   PortEvents* target = owner;
   if (target == nullptr) return;
-  ownerThread.Post([live = session, target, number = portNumber,
+  // Unlike bytes, a failure is told even when the port was closed meanwhile: it really happened.
+  ownerThread.Post([target, number = portNumber,
                     text = FailureBoxText(call, SystemErrorText(errorCode), portNumber)] {
-    if (live->live.load(std::memory_order_acquire)) target->OnPortFailure(number, text);
+    target->OnPortFailure(number, text);
   });
 }
 

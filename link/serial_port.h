@@ -64,8 +64,8 @@ class SerialPort final : public Port {
 
  private:
   struct Native;  // the platform's handles, one per backend
-  // What tasks already posted to the owner may still reach: a closed session delivers nothing,
-  // so bytes of a port that was closed or reopened never reach the owner afterwards.
+  // What tasks already posted to the owner may still reach: a closed session delivers no bytes and
+  // no loss, so nothing of a port that was closed or reopened reaches the owner afterwards.
   struct Session {
     std::atomic<bool> live{true};
   };

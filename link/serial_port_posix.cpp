@@ -212,6 +212,9 @@ bool SerialPort::OpenDevice(const std::string& path, std::string_view definition
 }
 
 bool SerialPort::StartWorker() {
+  // Whatever came before monitoring began answers nothing we sent. Purged here rather than by the
+  // worker, so that every byte arriving once StartMonitoring has returned reaches the owner.
+  if (::tcflush(native->portHandle, TCIOFLUSH) != 0) Report("PurgeComm()", errno);
   shutdown.store(false, std::memory_order_release);
   workerAlive.store(true, std::memory_order_release);
   try {
@@ -306,7 +309,6 @@ void SerialPort::WorkerMain() {
   };
 
   Step step = Step::Go;
-  if (::tcflush(fd, TCIOFLUSH) != 0 && DeviceVanished(errno)) step = Step::Lost;
   while (step == Step::Go && !shutdown.load(std::memory_order_acquire)) {
     pollfd fds[2] = {{wake, POLLIN, 0}, {fd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
