@@ -175,11 +175,12 @@ void VirtualUnitHost::Run() {
     flush();
     Record(std::move(frames));
   }
-  CloseLine();
   {
+    // Marked before the far side can notice, so that HungUp() agrees with what it sees.
     std::lock_guard lock(mutex_);
     hungUp_ = true;
   }
+  CloseLine();
   framesChanged_.notify_all();
   if (onClosed_) onClosed_();
 }

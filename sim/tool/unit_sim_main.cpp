@@ -155,8 +155,16 @@ int Run(const Options& options) {
     });
   }
   host.SetLineClosedCallback([] { OnSignal(0); });
+  // The host's thread starts with SIGINT and SIGTERM blocked, so they always reach this thread.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::string error;
-  if (!host.Start(&error)) return Fail("cannot open a pseudo-terminal: " + error, 1);
+  const bool started = host.Start(&error);
+  ::pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
+  if (!started) return Fail("cannot open a pseudo-terminal: " + error, 1);
   if (!options.linkPath.empty() && !PlaceLink(options.linkPath, host.SlavePath(), error)) {
     return Fail(error, 1);
   }

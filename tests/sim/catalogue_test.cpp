@@ -162,7 +162,9 @@ TEST_F(ShortProbeUnit, TwoUnitsShareOneLineAndAnswerOnlyTheirOwnId) {
   EXPECT_EQ(Ask("(02$0251100)"), "(02$025)");
   EXPECT_EQ(host_.Unit(1)->Current().inputLevel[0], 100);
   EXPECT_EQ(host_.Unit(0)->Current().inputLevel[0], 181);
-  EXPECT_EQ(host_.ReceivedFrames().size(), 24u);  // every frame, whoever it was for
+  // Every frame is logged, whoever it was for.
+  EXPECT_TRUE(host_.WaitForFrames(24, std::chrono::seconds(3)));
+  EXPECT_EQ(host_.ReceivedFrames().size(), 24u);
 }
 
 }  // namespace

@@ -94,6 +94,7 @@ TEST_F(FaultyUnit, FramesAreAssembledAcrossPiecesAndNoiseAndLoggedInOrder) {
   EXPECT_EQ(Ask("zz)(01bye)"), "(01bye)");
   EXPECT_EQ(Ask("(01U(01M00)"), "(01M00)");                              // a "(" restarts the frame
   EXPECT_EQ(Ask("(01" + std::string(400, '7') + "(09U00)"), "(09U00)");  // overlong: dropped
+  ASSERT_TRUE(host_.WaitForFrames(4, 3s));
   EXPECT_EQ(host_.ReceivedFrames(),
             (std::vector<std::string>{"(01U00)", "(01bye)", "(01M00)", "(09U00)"}));
 }
