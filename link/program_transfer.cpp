@@ -316,6 +316,12 @@ void ProtocolEngine::OnDownloadStartTimer() {
     if (link_.rxFrame == DownloadBeginFrame(id) && link_.downloadRequested != 0) {
       link_.m00Pending = 0;
       SendFirstBlock();
+    } else if (link_.m00Pending != 0) {
+      // A wrong handshake ends the download before its first block: say so, rather than leave
+      // "please wait" standing for a transfer that will never come.
+      link_.m00Pending = 0;
+      view_.HideTransmittingDialog();
+      Status(kResponseError);
     }
     return;
   }
