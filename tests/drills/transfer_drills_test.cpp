@@ -1,0 +1,179 @@
+// Fault drills on whole-program transfers: at every step of an upload and of a download the unit
+// stays silent, answers without ")", or garbles its answer. Each run must end with a clear status,
+// leave nothing running, hide the transmitting dialog, and keep both parameter sets free of
+// values that neither side had.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "drill_support.h"
+#include "link/protocol_engine.h"
+
+namespace corvella::drills {
+namespace {
+
+using namespace corvella::link;
+
+constexpr int kUpload = 0;
+constexpr int kDownload = 1;
+
+// Answers that nobody waits for: the name sent after a download's read-back, and the closing
+// "U00)" of an upload (its timer stops at the first tick whatever comes).
+bool Awaited(const std::string& body, int direction) {
+  if (body.rfind("N000", 0) == 0) return false;
+  if (direction == kUpload && body == "U00") return false;
+  return true;
+}
+
+bool IsLossStatus(const std::string& status) {
+  return status == kConnectionLost || status == kConnectLostShort;
+}
+
+enum class Fault { Silence, NoClose };
+
+void LoseAnswerAtEveryStep(int direction, Fault fault) {
+  const std::vector<std::string> steps = CleanTransfer(direction);
+  ASSERT_GE(steps.size(), 35u);
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    const std::string body = Body(steps[k]);
+    SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k]);
+    Drill d;
+    sim::FaultPlan plan;
+    (fault == Fault::Silence ? plan.silentFor : plan.unterminatedFor).prefixes = {body};
+    d.unit.SetFaults(plan);
+    d.Run(direction);
+
+    EXPECT_TRUE(d.h.NoTimers()) << "still running after the hang limit";
+    EXPECT_FALSE(d.h.view.transmittingVisible);
+    EXPECT_TRUE(d.h.view.boxes.empty());
+    EXPECT_EQ(d.h.session.link.linkConnected, 1);
+    const std::string last = d.h.view.LastStatus();
+    if (Awaited(body, direction)) {
+      EXPECT_TRUE(IsLossStatus(last)) << last;
+      // Nothing after the lost answer was sent.
+      EXPECT_EQ(d.TransferFrames().size(), k + 1);
+    } else {
+      EXPECT_EQ(last, direction == kUpload ? std::string(kTransferOk) : last);
+    }
+    if (direction == kUpload) {
+      EXPECT_TRUE(OnlyKnownBytes(d.h.session.parameters, d.pcBefore, d.unitBefore));
+      EXPECT_TRUE(d.unit.Current().programNumber == d.unitBefore.programNumber &&
+                  SameParameters(d.unit.Current(), d.unitBefore))
+          << "an upload changed the unit";
+    } else {
+      // Only the read-back at the very end may touch the PC's set (number, never the name).
+      ProgramParameters pc = d.h.session.parameters;
+      pc.programNumber = d.pcBefore.programNumber;
+      EXPECT_TRUE(SameParameters(pc, d.pcBefore));
+      EXPECT_TRUE(OnlyKnownBytes(d.unit.Current(), d.unitBefore, d.pcBefore));
+    }
+  }
+}
+
+TEST(TransferDrills, SilenceAtEveryStepOfAnUpload) {
+  LoseAnswerAtEveryStep(kUpload, Fault::Silence);
+}
+
+TEST(TransferDrills, SilenceAtEveryStepOfADownload) {
+  LoseAnswerAtEveryStep(kDownload, Fault::Silence);
+}
+
+TEST(TransferDrills, AnswerWithoutCloseAtEveryStep) {
+  LoseAnswerAtEveryStep(kUpload, Fault::NoClose);
+  LoseAnswerAtEveryStep(kDownload, Fault::NoClose);
+}
+
+// A garbled upload answer reads as zeros; the upload goes on, and its end repairs whatever the
+// zeros put out of range. Every other step still brings the unit's values.
+TEST(TransferDrills, GarbledAnswerAtEveryStepOfAnUpload) {
+  const std::vector<std::string> steps = CleanTransfer(kUpload);
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k]);
+    Drill d;
+    sim::FaultPlan plan;
+    plan.garbleFor.prefixes = {Body(steps[k])};
+    d.unit.SetFaults(plan);
+    d.Run(kUpload);
+
+    EXPECT_TRUE(d.h.NoTimers());
+    EXPECT_TRUE(d.h.view.SawStatus(kTransferOk));
+    EXPECT_LE(d.h.view.repairWarnings, 1);
+    EXPECT_TRUE(d.h.view.boxes.empty());
+    ProgramParameters p = d.h.session.parameters;
+    EXPECT_FALSE(RepairParameters(p)) << "the upload's end left codes out of range";
+    // The unit's values everywhere but in the garbled step's fields.
+    const Image got = ToImage(d.h.session.parameters), unit = ToImage(d.unitBefore);
+    std::size_t foreign = 0;
+    for (std::size_t i = 0; i < kParameterBytes; ++i) foreign += got[i] != unit[i] ? 1u : 0u;
+    EXPECT_LE(foreign, k == 0 ? 26u : 10u) << "more bytes differ than one step carries";
+  }
+}
+
+// A garbled acknowledgement during a download: at most one "Warnning" box, and the download goes
+// on; the unit ends up with the PC's program all the same.
+TEST(TransferDrills, GarbledAnswerAtEveryStepOfADownload) {
+  const std::vector<std::string> steps = CleanTransfer(kDownload);
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    const std::string body = Body(steps[k]);
+    SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k]);
+    Drill d;
+    sim::FaultPlan plan;
+    plan.garbleFor.prefixes = {body};
+    d.unit.SetFaults(plan);
+    d.Run(kDownload);
+
+    EXPECT_TRUE(d.h.NoTimers());
+    EXPECT_FALSE(d.h.view.transmittingVisible);
+    ASSERT_LE(d.h.view.boxes.size(), 1u);
+    if (!d.h.view.boxes.empty()) {
+      EXPECT_EQ(d.h.view.boxes[0].caption, kWarnningCaption);
+    }
+    if (body == "M00") {
+      // A wrong handshake ends the chain before any block, and says so; the unit keeps its own
+      // program.
+      EXPECT_EQ(d.h.view.LastStatus(), kResponseError);
+      EXPECT_TRUE(SameParameters(d.unit.Current(), d.unitBefore));
+      continue;
+    }
+    EXPECT_TRUE(d.h.view.SawStatus(kTransferOk)) << d.h.view.LastStatus();
+    ProgramParameters unit = d.unit.Current();
+    unit.programNumber = d.pcBefore.programNumber;
+    unit.programName = d.pcBefore.programName;
+    EXPECT_TRUE(SameParameters(unit, d.pcBefore));
+  }
+}
+
+// Line noise around the answers of a transfer: bytes before an answer are dropped by its "(",
+// bytes after it are read past by the position parser. The upload brings the unit's program
+// unchanged; a download with noise only before each answer is acknowledged throughout. (Noise after
+// an acknowledgement makes it differ from the expected text, which is one "Warnning" box per
+// step by design.)
+TEST(TransferDrills, JunkBytesAroundEveryAnswer) {
+  Drill d;
+  d.Run(kUpload, [&d] {
+    sim::FaultPlan plan;
+    plan.junkBefore = std::string("\x00\xff~?\r\n", 6);
+    plan.junkAfter = "zz\r\n";
+    d.unit.SetFaults(plan);
+  });
+  EXPECT_EQ(d.h.view.LastStatus(), kTransferOk);
+  EXPECT_EQ(d.h.view.repairWarnings, 0);
+  EXPECT_TRUE(SameParameters(d.h.session.parameters, d.unitBefore));
+
+  Drill before;
+  before.Run(kDownload, [&before] {
+    sim::FaultPlan plan;
+    plan.junkBefore = "))(junk";
+    before.unit.SetFaults(plan);
+  });
+  EXPECT_TRUE(before.h.view.boxes.empty());
+  EXPECT_TRUE(before.h.view.SawStatus(kTransferOk));
+  ProgramParameters unit = before.unit.Current();
+  unit.programNumber = before.pcBefore.programNumber;
+  unit.programName = before.pcBefore.programName;
+  EXPECT_TRUE(SameParameters(unit, before.pcBefore));
+}
+
+}  // namespace
+}  // namespace corvella::drills
