@@ -97,9 +97,10 @@ std::string ProgramNameText(const ProgramParameters& p);
 // text is copied character by character, at most 25 characters.
 void ResetParameters(ProgramParameters& p, std::string_view viewProgramName = kFactoryDefaultName);
 
-// Replaces every out-of-range code. Returns true when anything was replaced; the caller that owns
-// the user interface then shows the one warning (kRepairWarningText, caption
-// kRepairWarningCaption).
+// Replaces every out-of-range code; crossover cut-off codes outside the scale (hpfFrequency above
+// 121, lpfFrequency 0 or above 122) become Off. Returns true when anything was replaced; the caller
+// that owns the user interface then shows the one warning (kRepairWarningText, caption
+// kRepairWarningCaption), however many fields were replaced.
 bool RepairParameters(ProgramParameters& p);
 
 inline constexpr std::string_view kRepairWarningText =
