@@ -177,6 +177,15 @@ std::string VirtualUnit::Frame(std::string_view body) const {
   return "(" + FormatDeviceId(id_) + std::string(body) + ")";
 }
 
+std::string VirtualUnit::NameField(std::string_view name) {
+  // Frames cannot carry "(" or ")": a name given to the unit from a file or by a test could hold
+  // them, and the answer would then fall apart on the receiving side.
+  std::string text(name);
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '(' || c == ')'; }, '.');
+  return text;
+}
+
 std::optional<std::string> VirtualUnit::Answer(std::string_view body) {
   if (body.empty()) return std::nullopt;
   switch (body.front()) {
@@ -294,12 +303,12 @@ std::optional<std::string> VirtualUnit::AnswerRead(std::string_view body) {
 
 std::string VirtualUnit::InfoAnswer(int number, const ProgramParameters& image) const {
   return Frame("I" + Fixed(number, 3) + "0000" +
-               std::string(image.programName.begin(), image.programName.end()));
+               NameField({image.programName.data(), image.programName.size()}));
 }
 
 std::optional<std::string> VirtualUnit::AnswerLetter(std::string_view body) {
   if (body == "X") {
-    return Frame("X" + name_ + (kind_ == ProbeKind::Long ? "00" : ""));
+    return Frame("X" + NameField(name_) + (kind_ == ProbeKind::Long ? "00" : ""));
   }
   if (body == "bye" || body == "U00") return Frame(body);
   if (body == "M00") {

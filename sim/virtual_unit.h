@@ -126,6 +126,7 @@ class VirtualUnit {
   std::optional<std::string> AnswerRead(std::string_view body);
   std::optional<std::string> AnswerLetter(std::string_view body);
   std::string Frame(std::string_view body) const;
+  static std::string NameField(std::string_view name);
   std::string InfoAnswer(int number, const ProgramParameters& image) const;
   Reply ApplyFaults(std::string_view body, std::optional<std::string> answer) const;
 

@@ -67,6 +67,7 @@ class VirtualUnitHost {
  private:
   void Run();
   void CloseLine();
+  void ReleaseExclusiveUse();
   void Record(std::vector<std::string> frames);
 
   mutable std::mutex mutex_;

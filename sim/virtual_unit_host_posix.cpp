@@ -1,6 +1,7 @@
 // The host's pseudo-terminal and its thread (POSIX).
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -103,6 +104,16 @@ void VirtualUnitHost::Stop() {
   CloseFd(wakeWrite_);
 }
 
+void VirtualUnitHost::ReleaseExclusiveUse() {
+  // A program that claims the line with TIOCEXCL (as a serial port should be claimed) would lock
+  // itself out: the pseudo-terminal outlives the program's close, and so does the claim, so its
+  // next open fails with EBUSY for anyone but root. The line is the program's alone anyway; the
+  // claim is dropped whenever it talks to the unit.
+#if defined(TIOCNXCL)
+  ::ioctl(slaveFd_, TIOCNXCL);
+#endif
+}
+
 void VirtualUnitHost::CloseLine() {
   CloseFd(slaveFd_);
   CloseFd(masterFd_);
@@ -155,6 +166,7 @@ void VirtualUnitHost::Run() {
     const ssize_t n = ::read(masterFd_, bytes, sizeof bytes);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) break;  // the line itself failed: nobody is left to answer
+    ReleaseExclusiveUse();
     std::vector<std::string> frames;
     {
       std::lock_guard lock(mutex_);

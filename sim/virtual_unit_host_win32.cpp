@@ -13,6 +13,8 @@ void VirtualUnitHost::Stop() {}
 
 void VirtualUnitHost::CloseLine() {}
 
+void VirtualUnitHost::ReleaseExclusiveUse() {}
+
 void VirtualUnitHost::Run() {}
 
 }  // namespace corvella::sim

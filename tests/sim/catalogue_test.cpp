@@ -134,6 +134,14 @@ TEST_F(UnitOnLine, LetterCommandsAnswerAsListed) {
   EXPECT_EQ(Ask("(01I000)").substr(11, 25), "Live.....................");
   ExpectSilence("(01N000Stage monitor mix........)");
   EXPECT_EQ(host_.Unit(0)->ProgramName(), "Stage monitor mix........");
+
+  // Names that came from elsewhere never break an answer apart.
+  host_.WithUnit(0, [](VirtualUnit& u) {
+    u.SetProgramName("Mix (live)");
+    u.SetName("Desk (main)");
+  });
+  EXPECT_EQ(Ask("(01I000)").substr(11), "Mix .live" + std::string(16, '.') + ")");
+  EXPECT_EQ(Ask("(01X)").substr(4, 14), "Desk .main....");
 }
 
 class ShortProbeUnit : public UnitOnLine {
