@@ -9,7 +9,9 @@ namespace corvella::pages {
 
 // One dialog unit of the page templates is two pixels in both directions.
 inline constexpr int kPixelsPerDialogUnit = 2;
-constexpr int Du(int dialogUnits) { return dialogUnits * kPixelsPerDialogUnit; }
+constexpr int Du(int dialogUnits) {
+  return dialogUnits * kPixelsPerDialogUnit;
+}
 
 // Every page template is 461 x 165 dialog units.
 inline constexpr int kPageWidth = 922;

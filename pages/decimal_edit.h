@@ -16,7 +16,7 @@ class DecimalEdit : public QLineEdit {
   static bool EnterPressed() { return enterPressed_; }
   static void SetEnterPressed(bool pressed) { enterPressed_ = pressed; }
 
- // The most characters typing may produce; a longer text set by the program stays whole, and
+  // The most characters typing may produce; a longer text set by the program stays whole, and
   // typing into it is refused until enough of it is selected. 0 means no limit.
   void SetLimitText(int characters) { limitText_ = characters; }
   int LimitText() const { return limitText_; }

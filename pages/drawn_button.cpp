@@ -15,7 +15,9 @@ QColor Mean(const QColor& a, const QColor& b) {
   return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
 }
 
-QColor Inverse(const QColor& c) { return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue()); }
+QColor Inverse(const QColor& c) {
+  return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+}
 
 // A 2 x 2 checkerboard of the window colour and its inverse: the look of a button held down.
 QBrush Checkerboard(const QColor& window) {
@@ -80,7 +82,9 @@ void DrawnButton::mousePressEvent(QMouseEvent* event) {
   update();
 }
 
-void DrawnButton::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void DrawnButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  mousePressEvent(event);
+}
 
 void DrawnButton::mouseMoveEvent(QMouseEvent* event) {
   if ((event->buttons() & Qt::LeftButton) == 0) return;
@@ -170,8 +174,9 @@ void DrawnButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing, false);
   // The parent shows through the rounded corners.
-  painter.fillRect(rect(), parentWidget() != nullptr ? parentWidget()->palette().color(QPalette::Window)
-                                                     : face_);
+  painter.fillRect(rect(), parentWidget() != nullptr
+                               ? parentWidget()->palette().color(QPalette::Window)
+                               : face_);
   QColor outline;
   if (!isEnabled()) {
     outline = darkMid_;

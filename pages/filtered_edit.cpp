@@ -7,7 +7,9 @@
 namespace corvella::pages {
 namespace {
 
-bool IsAsciiDigit(QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); }
+bool IsAsciiDigit(QChar ch) {
+  return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
 
 bool IsOneOf(QChar ch, const char* allowed) {
   for (const char* p = allowed; *p != '\0'; ++p) {
@@ -18,7 +20,9 @@ bool IsOneOf(QChar ch, const char* allowed) {
 
 }  // namespace
 
-bool IsPrintable(QChar ch) { return !ch.isNull() && ch.isPrint(); }
+bool IsPrintable(QChar ch) {
+  return !ch.isNull() && ch.isPrint();
+}
 
 bool IsRejected(std::uint8_t mode, QChar ch) {
   if (!IsPrintable(ch)) return false;

@@ -32,7 +32,7 @@ class FilteredEdit : public QLineEdit {
 
   std::uint8_t filterMode = kFilterCrossover;
 
- // The most characters typing may produce; a longer text set by the program stays whole, and
+  // The most characters typing may produce; a longer text set by the program stays whole, and
   // typing into it is refused until enough of it is selected. 0 means no limit.
   void SetLimitText(int characters) { limitText_ = characters; }
   int LimitText() const { return limitText_; }

@@ -67,8 +67,8 @@ QWidget* PageSet::Page(PageKind kind) const {
 }
 
 QWidget* PageSet::VisiblePage() const {
-  for (QWidget* page : std::initializer_list<QWidget*>{delay_, inputPeq_, outputPeq_, crossover_,
-                                                       level_}) {
+  for (QWidget* page :
+       std::initializer_list<QWidget*>{delay_, inputPeq_, outputPeq_, crossover_, level_}) {
     if (!page->isHidden()) return page;
   }
   return nullptr;
@@ -79,8 +79,8 @@ bool PageSet::ShowPage(int command) {
   if (!row) return false;
   QWidget* target = Page(row->page);
   if (target->isHidden()) {
-    for (QWidget* page : std::initializer_list<QWidget*>{delay_, inputPeq_, outputPeq_,
-                                                         crossover_, level_}) {
+    for (QWidget* page :
+         std::initializer_list<QWidget*>{delay_, inputPeq_, outputPeq_, crossover_, level_}) {
       page->hide();
     }
     target->show();

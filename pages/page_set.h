@@ -71,7 +71,8 @@ class PageSet {
   bool ShowPage(int command);
 
   // Brings every page into line with the parameter set after the whole set changed, and redraws
-  // the graph of the visible page. Invalidating the view's own area after a file load is the view's.
+  // the graph of the visible page. Invalidating the view's own area after a file load is the
+  // view's.
   void ReloadAllPages(link::ReloadForm form);
 
   CInputPeqPage& InputPeq() const { return *inputPeq_; }

@@ -28,12 +28,16 @@ constexpr int kBarWidth = 22;
 constexpr int kTypeListWidth = 150;
 constexpr int kLabelToControl = 18;
 
-QString ToQString(const std::string& text) { return QString::fromStdString(text); }
+QString ToQString(const std::string& text) {
+  return QString::fromStdString(text);
+}
 QString ToQString(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString GainText(int code) { return ToQString(EqGainText(code)) + ToQString(kGainUnit); }
+QString GainText(int code) {
+  return ToQString(EqGainText(code)) + ToQString(kGainUnit);
+}
 
 SpinBar* MakeSpinner(int id, int max, int start, QWidget* parent) {
   auto* bar = new SpinBar(0, max, start, parent);
@@ -160,8 +164,8 @@ void PeqPage::DrawPeqResponse(int currentBand) {
   std::vector<PeqBand> bands;
   for (int b = 0; b < spec_.bandCount; ++b) bands.push_back(StoredBand(b, channel_));
   const graph::PageCurves curves =
-      spec_.output ? graph::OutputPageCurves(p, channel_,
-                                             context_.crossover.db[static_cast<std::size_t>(channel_)])
+      spec_.output ? graph::OutputPageCurves(
+                         p, channel_, context_.crossover.db[static_cast<std::size_t>(channel_)])
                    : graph::InputPageCurves(p, channel_);
   {
     QPainter painter(&graph_->Canvas());
@@ -171,7 +175,9 @@ void PeqPage::DrawPeqResponse(int currentBand) {
   graph_->Present();
 }
 
-void PeqPage::OnPaintTimer() { DrawPeqResponse(band_ - 1); }
+void PeqPage::OnPaintTimer() {
+  DrawPeqResponse(band_ - 1);
+}
 
 void PeqPage::OnBandCommand(int id) {
   const int band = id - spec_.firstBandButton + 1;

@@ -35,8 +35,8 @@ inline constexpr std::array<const char*, 6> kPeqTypeTexts = {" None",     " Peak
 // What tells the two pages apart.
 struct PeqPageSpec {
   int templateId;
-  bool output;     // outputPeq and its frames, crossover in the sum
-  int bandCount;   // 2 or 6
+  bool output;    // outputPeq and its frames, crossover in the sum
+  int bandCount;  // 2 or 6
   int firstBandButton;
   int typeList;
   int frequencyEdit, qEdit, gainEdit;

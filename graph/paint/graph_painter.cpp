@@ -36,7 +36,9 @@ void Line(QPainter& painter, int x0, int y0, int x1, int y1) {
 
 }  // namespace
 
-QColor ChannelPenColor(int channel) { return channel % 2 == 0 ? kYellowPen : kWhitePen; }
+QColor ChannelPenColor(int channel) {
+  return channel % 2 == 0 ? kYellowPen : kWhitePen;
+}
 
 void BeginGraph(QPainter& painter, const QImage& background) {
   painter.setRenderHint(QPainter::Antialiasing, false);

@@ -17,8 +17,8 @@ namespace corvella::graph::paint {
 
 inline const QColor kYellowPen{255, 255, 0};
 inline const QColor kWhitePen{255, 255, 255};
-inline const QColor kBandPen{0, 128, 0};       // the current band's own curve
-inline const QColor kMarkerPen{0, 128, 255};   // dash-dot centre and cut-off lines
+inline const QColor kBandPen{0, 128, 0};      // the current band's own curve
+inline const QColor kMarkerPen{0, 128, 255};  // dash-dot centre and cut-off lines
 
 // Yellow for the first channel of a pair (MIC, HIGH; level page channels 0 and 2), white for the
 // second (LINE, LOW; 1 and 3).
@@ -38,7 +38,8 @@ void DrawPeqGraph(QPainter& painter, const QImage& background, std::span<const P
                   const QColor& sumColor);
 
 // The crossover page's graph of one output: its response (a flat line at row 56 when both filters
-// are off) and a marker at each cut-off, also for a filter that is off (it then falls off the edge).
+// are off) and a marker at each cut-off, also for a filter that is off (it then falls off the
+// edge).
 void DrawCrossoverGraph(QPainter& painter, const QImage& background,
                         const CrossoverSettings& settings, const double db[kGraphPoints],
                         const QColor& color);

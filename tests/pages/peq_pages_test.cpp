@@ -1,0 +1,297 @@
+// The equaliser pages as an operator uses them: typed values, spinners, band and type changes,
+// with the parameter set and the frames the unit receives checked after each step.
+#include <QComboBox>
+#include <QTest>
+
+#include "graph/paint/graph_painter.h"
+#include "pages/drawn_button.h"
+#include "pages/filtered_edit.h"
+#include "pages/input_peq_page.h"
+#include "pages/output_peq_page.h"
+#include "pages/page_decor.h"
+#include "pages/spin_bar.h"
+#include "pages_b/page_harness.h"
+
+using namespace corvella;
+using namespace corvella::pages;
+using corvella::pages::testing::PageHarness;
+
+namespace {
+
+struct InputPage : PageHarness {
+  CInputPeqPage* page = new CInputPeqPage(context, &window);
+
+  InputPage() {
+    window.setFocusPolicy(Qt::StrongFocus);
+    // Band 1 of both inputs starts as None, whose value controls are disabled.
+    session.parameters.inputPeq[0][0].type = 1;
+    session.parameters.inputPeq[0][1].type = 1;
+    page->LoadChannel(0);
+  }
+  FilteredEdit* Edit(int id) const { return page->ControlAs<FilteredEdit>(id); }
+  SpinBar* Bar(int id) const { return page->ControlAs<SpinBar>(id); }
+  const PeqBand& Band(int band0, int ch = 0) const {
+    return session.parameters.inputPeq[band0][ch];
+  }
+
+  // Types into an edit as an operator does (click selects all) and commits it with Enter.
+  void Enter(int id, const char* keys) {
+    FilteredEdit* edit = Edit(id);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, keys);
+    QTest::keyClick(edit, Qt::Key_Return);
+  }
+};
+
+struct OutputPage : PageHarness {
+  COutputPeqPage* page = new COutputPeqPage(context, &window);
+
+  OutputPage() {
+    window.setFocusPolicy(Qt::StrongFocus);
+    page->LoadChannel(0);
+  }
+  SpinBar* Bar(int id) const { return page->ControlAs<SpinBar>(id); }
+  void SelectBand(int band) {
+    QTest::mouseClick(page->ControlAs<DrawnButton>(kOutputBandButton1 + band - 1), Qt::LeftButton);
+  }
+  // Drags the thumb to `position` and lets it go.
+  static void DragThumb(SpinBar* bar, int position) {
+    bar->setSliderDown(true);
+    bar->setSliderPosition(position);
+    bar->setSliderDown(false);
+  }
+};
+
+}  // namespace
+
+class PeqPagesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void StartsWithItsInitialTextsAndPositions() {
+    InputPage in;
+    OutputPage out;
+    CInputPeqPage fresh(in.context, &in.window);  // never loaded
+    QCOMPARE(fresh.ControlAs<FilteredEdit>(kInputFrequencyEdit)->text(), QString("1.00kHz"));
+    QCOMPARE(fresh.ControlAs<FilteredEdit>(kInputQEdit)->text(), QString("4.33(0.23)"));
+    QCOMPARE(fresh.ControlAs<FilteredEdit>(kInputGainEdit)->text(), QString("0.0dB"));
+    QCOMPARE(fresh.ControlAs<SpinBar>(kInputFrequencyBar)->value(), 52);
+    QCOMPARE(fresh.ControlAs<SpinBar>(kInputQBar)->value(), 26);
+    QCOMPARE(fresh.ControlAs<SpinBar>(kInputGainBar)->value(), 24);
+    QCOMPARE(fresh.ControlAs<QComboBox>(kInputTypeList)->currentText(), QString(" None"));
+    QVERIFY(fresh.ControlAs<DrawnButton>(kInputBandButton1)->GetCheck());
+    COutputPeqPage freshOut(out.context, &out.window);
+    QCOMPARE(freshOut.ControlAs<FilteredEdit>(kOutputFrequencyEdit)->text(), QString("1.00k"));
+
+    // Loading HIGH shows band 1 of HIGH: Peaking, 315.0Hz, Q 0.77, gain -3.0 dB.
+    auto* freq = out.page->ControlAs<FilteredEdit>(kOutputFrequencyEdit);
+    QCOMPARE(freq->text(), QString("315.0Hz"));
+    QCOMPARE(out.Bar(kOutputFrequencyBar)->value(), 121 - 49);
+    QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputQEdit)->text(), QString("0.77(1.30)"));
+    QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputGainEdit)->text(), QString("-3.0dB"));
+    QCOMPARE(out.page->ControlAs<QComboBox>(kOutputTypeList)->currentIndex(), 1);
+  }
+
+  void TypedFrequenciesSnapToTheScale() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    const struct {
+      const char* typed;
+      int code;
+      const char* shown;
+    } cases[] = {
+        {"1k", 69, "1.00kHz"},     {"1 KHz", 69, "1.00kHz"}, {"1.03k", 70, "1.06kHz"},
+        {"1.02k", 69, "1.00kHz"},  {"970", 68, "950.0Hz"},   {"990", 69, "1.00kHz"},
+        {"25000", 121, "20.0kHz"}, {"0", 1, "20.0Hz"},       {"abc", 1, "20.0Hz"},
+    };
+    for (const auto& c : cases) {
+      t.Enter(kInputFrequencyEdit, c.typed);
+      QCOMPARE(int{t.Band(0).frequency}, c.code);
+      QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString(c.shown));
+      QCOMPARE(t.Bar(kInputFrequencyBar)->value(), 121 - c.code);
+    }
+    // Every commit is sent, with its answer timer, even when the value did not change.
+    const auto frames = t.TakeFrames();
+    QCOMPARE(frames.size(), std::size(cases));
+    QCOMPARE(frames[0], std::string("(01$022100069)"));
+    QCOMPARE(frames[2], std::string("(01$022100070)"));
+    QCOMPARE(t.timers.armed.at(link::timers::kInputPeqFrequency), 300);
+  }
+
+  void TypedQAndGainSnapWithTiesUpward() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    t.page->LoadChannel(1);
+    t.Enter(kInputQEdit, "25");
+    QCOMPARE(int{t.Band(0, 1).q}, 72);
+    QCOMPARE(t.Edit(kInputQEdit)->text(), QString("19.4(0.052)"));
+    QCOMPARE(t.Bar(kInputQBar)->value(), 0);
+    t.Enter(kInputGainEdit, "-3.25");
+    QCOMPARE(int{t.Band(0, 1).gain}, 18);  // -3.0 dB
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("-3.0dB"));
+    t.Enter(kInputGainEdit, "-3.3");
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("-3.5dB"));
+    t.Enter(kInputGainEdit, "13");
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("12.0dB"));
+    QCOMPARE(t.Bar(kInputGainBar)->value(), 0);
+    QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$024200072)", "(01$023200018)",
+                                                       "(01$023200017)", "(01$023200048)"}));
+    // MIC was left alone.
+    QCOMPARE(int{t.Band(0, 0).q}, 46);
+  }
+
+  void SpinnersStepAndStopAtTheirEnds() {
+    InputPage t;
+    SpinBar* bar = t.Bar(kInputFrequencyBar);
+    // Up raises the frequency one step.
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(int{t.Band(0).frequency}, 70);
+    QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString("1.06kHz"));
+    QCOMPARE(t.page->LastFrequency(1), 69);
+    // At the top the position stays 0: the first press there is sent, a repeat is not.
+    bar->setValue(1);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(int{t.Band(0).frequency}, 121);
+    QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$022100070)", "(01$022100121)"}));
+    // Page steps leave the spinner and the value alone.
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(t.TakeFrames().empty());
+    // The gain spinner's texts and the Q spinner's, at the bottom end.
+    t.Bar(kInputGainBar)->setValue(47);
+    t.Bar(kInputGainBar)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("-12.0dB"));
+    t.Bar(kInputQBar)->setValue(71);
+    t.Bar(kInputQBar)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(t.Edit(kInputQEdit)->text(), QString("0.31(3.26)"));
+    QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$023100000)", "(01$024100000)"}));
+  }
+
+  void ScrollMemoryIsPerBandNumberNotPerOutput() {
+    OutputPage t;
+    t.SelectBand(3);
+    QCOMPARE(t.session.selectedOutputPeqBand, 3);
+    SpinBar* bar = t.Bar(kOutputFrequencyBar);
+    QCOMPARE(bar->value(), 121 - 94);  // HIGH band 3 is at 4.25 kHz
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(int{t.session.parameters.outputPeq[2][0].frequency}, 93);
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046102093)"});
+
+    // LOW band 3 (1.00 kHz): a thumb released where HIGH's last scroll ended sends nothing.
+    t.page->LoadChannel(1);
+    QCOMPARE(t.page->Band(), 3);
+    OutputPage::DragThumb(bar, 121 - 93);
+    QVERIFY(t.TakeFrames().empty());
+    QCOMPARE(int{t.session.parameters.outputPeq[2][1].frequency}, 69);
+    // Band 6 of LOW at code 100.
+    t.SelectBand(6);
+    OutputPage::DragThumb(bar, 121 - 100);
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046205100)"});
+    QCOMPARE(t.timers.armed.at(link::timers::kOutputPeqFrequency), 300);
+  }
+
+  void TypeChangesEnableControlsAndSendTheWholeBand() {
+    OutputPage t;
+    auto* list = t.page->ControlAs<QComboBox>(kOutputTypeList);
+    const auto enabled = [&t](int id) { return t.page->Control(id)->isEnabled(); };
+    t.SelectBand(5);  // type None at start
+    QVERIFY(!enabled(kOutputFrequencyEdit) && !enabled(kOutputQBar) && !enabled(kOutputGainEdit));
+    QVERIFY(list->isEnabled());
+
+    const auto choose = [list](int index) {
+      list->setCurrentIndex(index);
+      emit list->activated(index);
+    };
+    choose(3);  // Hi-Shelf: no Q
+    QVERIFY(enabled(kOutputFrequencyEdit) && enabled(kOutputGainBar));
+    QVERIFY(!enabled(kOutputQEdit) && !enabled(kOutputQBar));
+    choose(5);  // Notch: no gain
+    QVERIFY(enabled(kOutputQEdit) && !enabled(kOutputGainEdit) && !enabled(kOutputGainBar));
+    choose(0);  // None keeps the stored values and sends them
+    QVERIFY(!enabled(kOutputFrequencyBar));
+    const PeqBand& b = t.session.parameters.outputPeq[4][0];
+    QCOMPARE((std::array<int, 4>{b.type, b.frequency, b.gain, b.q}),
+             (std::array<int, 4>{0, 69, 24, 46}));
+    QCOMPARE(t.TakeFrames(),
+             (std::vector<std::string>{"(01$045104003069024046)", "(01$045104005069024046)",
+                                       "(01$045104000069024046)"}));
+    QCOMPARE(t.timers.armed.at(link::timers::kOutputPeqBand), 300);
+  }
+
+  void BandButtonsSwitchBandsWithoutSending() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    t.session.parameters.inputPeq[1][0] = PeqBand{1, 59, 36, 46};
+    auto* b1 = t.page->ControlAs<DrawnButton>(kInputBandButton1);
+    b1->setFocus();
+    QTest::keyClick(b1, Qt::Key_Right);
+    QCOMPARE(t.page->Band(), 2);
+    QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString("560.0Hz"));
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("6.0dB"));
+    // The arrow key leaves the focus on the band button it moved to.
+    QVERIFY(t.page->ControlAs<DrawnButton>(kInputBandButton1 + 1)->hasFocus());
+    QVERIFY(t.TakeFrames().empty());
+    // A band change in the middle of an edit commits the typed text to the band it was typed for.
+    FilteredEdit* freq = t.Edit(kInputFrequencyEdit);
+    freq->setFocus();
+    freq->selectAll();
+    QTest::keyClicks(freq, "2k");
+    QTest::mouseClick(b1, Qt::LeftButton);
+    QCOMPARE(t.page->Band(), 1);
+    QVERIFY(t.page->ControlAs<QComboBox>(kInputTypeList)->hasFocus());
+    QCOMPARE(int{t.Band(1).frequency}, 81);
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$022101081)"});
+  }
+
+  void NothingIsSentWhileDisconnected() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    t.session.link.linkConnected = 0;
+    t.Enter(kInputFrequencyEdit, "2k");
+    t.Bar(kInputGainBar)->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(int{t.Band(0).frequency}, 81);
+    QCOMPARE(int{t.Band(0).gain}, 25);
+    QVERIFY(t.TakeFrames().empty());
+    QVERIFY(t.timers.armed.empty());
+  }
+
+  void GraphShowsTheBandsTheSumAndTheCrossover() {
+    InputPage in;
+    in.session.parameters.inputPeq[0][0] = PeqBand{1, 69, 48, 46};  // +12 dB at 1 kHz
+    in.page->DrawPeqResponse(0);
+    const QImage mic = in.page->Graph().Picture();
+    QCOMPARE(mic.pixelColor(328, 23), graph::paint::kYellowPen);
+    QCOMPARE(mic.pixelColor(328, 22), QColor(0, 0, 0));  // the marker's gap, above the peak
+    QCOMPARE(mic.pixelColor(0, 56), graph::paint::kYellowPen);
+
+    // LINE with both bands None: a flat white sum at row 56 and no marker on the graph.
+    in.session.parameters.inputPeq[0][1].type = 0;
+    in.session.parameters.inputPeq[1][1].type = 0;
+    in.page->LoadChannel(1);
+    in.page->DrawPeqResponse(0);
+    const QImage line = in.page->Graph().Picture();
+    for (int x : {0, 100, 328, 578}) QCOMPARE(line.pixelColor(x, 56), graph::paint::kWhitePen);
+    for (int x = 0; x < 580; ++x) {
+      for (int y = 0; y < 224; ++y) QVERIFY(line.pixelColor(x, y) != graph::paint::kMarkerPen);
+    }
+
+    // The output page adds its crossover: with every band None the sum follows the crossover
+    // (LOW at start: high-pass 40 Hz, low-pass 125 Hz), and is flat when both filters are off.
+    OutputPage out;
+    for (auto& band : out.session.parameters.outputPeq) band[1].type = 0;
+    out.page->LoadChannel(1);
+    out.page->RecomputeCrossover();
+    out.page->DrawPeqResponse(0);
+    QVERIFY(out.page->Graph().Picture().pixelColor(570, 56) != graph::paint::kWhitePen);
+    out.session.parameters.crossover[1].hpfFrequency = kHpfOff;
+    out.session.parameters.crossover[1].lpfFrequency = kLpfOff;
+    out.page->DrawPeqResponse(0);  // the stale table is not added once both filters are off
+    QCOMPARE(out.page->Graph().Picture().pixelColor(570, 56), graph::paint::kWhitePen);
+  }
+};
+
+QTEST_MAIN(PeqPagesTest)
+#include "peq_pages_test.moc"
