@@ -75,7 +75,9 @@ inline std::string Body(std::string_view frame) {
   return body;
 }
 
-// A harness with one unit (ID 1) holding UnitProgram(), and the PC at its start-up values.
+// A harness with one unit (ID 1) holding UnitProgram() and, in memory 1, the same with this delay;
+// the PC at its start-up values.
+inline constexpr std::int32_t kMemoryOneDelay = 900;
 struct Drill {
   test::Harness h{1};
   sim::VirtualUnit& unit;
@@ -84,6 +86,9 @@ struct Drill {
 
   Drill() : unit(h.AddUnit(1)) {
     unit.Current() = UnitProgram();
+    ProgramParameters memory = UnitProgram();
+    memory.outputDelay[0] = kMemoryOneDelay;
+    unit.SetMemory(1, memory);
     pcBefore = h.session.parameters;
     unitBefore = unit.Current();
   }
