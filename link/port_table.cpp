@@ -58,15 +58,10 @@ std::optional<std::size_t> FamilyOf(std::string_view name) {
 }
 
 #ifdef _WIN32
-// Numbers from 10 on need the device namespace prefix.
-std::string NativeComName(int number) {
-  return (number < 10 ? "COM" : "\\\\.\\COM") + std::to_string(number);
-}
-
 std::string NormaliseComName(std::string path) {
   if (path.size() > 3 && (path.compare(0, 3, "COM") == 0 || path.compare(0, 3, "com") == 0) &&
       std::all_of(path.begin() + 3, path.end(), IsDigit)) {
-    return NativeComName(std::atoi(path.c_str() + 3));
+    return ComDeviceName(std::atoi(path.c_str() + 3));
   }
   return path;
 }
@@ -93,6 +88,10 @@ bool TakeOption(const std::vector<std::string>& arguments, std::size_t& i, std::
 
 }  // namespace
 
+std::string ComDeviceName(int number) {
+  return (number < 10 ? "COM" : "\\\\.\\COM") + std::to_string(number);
+}
+
 PortTable::PortTable(std::vector<std::string> paths) : paths_(std::move(paths)) {}
 
 std::optional<PortTable> PortTable::Parse(std::string_view list) {
@@ -117,7 +116,7 @@ std::optional<PortTable> PortTable::Parse(std::string_view list) {
 PortTable PortTable::FromSystem() {
 #ifdef _WIN32
   std::vector<std::string> paths;
-  for (int n = 1; n <= 256; ++n) paths.push_back(NativeComName(n));
+  for (int n = 1; n <= 256; ++n) paths.push_back(ComDeviceName(n));
   return PortTable(std::move(paths));
 #else
   return FromDirectory("/dev");

@@ -37,6 +37,10 @@ class PortTable {
   std::vector<std::string> paths_;
 };
 
+// The Windows device name of COMn: "COM1" .. "COM9", then "\\.\COM10" and up, which need the
+// device namespace prefix.
+std::string ComDeviceName(int number);
+
 // Orders names as people count: digit runs compare by value ("ttyUSB2" < "ttyUSB10").
 bool NaturalLess(std::string_view a, std::string_view b);
 

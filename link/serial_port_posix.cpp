@@ -26,6 +26,14 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
+// The exclusive flag belongs to the terminal, not to our descriptor: it would outlive our close
+// while someone else (a virtual unit holding its pseudo-terminal's slave) keeps the device open,
+// and the next open of the same port would fail.
+void CloseDeviceFd(int& fd) {
+  if (fd >= 0) ::ioctl(fd, TIOCNXCL);
+  CloseFd(fd);
+}
+
 // Errors that mean the device itself is gone (adapter pulled, far side of a pseudo-terminal
 // closed), as opposed to a call that failed on a device still there.
 bool DeviceVanished(int error) {
@@ -241,7 +249,7 @@ void SerialPort::StopWorker() {
 }
 
 void SerialPort::CloseDevice() {
-  CloseFd(native->portHandle);
+  CloseDeviceFd(native->portHandle);
   CloseFd(native->wakeRead);
   CloseFd(native->wakeWrite);
 }
@@ -336,7 +344,7 @@ void SerialPort::WorkerMain() {
   if (step == Step::Lost) {
     // Report the loss once and leave the port closed: no loop of failing calls.
     portOpen.store(false, std::memory_order_release);
-    CloseFd(native->portHandle);
+    CloseDeviceFd(native->portHandle);
     ReportLost();
   }
   workerAlive.store(false, std::memory_order_release);

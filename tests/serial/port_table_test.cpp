@@ -23,6 +23,13 @@ TEST(PortTableTest, NaturalOrderCountsDigitRunsByValue) {
   EXPECT_FALSE(NaturalLess("same", "same"));
 }
 
+TEST(PortTableTest, WindowsNamesFromTenOnCarryTheDeviceNamespacePrefix) {
+  EXPECT_EQ(ComDeviceName(1), "COM1");
+  EXPECT_EQ(ComDeviceName(9), "COM9");
+  EXPECT_EQ(ComDeviceName(10), R"(\\.\COM10)");
+  EXPECT_EQ(ComDeviceName(256), R"(\\.\COM256)");
+}
+
 TEST(PortTableTest, TheSystemScanListsSerialDevicesAdaptersFirstInNaturalOrder) {
   char pattern[] = "/tmp/corvella-dev-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
