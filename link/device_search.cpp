@@ -14,6 +14,8 @@ bool ProtocolEngine::CanDisableCommunications() const {
 }
 
 void ProtocolEngine::EnableCommunications() {
+  // The menu greys the command in these states; a second caller must not restart a running search.
+  if (!CanEnableCommunications()) return;
   Search();
   view_.LinkStateChanged();
 }
@@ -165,6 +167,7 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
 }
 
 void ProtocolEngine::DisableCommunications() {
+  if (!CanDisableCommunications()) return;
   link_.searching = 0;
   link_.searchPass = 0;
   link_.deviceInfoEditable = 0;

@@ -162,22 +162,12 @@ TEST(Disconnect, AnsweredByeDisconnectsAtTheFirstTick) {
   EXPECT_FALSE(h.clock.IsArmed(timers::kDisconnect));
 }
 
-TEST(PortEvents, FailureBoxAndVanishedPort) {
+TEST(PortEvents, FailureIsShownAsApplicationError) {
   Harness h;
-  h.AddUnit().SetFaults(HangUpAfter(3));
   h.engine.OnPortFailure(1, "WARNING:  ReadFile() Failed with the following error: \nx\nPort: 1\n");
   ASSERT_EQ(h.view.boxes.size(), 1u);
   EXPECT_EQ(h.view.boxes[0].caption, kApplicationErrorCaption);
   EXPECT_EQ(h.view.boxes[0].icon, BoxIcon::Stop);
-
-  // The line goes away in the middle of the upload: the step waits out its limit like silence,
-  // with no further box.
-  h.Connect();
-  EXPECT_EQ(h.view.boxes.size(), 1u);
-  EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
-  EXPECT_EQ(h.session.link.waitCount, 0);
-  EXPECT_TRUE(h.view.reloads.empty());
-  EXPECT_TRUE(h.NoTimers());
 }
 
 }  // namespace

@@ -30,7 +30,6 @@ class RecordingView : public link::LinkView {
   int searchShown = 0;
   int searchHidden = 0;
   int transmittingShown = 0;
-  int transmittingHidden = 0;
   bool transmittingVisible = false;
   int headerRepaints = 0;
   std::vector<link::ReloadForm> reloads;
@@ -65,10 +64,7 @@ class RecordingView : public link::LinkView {
     ++transmittingShown;
     transmittingVisible = true;
   }
-  void HideTransmittingDialog() override {
-    ++transmittingHidden;
-    transmittingVisible = false;
-  }
+  void HideTransmittingDialog() override { transmittingVisible = false; }
   void RepaintHeader() override { ++headerRepaints; }
   void ReloadAllPages(link::ReloadForm form) override { reloads.push_back(form); }
   void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override {
@@ -100,16 +96,6 @@ inline sim::FaultPlan SilentAfter(int frames) {
   f.silentAfterFrames = frames;
   return f;
 }
-inline sim::FaultPlan HangUpAfter(int frames) {
-  sim::FaultPlan f;
-  f.hangUpAfterFrames = frames;
-  return f;
-}
-inline sim::FaultPlan SilentFor(std::vector<std::string> prefixes) {
-  sim::FaultPlan f;
-  f.silentFor.prefixes = std::move(prefixes);
-  return f;
-}
 
 // One answer of a scripted unit.
 struct Answer {
@@ -136,11 +122,8 @@ class UnitPort : public link::Port {
   Script script;                         // when set, replaces the buses' answers
   int latencyMs = 20;
   std::vector<SentFrame> sent;
-  int opens = 0;
-  int closes = 0;
 
   bool Open(link::PortEvents* owner, int portNumber, int, char, int, int, unsigned, int) override {
-    ++opens;
     Close();
     if (buses.count(portNumber) == 0) return false;
     owner_ = owner;
@@ -156,10 +139,7 @@ class UnitPort : public link::Port {
     for (const Answer& a : Respond(std::string(frame))) Deliver(a);
     return true;
   }
-  void Close() override {
-    if (open_) ++closes;
-    open_ = false;
-  }
+  void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
   int PortNumber() const override { return port_; }
 

@@ -18,12 +18,10 @@ TEST(ProgramList, SilentUnitMarksEveryLineNoUsed) {
   Harness h(1);
   h.AddUnit().SetFaults(Silent());
   h.Attach();
-  std::vector<VirtualClock::Ms> sentAt;
   h.engine.ListPrograms();
   // Each memory is given up after four ticks of 300 ms, then the next is asked for.
   h.clock.AdvanceUntil([&h] { return h.view.listLines.size() == 6; }, 20'000);
-  const auto t = h.clock.Now();
-  EXPECT_EQ(t, 6 * 1200);
+  EXPECT_EQ(h.clock.Now(), 6 * 1200);
   EXPECT_EQ(h.view.listLines[1].first, "Program No.1        No Used");
   EXPECT_EQ(h.view.listLines[2].first, "Program No.2       No Used");
   EXPECT_EQ(h.view.listLines[6].first, "Program No.6       No Used");
