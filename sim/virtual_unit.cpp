@@ -336,9 +336,10 @@ std::optional<std::string> VirtualUnit::AnswerLetter(std::string_view body) {
     }
     int target = *number;
     if (target == 0) {
-      // Storing "the program" without a number keeps it where it came from.
+      // Storing "the program" without a number keeps it where it came from; a program that came
+      // from no memory has nowhere to go, and acknowledging it would report a store that never was.
       target = current_.programNumber;
-      if (target < 1 || target > kMemoryCount) return Frame(body);
+      if (target < 1 || target > kMemoryCount) return std::nullopt;
     }
     current_.programNumber = static_cast<std::uint8_t>(target);
     memories_[static_cast<std::size_t>(target - 1)] = current_;

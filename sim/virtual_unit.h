@@ -2,27 +2,27 @@
 // produces the answer a real unit would give, with optional faults for tests.
 //
 // What the unit answers (ID is the unit's two-digit ID, "01".."10"):
-//   "(IDX)"             probe. Kind 0 (long form, 21 characters): "(" ID "X" name "00" ")";
-//                       kind 1 (short form, 19 characters): "(" ID "X" name ")". The 14-character
-//                       name stands at positions 4..17 in both.
-//   "(ID$0NN...)"       parameter write: stored into the current program, acknowledged "(ID$0NN)".
-//   "(ID%0NN...)"       parameter read: the request echoed without its ")", then the values, so
-//   that
-//                       each value ends at the position the upload reads it from (see kReadForms).
-//   "(IDI000)"          current program: "(" ID "I" number "0000" name ")", number "%03d" at 4..6,
-//                       the 25-character name at 11..35.
-//   "(IDI00n)"          memory n (1..6): the same form with n as the number; an unused memory is
-//   silent.
-//   "(IDR00n)"          recalls memory n into the current program; echoed. Unused memory: silent.
-//   "(IDS00n)"          stores the current program (with its name) as memory n; echoed. "S000"
-//   stores
-//                       into the memory of the current program number (when it is 1..6).
-//   "(IDM00)"           echoed by kind 0; kind 1 never answers it.
+//   "(IDX)"        probe. Kind 0 (long form, 21 characters): "(" ID "X" name "00" ")"; kind 1
+//                  (short form, 19 characters): "(" ID "X" name ")". The 14-character name
+//                  stands at positions 4..17 in both.
+//   "(ID$0NN...)"  parameter write: stored into the current program, acknowledged "(ID$0NN)".
+//   "(ID%0NN...)"  parameter read: the request echoed without its ")", then the values, padded
+//                  so that each value stands where the upload reads it (delay at 12..15, phase
+//                  at 12, the ten compressor/limiter bytes at 10, 12, .. 28, others at 10).
+//   "(IDI000)"     current program: "(" ID "I" number "0000" name ")", the number "%03d" at
+//                  4..6, the 25-character name at 11..35.
+//   "(IDI00n)"     memory n (1..6): the same form with n as the number; unused: silent.
+//   "(IDR00n)"     recalls memory n into the current program; echoed. Unused: silent.
+//   "(IDS00n)"     stores the current program (with its name) as memory n; echoed. "S000"
+//                  stores into the memory of the current program number; silent when that
+//                  number is not 1..6.
+//   "(IDM00)"      echoed by kind 0; kind 1 never answers it.
 //   "(IDU00)", "(IDbye)" echoed.
-//   "(IDJ0003name)"     sets the current program's name; answers "(IDJ0003)".
-//   "(IDN000name)"      sets the current program's name; no answer (none is awaited).
-//   "(IDZnnname)"       new ID nn (1..10) and 14-character name; answers with the new ID "(nnZ)".
-//   "(IDYname)"         new 14-character name; answers "(IDY)".
+//   "(IDJ0003name)" sets the current program's name; answers "(IDJ0003)".
+//   "(IDN000name)" sets the current program's name; no answer (none is awaited, and a stray one
+//                  would sit in the receiver's buffer until some later check took it).
+//   "(IDZnnname)"  new ID nn (1..10) and 14-character name; answers with the new ID: "(nnZ)".
+//   "(IDYname)"    new 14-character name; answers "(IDY)".
 // A frame the unit does not understand (unknown command, wrong length, a digit field that is not
 // digits, a channel or band that does not exist) gets no answer and changes nothing, as a unit
 // that only knows its catalogue would behave; the sender then sees its answer timer run out.

@@ -54,9 +54,12 @@ TEST(ProgramMemories, StoreListRecallAndRenameSurviveOtherEdits) {
   ASSERT_TRUE(unit->Memory(2));
   EXPECT_EQ(unit->Memory(2)->outputLevel[0], 50);
   EXPECT_FALSE(unit->Memory(1));
-  // Recalling an unused memory is refused silently and leaves the current program alone.
+  // Recalling an unused memory, or storing a program that came from no memory, is refused
+  // silently and changes nothing.
   EXPECT_EQ(line.Ask("(01R005)(01U00)"), "(01U00)");
   EXPECT_EQ(line.host->Unit(0)->Current().programNumber, 2);
+  line.host->WithUnit(0, [](VirtualUnit& u) { u.Current().programNumber = 0; });
+  EXPECT_EQ(line.Ask("(01S000)(01U00)"), "(01U00)");
 }
 
 TEST(DeviceIdentity, NewIdAndNameTakeEffectAtOnce) {
