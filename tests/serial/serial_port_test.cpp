@@ -2,8 +2,11 @@
 #include "link/serial_port.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -49,6 +52,20 @@ int OpenDescriptors() {
     ::closedir(dir);
   }
   return count;
+}
+
+// Whether another user could open `path` now: root ignores the exclusive flag, so the check runs
+// as nobody in a child process.
+bool OpenableByOthers(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ::_exit(fd >= 0 ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
 }
 
 TEST(LineDefinitionTest, BuildsAndReadsTheDefinitionString) {
@@ -100,6 +117,21 @@ TEST_F(SerialPortTest, TheFarSideSeesTheUnitsLineSettingsInRawMode) {
       0u);
   EXPECT_EQ(recorder.failures[0].substr(recorder.failures[0].size() - 9), "\nPort: 1\n");
   EXPECT_EQ(recorder.failures.size(), 1u);
+}
+
+TEST_F(SerialPortTest, ThePortIsExclusiveWhileOpenAndFreeAgainAfterClose) {
+  // The far side keeps the device open throughout, as a virtual unit does.
+  ASSERT_EQ(::fchmod(pty.Slave(), 0666), 0);
+  ASSERT_TRUE(OpenableByOthers(pty.SlavePath()));
+  ASSERT_TRUE(OpenDefault(port));
+  EXPECT_FALSE(OpenableByOthers(pty.SlavePath()));
+  port.Close();
+  EXPECT_TRUE(OpenableByOthers(pty.SlavePath()));
+  ASSERT_TRUE(OpenDefault(port));
+  ASSERT_TRUE(port.StartMonitoring());
+  EXPECT_FALSE(OpenableByOthers(pty.SlavePath()));
+  EXPECT_FALSE(OpenDefault(port, 2));  // reopening elsewhere frees it too
+  EXPECT_TRUE(OpenableByOthers(pty.SlavePath()));
 }
 
 TEST_F(SerialPortTest, ABurstReachesTheOwnerByteByByteInOrder) {
