@@ -102,6 +102,7 @@ class VirtualUnit {
   ProbeKind Kind() const { return kind_; }
   void SetId(int id) { id_ = id; }
   void SetName(std::string_view name) { name_ = PadName(name, kDeviceNameLength); }
+  void SetKind(ProbeKind kind) { kind_ = kind; }
 
   const ProgramParameters& Current() const { return current_; }
   ProgramParameters& Current() { return current_; }

@@ -96,9 +96,11 @@ std::vector<corvella::sim::VirtualUnit> MakeUnits(const Options& options) {
     if (units.empty() && options.demo) {
       units.push_back(corvella::sim::MakeDemoUnit());
       units.back().SetId(spec.id);
-      units.back().SetName(spec.name);
+      if (!spec.name.empty()) units.back().SetName(spec.name);
+      units.back().SetKind(spec.kind);
     } else {
-      units.emplace_back(spec.id, spec.name, spec.kind);
+      units.emplace_back(spec.id, spec.name.empty() ? corvella::sim::kDefaultUnitName : spec.name,
+                         spec.kind);
     }
   }
   for (auto& unit : units) unit.SetFaults(options.faults);

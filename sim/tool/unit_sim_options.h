@@ -12,7 +12,7 @@ namespace corvella::sim::tool {
 
 struct UnitSpec {
   int id = 1;
-  std::string name{kDefaultUnitName};
+  std::string name;  // empty: the unit's default name
   ProbeKind kind = ProbeKind::Long;
 };
 
