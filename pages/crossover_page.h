@@ -60,7 +60,7 @@ class CCrossoverPage : public CBaseDialog {
   void OnTypeSelected(bool hpf, int index);
   void OnFrequencyScrolled(bool hpf, SpinBar::Code code);
 
-  const PageContext& context_;
+  const PageContext context_;  // a copy: it holds only references
   int channel_ = 0;
   // The codes the scroll handler last applied: one pair for the page, whichever output it shows.
   std::optional<int> lastHpfFrequency_;

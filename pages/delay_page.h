@@ -70,7 +70,7 @@ class CDelayCompressorPage : public CBaseDialog {
   void SendDelay();
   void SendCompressor();
 
-  const PageContext& context_;
+  const PageContext context_;  // a copy: it holds only references
   int channel_ = 0;
   std::array<DecimalEdit*, 4> delayEdits_{};  // by DelayUnit
   SpinBar* delayBar_;

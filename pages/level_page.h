@@ -71,7 +71,7 @@ class CLevelPage : public CBaseDialog {
   void OnPhaseClicked(int phase);
   void OnGraphTimer();
 
-  const PageContext& context_;
+  const PageContext context_;  // a copy: it holds only references
   int channel_ = kLevelNoChannel;
   LevelSlider* slider_;
   QLineEdit* levelText_;
