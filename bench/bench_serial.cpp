@@ -51,12 +51,21 @@ struct Counter : corvella::link::PortEvents {
   Clock::time_point arrived;
 };
 
-bool OpenMonitored(SerialPort& port, Counter& counter) {
-  using namespace corvella::link;
-  return port.Open(&counter, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
+// A monitored port on a fresh pseudo-terminal, reporting to a counter on this thread.
+struct Receiver {
+  Receiver() {
+    using namespace corvella::link;
+    ok = !pty.path.empty() &&
+         port.Open(&counter, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
                    kWriteBufferSize) &&
          port.StartMonitoring();
-}
+  }
+  Pty pty;
+  OwnerQueue queue;
+  Counter counter;
+  SerialPort port{queue, PortTable({pty.path})};
+  bool ok = false;
+};
 
 double Percentile(std::vector<double> samples, double fraction) {
   if (samples.empty()) return 0;
@@ -67,14 +76,14 @@ double Percentile(std::vector<double> samples, double fraction) {
 }
 
 void BM_ByteHandOverLatency(benchmark::State& state) {
-  Pty pty;
-  OwnerQueue queue;
-  Counter counter;
-  SerialPort port(queue, PortTable({pty.path}));
-  if (pty.path.empty() || !OpenMonitored(port, counter)) {
+  Receiver receiver;
+  if (!receiver.ok) {
     state.SkipWithError("no pseudo-terminal");
     return;
   }
+  Pty& pty = receiver.pty;
+  OwnerQueue& queue = receiver.queue;
+  Counter& counter = receiver.counter;
   std::vector<double> micros;
   micros.reserve(10000);
   for (auto _ : state) {
@@ -95,14 +104,14 @@ void BM_ByteHandOverLatency(benchmark::State& state) {
 BENCHMARK(BM_ByteHandOverLatency)->Iterations(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveThroughput(benchmark::State& state) {
-  Pty pty;
-  OwnerQueue queue;
-  Counter counter;
-  SerialPort port(queue, PortTable({pty.path}));
-  if (pty.path.empty() || !OpenMonitored(port, counter)) {
+  Receiver receiver;
+  if (!receiver.ok) {
     state.SkipWithError("no pseudo-terminal");
     return;
   }
+  Pty& pty = receiver.pty;
+  OwnerQueue& queue = receiver.queue;
+  Counter& counter = receiver.counter;
   const auto block = static_cast<std::size_t>(state.range(0));
   const std::string data(block, 'x');
   for (auto _ : state) {

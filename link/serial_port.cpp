@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
 #include "link/journal.h"
@@ -84,6 +85,13 @@ std::optional<LineSettings> ParseLineDefinition(std::string_view definition) {
   return settings;
 }
 
+SerialPort::SerialPort(OwnerThread& runner, PortTable ports, Journal* log)
+    : ownerThread(runner), table(std::move(ports)), journal(log), native(NewNative()) {}
+
+SerialPort::~SerialPort() {
+  Close();
+}
+
 bool SerialPort::Open(PortEvents* newOwner, int newPortNumber, int baud, char parity, int dataBits,
                       int stopBits, unsigned newEventMask, int newWriteBufferSize) {
   Close();
@@ -100,7 +108,23 @@ bool SerialPort::Open(PortEvents* newOwner, int newPortNumber, int baud, char pa
 bool SerialPort::StartMonitoring() {
   if (!IsOpen()) return false;
   if (IsMonitoring()) return true;
-  return StartWorker();
+  PrepareWorker();
+  shutdown.store(false, std::memory_order_release);
+  workerAlive.store(true, std::memory_order_release);
+  try {
+    workerThread = std::thread(&SerialPort::WorkerMain, this);
+  } catch (const std::system_error&) {
+    workerAlive.store(false, std::memory_order_release);
+    return false;
+  }
+  return true;
+}
+
+void SerialPort::StopWorker() {
+  if (!workerThread.joinable()) return;
+  shutdown.store(true, std::memory_order_release);
+  SignalShutdown();
+  workerThread.join();
 }
 
 bool SerialPort::WriteToPort(std::string_view frame) {

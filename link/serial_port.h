@@ -70,17 +70,23 @@ class SerialPort final : public Port {
     std::atomic<bool> live{true};
   };
 
+  struct NativeDeleter {
+    void operator()(Native* handles) const;
+  };
+
   // Backend (serial_port_posix.cpp / serial_port_win32.cpp).
+  static std::unique_ptr<Native, NativeDeleter> NewNative();
   bool OpenDevice(const std::string& path, std::string_view definition);
-  bool StartWorker();
-  void StopWorker();
+  void PrepareWorker();   // before the worker starts
+  void WakeWorker();      // a frame is queued
+  void SignalShutdown();  // `shutdown` is set
   void CloseDevice();
   void WorkerMain();
-  void WakeWorker();
   static std::string SystemErrorText(long code);
   static long OverlongFrameError();
 
   // Shared by the backends.
+  void StopWorker();
   void Report(std::string_view call, long errorCode);
   void ReportLost();
   void HandOver(const std::uint8_t* bytes, std::size_t count);
@@ -95,7 +101,7 @@ class SerialPort final : public Port {
   std::atomic<bool> workerAlive{false};
   std::atomic<bool> shutdown{false};
   std::atomic<bool> portOpen{false};  // cleared by the worker when the device goes away
-  std::unique_ptr<Native> native;
+  std::unique_ptr<Native, NativeDeleter> native;
   PortEvents* owner = nullptr;
   int portNumber = 0;
   unsigned eventMask = 0;

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "link/serial_port.h"
 
@@ -159,14 +158,12 @@ void DrainWake(int fd) {
 
 }  // namespace
 
-SerialPort::SerialPort(OwnerThread& runner, PortTable ports, Journal* log)
-    : ownerThread(runner),
-      table(std::move(ports)),
-      journal(log),
-      native(std::make_unique<Native>()) {}
+auto SerialPort::NewNative() -> std::unique_ptr<Native, NativeDeleter> {
+  return std::unique_ptr<Native, NativeDeleter>(new Native);
+}
 
-SerialPort::~SerialPort() {
-  Close();
+void SerialPort::NativeDeleter::operator()(Native* handles) const {
+  delete handles;
 }
 
 std::string SerialPort::SystemErrorText(long code) {
@@ -219,19 +216,10 @@ bool SerialPort::OpenDevice(const std::string& path, std::string_view definition
   return true;
 }
 
-bool SerialPort::StartWorker() {
+void SerialPort::PrepareWorker() {
   // Whatever came before monitoring began answers nothing we sent. Purged here rather than by the
   // worker, so that every byte arriving once StartMonitoring has returned reaches the owner.
   if (::tcflush(native->portHandle, TCIOFLUSH) != 0) Report("PurgeComm()", errno);
-  shutdown.store(false, std::memory_order_release);
-  workerAlive.store(true, std::memory_order_release);
-  try {
-    workerThread = std::thread(&SerialPort::WorkerMain, this);
-  } catch (const std::system_error&) {
-    workerAlive.store(false, std::memory_order_release);
-    return false;
-  }
-  return true;
 }
 
 void SerialPort::WakeWorker() {
@@ -241,11 +229,8 @@ void SerialPort::WakeWorker() {
   [[maybe_unused]] const ssize_t written = ::write(native->wakeWrite, &one, 1);
 }
 
-void SerialPort::StopWorker() {
-  if (!workerThread.joinable()) return;
-  shutdown.store(true, std::memory_order_release);
+void SerialPort::SignalShutdown() {
   WakeWorker();
-  workerThread.join();
 }
 
 void SerialPort::CloseDevice() {

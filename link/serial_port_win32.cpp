@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <system_error>
 
 #include "link/serial_port.h"
 
@@ -57,14 +56,12 @@ HANDLE NewManualResetEvent() {
 
 }  // namespace
 
-SerialPort::SerialPort(OwnerThread& runner, PortTable ports, Journal* log)
-    : ownerThread(runner),
-      table(std::move(ports)),
-      journal(log),
-      native(std::make_unique<Native>()) {}
+auto SerialPort::NewNative() -> std::unique_ptr<Native, NativeDeleter> {
+  return std::unique_ptr<Native, NativeDeleter>(new Native);
+}
 
-SerialPort::~SerialPort() {
-  Close();
+void SerialPort::NativeDeleter::operator()(Native* handles) const {
+  delete handles;
 }
 
 std::string SerialPort::SystemErrorText(long code) {
@@ -126,32 +123,20 @@ bool SerialPort::OpenDevice(const std::string& path, std::string_view definition
   return true;
 }
 
-bool SerialPort::StartWorker() {
+void SerialPort::PrepareWorker() {
   // Whatever came before monitoring began answers nothing we sent.
   if (!::PurgeComm(native->portHandle, kPurgeAll)) {
     Report("PurgeComm()", static_cast<long>(::GetLastError()));
   }
-  shutdown.store(false, std::memory_order_release);
   ::ResetEvent(native->shutdownEvent);
-  workerAlive.store(true, std::memory_order_release);
-  try {
-    workerThread = std::thread(&SerialPort::WorkerMain, this);
-  } catch (const std::system_error&) {
-    workerAlive.store(false, std::memory_order_release);
-    return false;
-  }
-  return true;
 }
 
 void SerialPort::WakeWorker() {
   if (native->writeEvent != nullptr) ::SetEvent(native->writeEvent);
 }
 
-void SerialPort::StopWorker() {
-  if (!workerThread.joinable()) return;
-  shutdown.store(true, std::memory_order_release);
+void SerialPort::SignalShutdown() {
   ::SetEvent(native->shutdownEvent);
-  workerThread.join();
 }
 
 void SerialPort::CloseDevice() {
