@@ -70,36 +70,36 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
   }
   delayBar_ = MakeBar(this, kDelayBarId, 416, 52, 12, kMaxDelaySteps, kMaxDelaySteps);
 
-  thresholdText_ = MakeCompressorEdit(this, kThresholdEditId, 59, 72, 42, kFilterDelay);
-  thresholdBar_ = MakeBar(this, kThresholdBarId, 102, 72, 12, kThresholdMaximum, 0);
-  ratioText_ = MakeCompressorEdit(this, kRatioEditId, 145, 72, 42, kFilterRatio);
-  ratioBar_ = MakeBar(this, kRatioBarId, 189, 72, 13, kRatioMaximum, kRatioMaximum);
-  releaseText_ = MakeCompressorEdit(this, kReleaseEditId, 259, 72, 50, kFilterRelease);
-  releaseBar_ = MakeBar(this, kReleaseBarId, 310, 72, 12, kLastTimeCode, kLastTimeCode);
-  attackText_ = MakeCompressorEdit(this, kAttackEditId, 259, 90, 50, kFilterAttack);
-  attackBar_ = MakeBar(this, kAttackBarId, 310, 89, 12, kLastTimeCode, kLastTimeCode);
+  compressor_ = {{
+      {MakeCompressorEdit(this, kThresholdEditId, 59, 72, 42, kFilterDelay),
+       MakeBar(this, kThresholdBarId, 102, 72, 12, kThresholdMaximum, 0), kThresholdMaximum,
+       &Dynamics::threshold, &ParseThresholdText, &ThresholdText},
+      {MakeCompressorEdit(this, kRatioEditId, 145, 72, 42, kFilterRatio),
+       MakeBar(this, kRatioBarId, 189, 72, 13, kRatioMaximum, kRatioMaximum), kRatioMaximum,
+       &Dynamics::ratio, &ParseRatioText, &RatioText},
+      {MakeCompressorEdit(this, kReleaseEditId, 259, 72, 50, kFilterRelease),
+       MakeBar(this, kReleaseBarId, 310, 72, 12, kLastTimeCode, kLastTimeCode), kLastTimeCode,
+       &Dynamics::releaseTime, &ParseTimeText, &TimeText},
+      {MakeCompressorEdit(this, kAttackEditId, 259, 90, 50, kFilterAttack),
+       MakeBar(this, kAttackBarId, 310, 89, 12, kLastTimeCode, kLastTimeCode), kLastTimeCode,
+       &Dynamics::attackTime, &ParseTimeText, &TimeText},
+  }};
 
   DelayEdit(DelayUnit::Milliseconds)->SetLimitText(9);
   DelayEdit(DelayUnit::Milliseconds)->setText(QStringLiteral("0.0000"));
   LoadChannel(channel_);
   // Until the view's first load the compressor shows its neutral texts.
-  thresholdText_->setText(QStringLiteral("0.0 dB"));
-  ratioText_->setText(QStringLiteral("1.00 : 1"));
-  releaseText_->setText(QStringLiteral("0.010 ms"));
-  attackText_->setText(QStringLiteral("0.010 ms"));
+  ThresholdEdit()->setText(QStringLiteral("0.0 dB"));
+  RatioEdit()->setText(QStringLiteral("1.00 : 1"));
+  ReleaseEdit()->setText(QStringLiteral("0.010 ms"));
+  AttackEdit()->setText(QStringLiteral("0.010 ms"));
 
   connect(delayBar_, &SpinBar::scrolled, this, &CDelayCompressorPage::OnDelayScrolled);
-  const std::array<std::pair<FilteredEdit*, Setting>, 4> compressor = {
-      {{thresholdText_, Setting::Threshold},
-       {ratioText_, Setting::Ratio},
-       {releaseText_, Setting::Release},
-       {attackText_, Setting::Attack}}};
-  const std::array<SpinBar*, 4> bars = {thresholdBar_, ratioBar_, releaseBar_, attackBar_};
-  for (std::size_t i = 0; i < compressor.size(); ++i) {
-    const Setting setting = compressor[i].second;
-    connect(compressor[i].first, &FilteredEdit::focusLost, this,
+  for (Setting setting : {Setting::Threshold, Setting::Ratio, Setting::Release, Setting::Attack}) {
+    connect(Control(setting).edit, &FilteredEdit::focusLost, this,
             [this, setting] { OnCompressorEditLeft(setting); });
-    connect(bars[i], &SpinBar::scrolled, this, [this, setting] { OnCompressorScrolled(setting); });
+    connect(Control(setting).bar, &SpinBar::scrolled, this,
+            [this, setting] { OnCompressorScrolled(setting); });
   }
 }
 
@@ -128,14 +128,10 @@ void CDelayCompressorPage::ShowDelay(int steps) {
 
 void CDelayCompressorPage::ShowCompressor() {
   const Dynamics& d = context_.session.parameters.dynamics;
-  thresholdBar_->setValue(kThresholdMaximum - d.threshold);
-  thresholdText_->setText(ToQString(ThresholdText(d.threshold)));
-  ratioBar_->setValue(kRatioMaximum - d.ratio);
-  ratioText_->setText(ToQString(RatioText(d.ratio)));
-  releaseBar_->setValue(kLastTimeCode - d.releaseTime);
-  releaseText_->setText(ToQString(TimeText(d.releaseTime)));
-  attackBar_->setValue(kLastTimeCode - d.attackTime);
-  attackText_->setText(ToQString(TimeText(d.attackTime)));
+  for (const CompressorControl& c : compressor_) {
+    c.bar->setValue(c.maximum - d.*c.field);
+    c.edit->setText(ToQString(c.shownText(d.*c.field)));
+  }
 }
 
 void CDelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
@@ -168,57 +164,20 @@ void CDelayCompressorPage::OnDelayScrolled() {
 }
 
 void CDelayCompressorPage::OnCompressorEditLeft(Setting setting) {
-  Dynamics& d = context_.session.parameters.dynamics;
-  switch (setting) {
-    case Setting::Threshold: {
-      const ParsedEdit parsed = ParseThresholdText(thresholdText_->text().toStdString());
-      thresholdText_->setText(ToQString(parsed.text));
-      thresholdBar_->setValue(kThresholdMaximum - parsed.code);
-      d.threshold = static_cast<std::uint8_t>(parsed.code);
-      break;
-    }
-    case Setting::Ratio: {
-      const ParsedEdit parsed = ParseRatioText(ratioText_->text().toStdString());
-      ratioText_->setText(ToQString(parsed.text));
-      ratioBar_->setValue(kRatioMaximum - parsed.code);
-      d.ratio = static_cast<std::uint8_t>(parsed.code);
-      break;
-    }
-    case Setting::Release:
-    case Setting::Attack: {
-      const bool release = setting == Setting::Release;
-      FilteredEdit* edit = release ? releaseText_ : attackText_;
-      const ParsedEdit parsed = ParseTimeText(edit->text().toStdString());
-      edit->setText(ToQString(parsed.text));
-      (release ? releaseBar_ : attackBar_)->setValue(kLastTimeCode - parsed.code);
-      (release ? d.releaseTime : d.attackTime) = static_cast<std::uint8_t>(parsed.code);
-      break;
-    }
-  }
+  const CompressorControl& c = Control(setting);
+  const ParsedEdit parsed = c.parse(c.edit->text().toStdString());
+  c.edit->setText(ToQString(parsed.text));
+  c.bar->setValue(c.maximum - parsed.code);
+  context_.session.parameters.dynamics.*c.field = static_cast<std::uint8_t>(parsed.code);
   // Every loss of focus sends, even when neither the text nor the code changed.
   SendCompressor();
 }
 
 void CDelayCompressorPage::OnCompressorScrolled(Setting setting) {
-  Dynamics& d = context_.session.parameters.dynamics;
-  switch (setting) {
-    case Setting::Threshold:
-      d.threshold = static_cast<std::uint8_t>(kThresholdMaximum - thresholdBar_->value());
-      thresholdText_->setText(ToQString(ThresholdText(d.threshold)));
-      break;
-    case Setting::Ratio:
-      d.ratio = static_cast<std::uint8_t>(kRatioMaximum - ratioBar_->value());
-      ratioText_->setText(ToQString(RatioText(d.ratio)));
-      break;
-    case Setting::Release:
-      d.releaseTime = static_cast<std::uint8_t>(kLastTimeCode - releaseBar_->value());
-      releaseText_->setText(ToQString(TimeText(d.releaseTime)));
-      break;
-    case Setting::Attack:
-      d.attackTime = static_cast<std::uint8_t>(kLastTimeCode - attackBar_->value());
-      attackText_->setText(ToQString(TimeText(d.attackTime)));
-      break;
-  }
+  const CompressorControl& c = Control(setting);
+  const int code = c.maximum - c.bar->value();
+  context_.session.parameters.dynamics.*c.field = static_cast<std::uint8_t>(code);
+  c.edit->setText(ToQString(c.shownText(code)));
   // No unchanged test: every step, drag and release of a compressor bar sends.
   SendCompressor();
 }

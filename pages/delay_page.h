@@ -44,20 +44,34 @@ class CDelayCompressorPage : public CBaseDialog {
 
   DecimalEdit* DelayEdit(DelayUnit unit) const { return delayEdits_[Index(unit)]; }
   SpinBar* DelayBar() const { return delayBar_; }
-  FilteredEdit* ThresholdEdit() const { return thresholdText_; }
-  SpinBar* ThresholdBar() const { return thresholdBar_; }
-  FilteredEdit* RatioEdit() const { return ratioText_; }
-  SpinBar* RatioBar() const { return ratioBar_; }
-  FilteredEdit* ReleaseEdit() const { return releaseText_; }
-  SpinBar* ReleaseBar() const { return releaseBar_; }
-  FilteredEdit* AttackEdit() const { return attackText_; }
-  SpinBar* AttackBar() const { return attackBar_; }
+  FilteredEdit* ThresholdEdit() const { return Control(Setting::Threshold).edit; }
+  SpinBar* ThresholdBar() const { return Control(Setting::Threshold).bar; }
+  FilteredEdit* RatioEdit() const { return Control(Setting::Ratio).edit; }
+  SpinBar* RatioBar() const { return Control(Setting::Ratio).bar; }
+  FilteredEdit* ReleaseEdit() const { return Control(Setting::Release).edit; }
+  SpinBar* ReleaseBar() const { return Control(Setting::Release).bar; }
+  FilteredEdit* AttackEdit() const { return Control(Setting::Attack).edit; }
+  SpinBar* AttackBar() const { return Control(Setting::Attack).bar; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   enum class Setting { Threshold, Ratio, Release, Attack };
+
+  // One compressor setting: its edit and bar (position = maximum - code), its stored field, how a
+  // typed text is read and how a code is shown.
+  struct CompressorControl {
+    FilteredEdit* edit;
+    SpinBar* bar;
+    int maximum;
+    std::uint8_t Dynamics::*field;
+    ParsedEdit (*parse)(std::string_view text);
+    std::string (*shownText)(int code);
+  };
+  const CompressorControl& Control(Setting setting) const {
+    return compressor_[static_cast<std::size_t>(setting)];
+  }
 
   static std::size_t Index(DelayUnit unit) { return static_cast<std::size_t>(unit); }
   std::int32_t& StoredDelay();
@@ -77,14 +91,7 @@ class CDelayCompressorPage : public CBaseDialog {
   // What each delay edit was last given by the page; a text left standing equal to it is not
   // committed again.
   std::array<std::string, 4> shownDelayTexts_;
-  FilteredEdit* thresholdText_;
-  SpinBar* thresholdBar_;
-  FilteredEdit* ratioText_;
-  SpinBar* ratioBar_;
-  FilteredEdit* releaseText_;
-  SpinBar* releaseBar_;
-  FilteredEdit* attackText_;
-  SpinBar* attackBar_;
+  std::array<CompressorControl, 4> compressor_{};  // by Setting
 };
 
 }  // namespace corvella::pages
