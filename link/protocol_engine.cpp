@@ -199,6 +199,7 @@ bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int inte
 }
 
 void ProtocolEngine::SendParameterAfterPause(std::string frame, int timerId, int intervalMs) {
+  if (link_.linkConnected == 0) return;
   levelQueue_.push_back({std::move(frame), timerId, intervalMs});
   if (!timers_.IsArmed(timers::kLevelPause)) Arm(timers::kLevelPause, timers::kLevelPauseMs);
 }

@@ -88,7 +88,8 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // Sends `frame` and arms `timerId` for its answer, only while linkConnected. Returns whether
   // it was sent.
   bool SendParameter(std::string_view frame, int timerId, int intervalMs);
-  // The same after the level pause (kLevelPauseMs); queued frames leave in order, one per pause.
+  // The same after the level pause (kLevelPauseMs); queued frames leave in order, one per pause,
+  // each only if the link is still connected when its pause ends.
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
 
   // ---- Program menu ----
