@@ -1,0 +1,358 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace corvella::cli {
+
+const char* const kUsage =
+    R"usage(Usage: corvella-cli [--ports LIST] [--id N] [--quiet] [--demo] COMMAND [ARGS]
+
+  --ports LIST   comma-separated serial devices: the first is COM1, the second COM2, ...
+                 (default: the CORVELLA_PORTS variable, else the serial devices found)
+  --id N         connect to the unit whose ID is N (1..10; default: the first found)
+  --quiet        do not echo status lines
+  --demo         run against an in-process virtual unit on COM1
+
+Commands that talk to a unit:
+  scan                   list the units found: ID, name and port, one per line
+  upload FILE            read the unit's program into a parameters file
+  download FILE          write a parameters file into the unit
+  load-default [FILE]    load the factory default (or FILE) into the unit and store it
+  programs               list the six program memories
+  recall N [-o FILE]     recall memory N (1..6); -o saves the recalled program
+  store N                store the current program as memory N (1..6)
+  rename NAME            rename the current program (up to 25 characters)
+  set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
+
+Offline commands:
+  show FILE              every parameter of a parameters file with its display text
+  plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
+                         a page's response graph; OUT ends in .png, .svg or .csv
+
+Exit status: 0 success, 1 the unit did not answer or answered wrongly, 2 usage error or an
+unreadable or invalid file.
+)usage";
+
+namespace {
+
+struct CommandName {
+  std::string_view text;
+  Command command;
+};
+
+constexpr CommandName kCommands[] = {{"scan", Command::Scan},
+                                     {"upload", Command::Upload},
+                                     {"download", Command::Download},
+                                     {"load-default", Command::LoadDefault},
+                                     {"programs", Command::Programs},
+                                     {"recall", Command::Recall},
+                                     {"store", Command::Store},
+                                     {"rename", Command::Rename},
+                                     {"set-identity", Command::SetIdentity},
+                                     {"show", Command::Show},
+                                     {"plot", Command::Plot}};
+
+std::optional<int> Number(std::string_view text, int min, int max) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Splits "--opt=value" into its two halves; a plain "--opt" gives no value.
+bool MatchOption(std::string_view argument, std::string_view option,
+                 std::optional<std::string_view>& inlineValue) {
+  inlineValue.reset();
+  if (argument == option) return true;
+  if (argument.size() > option.size() && argument.substr(0, option.size()) == option &&
+      argument[option.size()] == '=') {
+    inlineValue = argument.substr(option.size() + 1);
+    return true;
+  }
+  return false;
+}
+
+// Walks the arguments; options that take a value accept "--opt value" and "--opt=value".
+class Cursor {
+ public:
+  explicit Cursor(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+  bool AtEnd() const { return index_ >= arguments_.size(); }
+  const std::string& Peek() const { return arguments_[index_]; }
+  std::string Next() { return arguments_[index_++]; }
+  // The value of an option just matched: its inline part, else the next argument.
+  std::optional<std::string> Value(const std::optional<std::string_view>& inlineValue) {
+    if (inlineValue) return std::string(*inlineValue);
+    if (AtEnd()) return std::nullopt;
+    return Next();
+  }
+
+ private:
+  const std::vector<std::string>& arguments_;
+  std::size_t index_ = 0;
+};
+
+bool HasBracket(std::string_view text) {
+  return text.find_first_of("()") != std::string_view::npos;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+std::optional<PlotFormat> FormatOf(std::string_view path) {
+  const std::string lower = Lower(path);
+  const auto endsWith = [&lower](std::string_view suffix) {
+    return lower.size() > suffix.size() &&
+           lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  if (endsWith(".png")) return PlotFormat::Png;
+  if (endsWith(".svg")) return PlotFormat::Svg;
+  if (endsWith(".csv")) return PlotFormat::Csv;
+  return std::nullopt;
+}
+
+// The channel names each graph takes, in the page's own numbering.
+std::optional<int> ChannelFor(GraphKind graph, std::string_view name) {
+  const bool input = name == "mic" || name == "line";
+  const bool output = name == "high" || name == "low";
+  const int pairIndex = (name == "line" || name == "low") ? 1 : 0;
+  switch (graph) {
+    case GraphKind::InputPeq:
+      return input ? std::optional<int>(pairIndex) : std::nullopt;
+    case GraphKind::OutputPeq:
+    case GraphKind::Crossover:
+      return output ? std::optional<int>(pairIndex) : std::nullopt;
+    case GraphKind::Level:
+      if (input) return pairIndex;
+      if (output) return 2 + pairIndex;
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<GraphKind> GraphOf(std::string_view name) {
+  if (name == "input-peq") return GraphKind::InputPeq;
+  if (name == "output-peq") return GraphKind::OutputPeq;
+  if (name == "crossover") return GraphKind::Crossover;
+  if (name == "level") return GraphKind::Level;
+  return std::nullopt;
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string>& arguments) : cursor_(arguments) {}
+
+  ParseOutcome Run() {
+    if (!GlobalOptions()) return Fail();
+    if (inv_.help) return Done();
+    if (cursor_.AtEnd()) return Fail("no command given");
+    const std::string name = cursor_.Next();
+    const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                     [&name](const CommandName& c) { return c.text == name; });
+    if (found == std::end(kCommands)) return Fail("unknown command: " + name);
+    inv_.command = found->command;
+    if (!CommandArguments(name)) return Fail();
+    return Done();
+  }
+
+ private:
+  bool GlobalOptions() {
+    while (!cursor_.AtEnd() && cursor_.Peek().rfind("-", 0) == 0) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (MatchOption(argument, "--ports", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) return Error("--ports needs a comma-separated device list");
+        inv_.portsList = *value;
+      } else if (MatchOption(argument, "--id", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        const auto id = value ? Number(*value, 1, 10) : std::nullopt;
+        if (!id) return Error("--id must be a unit ID from 1 to 10");
+        inv_.unitId = id;
+      } else if (argument == "--quiet") {
+        inv_.quiet = true;
+      } else if (argument == "--demo") {
+        inv_.demo = true;
+      } else if (argument == "--help" || argument == "-h") {
+        inv_.help = true;
+        return true;
+      } else {
+        return Error("unknown option: " + argument);
+      }
+    }
+    return true;
+  }
+
+  bool CommandArguments(const std::string& name) {
+    switch (inv_.command) {
+      case Command::Scan:
+      case Command::Programs:
+        return NoMore(name);
+      case Command::Upload:
+      case Command::Download:
+      case Command::Show:
+        return FileArgument(name) && NoMore(name);
+      case Command::LoadDefault:
+        if (!cursor_.AtEnd()) inv_.file = cursor_.Next();
+        return NoMore(name);
+      case Command::Recall:
+        return RecallArguments();
+      case Command::Store:
+        return MemoryArgument(name) && NoMore(name);
+      case Command::Rename:
+        return RenameArguments();
+      case Command::SetIdentity:
+        return IdentityArguments();
+      case Command::Plot:
+        return PlotArguments();
+    }
+    return false;
+  }
+
+  bool FileArgument(const std::string& name) {
+    if (cursor_.AtEnd() || cursor_.Peek().empty()) return Error(name + " needs a FILE");
+    inv_.file = cursor_.Next();
+    return true;
+  }
+
+  bool MemoryArgument(const std::string& name) {
+    if (cursor_.AtEnd()) return Error(name + " needs a program memory number N (1..6)");
+    const std::string text = cursor_.Next();
+    const auto n = Number(text, 1, 6);
+    if (!n) return Error("the program memory number must be 1..6: " + text);
+    inv_.memory = *n;
+    return true;
+  }
+
+  bool RecallArguments() {
+    bool haveMemory = false;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (MatchOption(argument, "-o", inlineValue) ||
+          MatchOption(argument, "--output", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) return Error("-o needs a FILE");
+        inv_.output = *value;
+      } else if (!haveMemory) {
+        const auto n = Number(argument, 1, 6);
+        if (!n) return Error("the program memory number must be 1..6: " + argument);
+        inv_.memory = *n;
+        haveMemory = true;
+      } else {
+        return Error("unexpected argument: " + argument);
+      }
+    }
+    if (!haveMemory) return Error("recall needs a program memory number N (1..6)");
+    return true;
+  }
+
+  bool RenameArguments() {
+    if (cursor_.AtEnd()) return Error("rename needs a program NAME");
+    inv_.name = cursor_.Next();
+    if (inv_.name.size() > kMaxProgramNameLength || HasBracket(inv_.name)) {
+      return Error("a program name has at most 25 characters and no \"(\" or \")\": " + inv_.name);
+    }
+    return NoMore("rename");
+  }
+
+  bool IdentityArguments() {
+    if (cursor_.AtEnd()) return Error("set-identity needs an ID (1..10) and a NAME");
+    const std::string idText = cursor_.Next();
+    const auto id = Number(idText, 1, 10);
+    if (!id) return Error("the unit ID must be 1..10: " + idText);
+    inv_.newId = *id;
+    if (cursor_.AtEnd()) return Error("set-identity needs a NAME after the ID");
+    inv_.name = cursor_.Next();
+    if (inv_.name.size() > kMaxDeviceNameLength || HasBracket(inv_.name)) {
+      return Error("a device name has at most 14 characters and no \"(\" or \")\": " + inv_.name);
+    }
+    return NoMore("set-identity");
+  }
+
+  bool PlotArguments() {
+    std::optional<std::string> graphName;
+    std::optional<std::string> channelName;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (MatchOption(argument, "--graph", inlineValue)) {
+        graphName = cursor_.Value(inlineValue);
+        if (!graphName) return Error("--graph needs input-peq, output-peq, crossover or level");
+      } else if (MatchOption(argument, "--channel", inlineValue)) {
+        channelName = cursor_.Value(inlineValue);
+        if (!channelName) return Error("--channel needs mic, line, high or low");
+      } else if (MatchOption(argument, "-o", inlineValue) ||
+                 MatchOption(argument, "--output", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty())
+          return Error("-o needs a file name ending in .png, .svg or .csv");
+        inv_.output = *value;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument to plot: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error("plot needs a FILE");
+    if (!graphName) return Error("plot needs --graph input-peq|output-peq|crossover|level");
+    const auto graph = GraphOf(*graphName);
+    if (!graph) return Error("unknown graph: " + *graphName);
+    inv_.graph = *graph;
+    if (!channelName) return Error("plot needs --channel mic|line|high|low");
+    const auto channel = ChannelFor(*graph, *channelName);
+    if (!channel) {
+      return Error("the " + *graphName + " graph has no channel \"" + *channelName + "\"");
+    }
+    inv_.channel = *channel;
+    if (!inv_.output) return Error("plot needs -o OUT (.png, .svg or .csv)");
+    const auto format = FormatOf(*inv_.output);
+    if (!format) return Error("the plot file must end in .png, .svg or .csv: " + *inv_.output);
+    inv_.format = *format;
+    return true;
+  }
+
+  bool NoMore(const std::string& name) {
+    if (cursor_.AtEnd()) return true;
+    return Error("unexpected argument to " + name + ": " + cursor_.Peek());
+  }
+
+  bool Error(std::string text) {
+    error_ = std::move(text);
+    return false;
+  }
+  ParseOutcome Fail(std::string text = {}) {
+    ParseOutcome outcome;
+    outcome.error = text.empty() ? error_ : std::move(text);
+    return outcome;
+  }
+  ParseOutcome Done() {
+    ParseOutcome outcome;
+    outcome.invocation = std::move(inv_);
+    return outcome;
+  }
+
+  Cursor cursor_;
+  Invocation inv_;
+  std::string error_;
+};
+
+}  // namespace
+
+ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
+  return Parser(arguments).Run();
+}
+
+bool TalksToUnit(Command command) {
+  return command != Command::Show && command != Command::Plot;
+}
+
+}  // namespace corvella::cli

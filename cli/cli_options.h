@@ -1,0 +1,66 @@
+// The command line of corvella-cli: global options, the command and its arguments, checked in
+// full before anything is opened, so a mistyped call never reaches a unit.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvella::cli {
+
+enum class Command {
+  Scan,
+  Upload,
+  Download,
+  LoadDefault,
+  Programs,
+  Recall,
+  Store,
+  Rename,
+  SetIdentity,
+  Show,
+  Plot
+};
+
+enum class GraphKind { InputPeq, OutputPeq, Crossover, Level };
+enum class PlotFormat { Png, Svg, Csv };
+
+inline constexpr std::size_t kMaxProgramNameLength = 25;
+inline constexpr std::size_t kMaxDeviceNameLength = 14;
+
+struct Invocation {
+  std::optional<std::string> portsList;  // --ports, as given
+  std::optional<int> unitId;             // --id
+  bool quiet = false;
+  bool demo = false;
+  bool help = false;
+
+  Command command = Command::Scan;
+  std::string file;                   // the command's FILE (empty for load-default without one)
+  std::optional<std::string> output;  // -o OUT of recall and plot
+  int memory = 0;                     // recall / store: 1..6
+  int newId = 0;                      // set-identity: 1..10
+  std::string name;                   // rename / set-identity
+
+  GraphKind graph = GraphKind::InputPeq;
+  // The page's channel: 0 MIC / 1 LINE for an input graph, 0 HIGH / 1 LOW for an output graph,
+  // and the level page's own numbering 0 MIC, 1 LINE, 2 HIGH, 3 LOW.
+  int channel = 0;
+  PlotFormat format = PlotFormat::Png;
+};
+
+struct ParseOutcome {
+  std::optional<Invocation> invocation;
+  std::string error;  // set when invocation is empty
+};
+
+// `arguments` without the program name.
+ParseOutcome ParseArguments(const std::vector<std::string>& arguments);
+
+// Whether the command talks to a unit (and so needs a port).
+bool TalksToUnit(Command command);
+
+extern const char* const kUsage;
+
+}  // namespace corvella::cli

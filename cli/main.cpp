@@ -1,0 +1,148 @@
+// corvella-cli: the window's engine, frames and timers from the command line, for scripts and
+// batch set-up of many units.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "cli/output_file.h"
+#include "cli/plot_image.h"
+#include "cli/show_text.h"
+#include "cli/unit_commands.h"
+#include "link/port_table.h"
+#include "model/parameters_file.h"
+
+namespace {
+
+using namespace corvella;
+using namespace corvella::cli;
+namespace fs = std::filesystem;
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "corvella-cli: %s\nTry 'corvella-cli --help'.\n", message.c_str());
+  return kExitUsage;
+}
+
+int FileError(const std::string& message) {
+  std::fprintf(stderr, "corvella-cli: %s\n", message.c_str());
+  return kExitUsage;
+}
+
+// Why a parameters file cannot be taken, or nothing when it can.
+std::optional<std::string> CheckParametersFile(const fs::path& path) {
+  ProgramParameters scratch{};
+  const FileResult loaded = LoadParametersFile(path, scratch);
+  if (loaded.ok) return std::nullopt;
+  if (loaded.failure == FileFailure::WrongLength) {
+    return path.string() + ": " + std::string(kFileInvalidText) +
+           " (a parameters file has exactly 168 bytes)";
+  }
+  return path.string() + ": " + (loaded.systemText.empty() ? "cannot be read" : loaded.systemText);
+}
+
+// A file for the offline commands, taken as the window opens it: over the start-up values, then
+// repaired, with the window's warning when anything had to be.
+std::optional<ProgramParameters> OpenOffline(const fs::path& path) {
+  ProgramParameters p{};
+  ResetParameters(p);
+  if (!LoadParametersFile(path, p).ok) return std::nullopt;
+  if (RepairParameters(p)) {
+    std::fprintf(stderr, "%s: %s\n", std::string(kRepairWarningCaption).c_str(),
+                 std::string(kRepairWarningText).c_str());
+  }
+  return p;
+}
+
+// --ports, else CORVELLA_PORTS, else the devices present; with --demo and neither of the first
+// two, the demo unit alone, so a try-out never probes real lines.
+std::optional<link::PortTable> PortsFor(const Invocation& inv, std::string& error) {
+  if (inv.portsList) {
+    auto table = link::PortTable::Parse(*inv.portsList);
+    if (!table) error = "--ports needs a comma-separated list of serial devices";
+    return table;
+  }
+  if (const char* environment = std::getenv(link::kPortsEnvironmentVariable)) {
+    auto table = link::PortTable::Parse(environment);
+    if (!table) error = std::string(link::kPortsEnvironmentVariable) + " names no serial device";
+    return table;
+  }
+  if (inv.demo) return link::PortTable{};
+  return link::PortTable::FromSystem();
+}
+
+// The parameters file a command sends, checked before any port is opened.
+std::optional<fs::path> InputFor(const Invocation& inv, std::string& error) {
+  fs::path path;
+  if (inv.command == Command::Download) {
+    path = inv.file;
+  } else if (inv.command == Command::LoadDefault) {
+    if (!inv.file.empty()) {
+      path = inv.file;
+    } else if (const auto found = FindFactoryDefault(ExecutableDirectory())) {
+      path = *found;
+    } else {
+      error = std::string(kFactoryDefaultMissingCaption) + ": " +
+              std::string(kFactoryDefaultMissingText) + " (" +
+              std::string(kFactoryDefaultFileName) + ")";
+      return std::nullopt;
+    }
+  } else {
+    return std::nullopt;
+  }
+  if (const auto why = CheckParametersFile(path)) {
+    error = *why;
+    return std::nullopt;
+  }
+  return path;
+}
+
+int RunOffline(const Invocation& inv, int argc, char** argv) {
+  if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
+  const auto p = OpenOffline(inv.file);
+  if (!p) return FileError(inv.file + ": cannot be read");
+  if (inv.command == Command::Show) {
+    std::fputs(ShowText(*p).c_str(), stdout);
+    return kExitOk;
+  }
+  std::string error;
+  if (!OutputDirectoryExists(*inv.output, error)) return FileError(error);
+  // Drawing needs no screen; the off-screen platform keeps a missing display from mattering.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
+  if (!WritePlot(*p, inv.graph, inv.channel, inv.format, *inv.output, error)) {
+    return FileError(error);
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  const ParseOutcome parsed = ParseArguments(arguments);
+  if (!parsed.invocation) return UsageError(parsed.error);
+  const Invocation& inv = *parsed.invocation;
+  if (inv.help) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (!TalksToUnit(inv.command)) return RunOffline(inv, argc, argv);
+
+  std::string error;
+  auto ports = PortsFor(inv, error);
+  if (!ports) return UsageError(error);
+  const auto input = InputFor(inv, error);
+  if (!error.empty()) return FileError(error);
+  for (const auto& target :
+       {inv.command == Command::Upload ? std::optional(inv.file) : std::optional<std::string>(),
+        inv.output}) {
+    if (target && !OutputDirectoryExists(*target, error)) return FileError(error);
+  }
+
+  QCoreApplication application(argc, argv);
+  return RunUnitCommand(inv, std::move(*ports), input, stdout, stderr);
+}

@@ -1,0 +1,67 @@
+#include "cli/output_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+namespace corvella::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path TemporaryBeside(const fs::path& target) {
+  fs::path temporary = target;
+  temporary.replace_filename("." + target.filename().string() + ".part-" +
+                             std::to_string(::getpid()));
+  return temporary;
+}
+
+}  // namespace
+
+bool WriteWhole(const fs::path& target, const std::function<bool(const fs::path&)>& write,
+                std::string& error) {
+  const fs::path temporary = TemporaryBeside(target);
+  std::error_code ec;
+  if (!write(temporary)) {
+    if (error.empty()) error = "cannot write " + target.string();
+    fs::remove(temporary, ec);
+    return false;
+  }
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    error = target.string() + ": " + ec.message();
+    fs::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+bool WriteTextWhole(const fs::path& target, std::string_view text, std::string& error) {
+  return WriteWhole(
+      target,
+      [&](const fs::path& temporary) {
+        std::FILE* file = std::fopen(temporary.c_str(), "wb");
+        if (file == nullptr) {
+          error = target.string() + ": " + std::strerror(errno);
+          return false;
+        }
+        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        const bool closed = std::fclose(file) == 0;
+        if (!written || !closed) error = target.string() + ": " + std::strerror(errno);
+        return written && closed;
+      },
+      error);
+}
+
+bool OutputDirectoryExists(const fs::path& target, std::string& error) {
+  const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  if (fs::is_directory(directory, ec)) return true;
+  error = target.string() + ": the directory " + directory.string() + " does not exist";
+  return false;
+}
+
+}  // namespace corvella::cli

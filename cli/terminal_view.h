@@ -1,0 +1,76 @@
+// The engine's user interface on a terminal: status lines and message boxes go to stderr as they
+// come, dialogs are answered as the command asks, and everything shown is kept so the command can
+// judge afterwards how a step ended.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/link_view.h"
+
+namespace corvella::cli {
+
+// What the terminal showed, in order.
+struct Shown {
+  enum class Kind { Status, Box };
+  Kind kind;
+  std::string text;  // a status line, or a box as "<caption>: <text>"
+};
+
+// How the Select dialog is answered.
+struct SelectAnswer {
+  bool connect = false;         // false: cancel the dialog (search only)
+  int direction = 0;            // 0 upload from the unit, 1 download to it
+  std::optional<int> wantedId;  // the unit to pick; the first found without one
+};
+
+class TerminalView : public link::LinkView {
+ public:
+  TerminalView(std::FILE* err, bool quiet) : err_(err), quiet_(quiet) {}
+
+  void SetStatusText(std::string_view text) override;
+  link::BoxAnswer ShowMessageBox(const link::MessageBoxRequest& box) override;
+  void ShowRepairWarning() override;
+
+  void ShowSearchDialog() override {}
+  void HideSearchDialog() override {}
+  std::optional<link::SelectChoice> RunSelectDialog(
+      const std::vector<link::FoundDevice>& devices) override;
+
+  void ShowTransmittingDialog() override {}
+  void HideTransmittingDialog() override {}
+  void RepaintHeader() override {}
+  void ReloadAllPages(link::ReloadForm) override {}
+  void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override;
+  void ReleaseMouseCapture() override {}
+
+  void SetSelectAnswer(const SelectAnswer& answer) { select_ = answer; }
+  // The units the last Select dialog listed (empty when it never opened).
+  const std::vector<link::FoundDevice>& Found() const { return found_; }
+  bool SelectOpened() const { return selectOpened_; }
+  void ClearProgramList() { programLines_ = {}; }
+  const std::array<std::optional<std::string>, 6>& ProgramLines() const { return programLines_; }
+
+  // Marks where a step began; Since(mark) is what was shown after it.
+  std::size_t Mark() const { return shown_.size(); }
+  std::vector<Shown> Since(std::size_t mark) const;
+  // Prints a line of the program's own (never suppressed by --quiet).
+  void Say(const std::string& line);
+
+ private:
+  void Print(const std::string& line);
+
+  std::FILE* err_;
+  bool quiet_;
+  std::vector<Shown> shown_;
+  SelectAnswer select_;
+  std::vector<link::FoundDevice> found_;
+  bool selectOpened_ = false;
+  std::array<std::optional<std::string>, 6> programLines_{};
+};
+
+}  // namespace corvella::cli

@@ -1,0 +1,286 @@
+#include "cli/unit_commands.h"
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/terminal_view.h"
+#include "cli/unit_link.h"
+#include "link/engine_timers.h"
+#include "model/parameters_file.h"
+
+namespace corvella::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using link::ProtocolEngine;
+
+// Statuses after which a step has failed, whatever follows.
+constexpr std::string_view kFailureStatuses[] = {link::kConnectionLost,    link::kConnectLostShort,
+                                                 link::kResponseError,     link::kIgnorDisconnected,
+                                                 link::kProgramInfoFailed, link::kNotFound,
+                                                 link::kCannotOpen,        link::kStopConnect};
+
+bool IsFailureStatus(std::string_view text) {
+  for (std::string_view failure : kFailureStatuses) {
+    if (text == failure) return true;
+  }
+  return false;
+}
+
+constexpr std::string_view kNotConfirmed = "the unit did not confirm";
+
+// A chain's longest regular run: every step of a whole transfer, a store and a read-back, each
+// with its own share of the 20 empty ticks. Far above it, the guard only ends a runaway.
+constexpr int kChainGuardMs = 180000;
+
+// One search pass probes ten IDs per port; the search gives up after ten passes.
+int SearchGuardMs(int portCount) {
+  const int probeMs = link::timers::kProbeMs + 30;
+  return link::kMaxSearchPasses * portCount * link::kLastDeviceId * probeMs + 60000;
+}
+
+struct Verdict {
+  bool ok = true;
+  std::string reason;
+};
+
+// How a step went, from what it showed: any message box or failure status fails it; otherwise
+// the `required` statuses must have come in this order and the last status must be `last`.
+Verdict Judge(const std::vector<Shown>& shown, std::initializer_list<std::string_view> required,
+              std::string_view last) {
+  std::string lastStatus;
+  std::string failure;
+  auto next = required.begin();
+  for (const Shown& s : shown) {
+    if (s.kind == Shown::Kind::Box) return {false, s.text};
+    lastStatus = s.text;
+    if (IsFailureStatus(s.text)) failure = s.text;
+    if (next != required.end() && s.text == *next) ++next;
+  }
+  if (!failure.empty()) return {false, failure};
+  if (next != required.end() || (!last.empty() && lastStatus != last)) {
+    return {false, std::string(kNotConfirmed)};
+  }
+  return {};
+}
+
+std::string CommandName(Command command) {
+  switch (command) {
+    case Command::Scan:
+      return "scan";
+    case Command::Upload:
+      return "upload";
+    case Command::Download:
+      return "download";
+    case Command::LoadDefault:
+      return "load-default";
+    case Command::Programs:
+      return "programs";
+    case Command::Recall:
+      return "recall";
+    case Command::Store:
+      return "store";
+    case Command::Rename:
+      return "rename";
+    case Command::SetIdentity:
+      return "set-identity";
+    case Command::Show:
+      return "show";
+    case Command::Plot:
+      return "plot";
+  }
+  return {};
+}
+
+class Replay {
+ public:
+  Replay(const Invocation& inv, const std::optional<fs::path>& input, TerminalView& view,
+         UnitLink& link, std::FILE* out)
+      : inv_(inv), input_(input), view_(view), link_(link), out_(out) {}
+
+  int Run() {
+    if (inv_.command == Command::Scan) return Scan();
+    if (inv_.command == Command::Download && !OpenInput()) return kExitUsage;
+    if (!Connect(inv_.command == Command::Download ? 1 : 0)) return Failed();
+    if (!Action()) return Failed();
+    if (!Disconnect()) return Failed();
+    return Deliver();
+  }
+
+ private:
+  ProtocolEngine& Engine() { return link_.Engine(); }
+  ProgramParameters& Parameters() { return link_.State().parameters; }
+
+  // Runs an engine command to its end and judges what it showed.
+  bool Step(const std::function<void()>& start, std::initializer_list<std::string_view> required,
+            std::string_view last, int guardMs = kChainGuardMs) {
+    const std::size_t mark = view_.Mark();
+    if (!link_.Run(start, guardMs)) {
+      reason_ = "no end within " + std::to_string(guardMs / 1000) + " s";
+      return false;
+    }
+    const Verdict verdict = Judge(view_.Since(mark), required, last);
+    if (!verdict.ok) reason_ = verdict.reason;
+    return verdict.ok;
+  }
+
+  int Scan() {
+    view_.SetSelectAnswer({});
+    const std::size_t mark = view_.Mark();
+    const bool ended =
+        link_.Run([this] { Engine().EnableCommunications(); }, SearchGuardMs(link_.PortCount()));
+    if (!view_.SelectOpened()) {
+      const Verdict verdict = Judge(view_.Since(mark), {}, {});
+      reason_ = !ended ? "the search did not end" : verdict.ok ? "no unit found" : verdict.reason;
+      return Failed();
+    }
+    for (const link::FoundDevice& unit : view_.Found()) {
+      std::fprintf(out_, "%d\t%s\t%s\n", unit.id, unit.name.c_str(),
+                   link_.PathOf(unit.port).c_str());
+    }
+    std::fflush(out_);
+    return kExitOk;
+  }
+
+  // The file as File > Open takes it into the window's parameter set.
+  bool OpenInput() {
+    const FileResult loaded = LoadParametersFile(*input_, Parameters());
+    if (!loaded.ok) {
+      view_.Say("corvella-cli: " + input_->string() + ": cannot be read");
+      return false;
+    }
+    link_.State().programNameText = ProgramNameText(Parameters());
+    view_.SetStatusText(kFileOpenSuccessText);
+    if (RepairParameters(Parameters())) view_.ShowRepairWarning();
+    return true;
+  }
+
+  bool Connect(int direction) {
+    view_.SetSelectAnswer({true, direction, inv_.unitId});
+    const std::size_t mark = view_.Mark();
+    const int guard = SearchGuardMs(link_.PortCount()) + kChainGuardMs;
+    if (!link_.Run([this] { Engine().EnableCommunications(); }, guard)) {
+      reason_ = "the connection did not end within " + std::to_string(guard / 1000) + " s";
+      return false;
+    }
+    const std::vector<Shown> shown = view_.Since(mark);
+    if (view_.SelectOpened() && link_.State().link.linkConnected == 0 && inv_.unitId) {
+      reason_ = "no unit with ID " + std::to_string(*inv_.unitId) + " was found";
+      return false;
+    }
+    const Verdict verdict =
+        direction == 1 ? Judge(shown, {link::kConnected, link::kTransmitting}, link::kTransferOk)
+                       : Judge(shown, {link::kConnected}, link::kTransferOk);
+    if (!verdict.ok) reason_ = verdict.reason;
+    return verdict.ok;
+  }
+
+  bool Action() {
+    ProtocolEngine& engine = Engine();
+    switch (inv_.command) {
+      case Command::LoadDefault:
+        return LoadDefault();
+      case Command::Programs:
+        return Programs();
+      case Command::Recall:
+        return Step([&] { engine.RecallProgram(inv_.memory); }, {link::kRecallOk},
+                    link::kTransferOk);
+      case Command::Store:
+        return Step([&] { (void)engine.StoreProgram(inv_.memory); }, {link::kSaveOk},
+                    link::kTransferOk);
+      case Command::Rename:
+        return Step([&] { (void)engine.SetProgramName(inv_.name); }, {}, link::kProgramInfoOk);
+      case Command::SetIdentity:
+        return Step([&] { (void)engine.ChangeDeviceIdentity(inv_.newId, inv_.name); }, {},
+                    link::kIdentityOk);
+      default:
+        return true;  // upload and download are done by the connect itself
+    }
+  }
+
+  // "Load default setting" with the unit connected: the file over the set, the factory name,
+  // repair, then the name, download, store and read-back chain.
+  bool LoadDefault() {
+    const FileResult loaded = LoadParametersFile(*input_, Parameters());
+    if (!loaded.ok) {
+      reason_ = input_->string() + ": cannot be read";
+      return false;
+    }
+    Session& session = link_.State();
+    session.programNameText = std::string(kFactoryDefaultName);
+    SetProgramName(session.parameters, session.programNameText);
+    if (RepairParameters(session.parameters)) view_.ShowRepairWarning();
+    return Step([this] { (void)Engine().StartFactoryDefaultDownload(); }, {link::kSaveOk},
+                link::kTransferOk);
+  }
+
+  bool Programs() {
+    view_.ClearProgramList();
+    if (!Step([this] { Engine().ListPrograms(); }, {}, {})) return false;
+    for (const auto& line : view_.ProgramLines()) {
+      if (!line) {
+        reason_ = "the program list is incomplete";
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool Disconnect() {
+    return Step([this] { Engine().DisableCommunications(); }, {link::kDisconnected},
+                link::kDisconnected);
+  }
+
+  // Output is written only once everything, the disconnect included, went well.
+  int Deliver() {
+    std::optional<std::string> target;
+    if (inv_.command == Command::Upload) target = inv_.file;
+    if (inv_.command == Command::Recall) target = inv_.output;
+    if (target) {
+      const FileResult saved = SaveParametersFile(*target, Parameters());
+      if (!saved.ok) {
+        view_.Say("corvella-cli: " + *target + ": " +
+                  (saved.systemText.empty() ? std::string(kFileSaveFailedText) : saved.systemText));
+        return kExitUsage;
+      }
+    }
+    if (inv_.command == Command::Programs) {
+      for (const auto& line : view_.ProgramLines()) std::fprintf(out_, "%s\n", line->c_str());
+      std::fflush(out_);
+    }
+    return kExitOk;
+  }
+
+  // A failed command still says goodbye to a unit that can hear it; the last line says why.
+  int Failed() {
+    const std::string why = reason_.empty() ? std::string(kNotConfirmed) : reason_;
+    if (link_.State().link.linkConnected != 0 && link_.PortOpen()) (void)Disconnect();
+    view_.Say("corvella-cli: " + CommandName(inv_.command) + " failed: " + why);
+    return kExitUnit;
+  }
+
+  const Invocation& inv_;
+  const std::optional<fs::path>& input_;
+  TerminalView& view_;
+  UnitLink& link_;
+  std::FILE* out_;
+  std::string reason_;
+};
+
+}  // namespace
+
+int RunUnitCommand(const Invocation& invocation, link::PortTable ports,
+                   const std::optional<fs::path>& input, std::FILE* out, std::FILE* err) {
+  TerminalView view(err, invocation.quiet);
+  UnitLink link(view);
+  std::string error;
+  if (!link.Open(std::move(ports), invocation.demo, error)) {
+    view.Say("corvella-cli: cannot start the virtual unit: " + error);
+    return kExitUnit;
+  }
+  return Replay(invocation, input, view, link, out).Run();
+}
+
+}  // namespace corvella::cli

@@ -1,0 +1,77 @@
+#include "cli/unit_link.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+
+#include "sim/demo_unit.h"
+
+namespace corvella::cli {
+
+void WatchedTimers::ArmTimer(int id, int intervalMs) {
+  inner_.ArmTimer(id, intervalMs);
+  armed_.insert(id);
+}
+
+void WatchedTimers::KillTimer(int id) {
+  inner_.KillTimer(id);
+  armed_.erase(id);
+}
+
+void WatchedTimers::OnTimer(int id) {
+  if (client_ != nullptr) client_->OnTimer(id);
+  if (afterTick_) afterTick_();
+}
+
+UnitLink::~UnitLink() {
+  timers_.SetClient(nullptr);
+  engine_.reset();
+  if (port_) port_->Close();
+  port_.reset();
+  demo_.reset();
+}
+
+bool UnitLink::Open(link::PortTable table, bool demo, std::string& error) {
+  if (demo) {
+    demo_ = sim::StartDemoUnit(&error);
+    if (!demo_) return false;
+    table.PutFirst(demo_->SlavePath());
+  }
+  portCount_ = std::clamp(table.Size(), 1, link::kMaxPortNumber);
+  port_ = std::make_unique<link::SerialPort>(owner_, std::move(table));
+  engine_ = std::make_unique<link::ProtocolEngine>(session_, *port_, timers_, view_, portCount_);
+  timers_.SetClient(engine_.get());
+  // The window's start-up values, as the view sets them at creation.
+  ResetParameters(session_.parameters, session_.programNameText);
+  return true;
+}
+
+bool UnitLink::Run(const std::function<void()>& start, int guardMs) {
+  QEventLoop loop;
+  bool ended = false;
+  timers_.SetAfterTick([&] {
+    if (timers_.Idle()) {
+      ended = true;
+      loop.quit();
+    }
+  });
+  start();
+  if (!timers_.Idle()) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    guard.start(guardMs);
+    loop.exec();
+  } else {
+    ended = true;
+  }
+  timers_.SetAfterTick({});
+  return ended;
+}
+
+std::string UnitLink::PathOf(int portNumber) const {
+  if (!port_) return {};
+  return port_->Table().PathFor(portNumber).value_or(std::string());
+}
+
+}  // namespace corvella::cli

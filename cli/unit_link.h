@@ -1,0 +1,77 @@
+// Everything a command needs to talk to a unit: the serial port, the engine, its timers on Qt's
+// event loop and, for --demo, the in-process virtual unit. Run() starts an engine command and
+// turns the event loop until the chain it started has ended, i.e. until no engine timer is armed.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "app/qt/qt_owner_thread.h"
+#include "app/qt/qt_timer_host.h"
+#include "cli/terminal_view.h"
+#include "link/port_table.h"
+#include "link/protocol_engine.h"
+#include "link/serial_port.h"
+#include "link/session.h"
+#include "sim/virtual_unit_host.h"
+
+namespace corvella::cli {
+
+// The Qt timer host, watched: every chain of the engine keeps at least one timer armed until it
+// ends, so "nothing armed after a tick" is the end of whatever was started.
+class WatchedTimers : public link::TimerHost, public link::TimerClient {
+ public:
+  WatchedTimers() { inner_.SetClient(this); }
+  void SetClient(link::TimerClient* client) { client_ = client; }
+  void SetAfterTick(std::function<void()> afterTick) { afterTick_ = std::move(afterTick); }
+
+  void ArmTimer(int id, int intervalMs) override;
+  void KillTimer(int id) override;
+  bool IsArmed(int id) const override { return armed_.count(id) != 0; }
+  bool Idle() const { return armed_.empty(); }
+
+  void OnTimer(int id) override;
+
+ private:
+  QtTimerHost inner_;
+  link::TimerClient* client_ = nullptr;
+  std::function<void()> afterTick_;
+  std::set<int> armed_;
+};
+
+class UnitLink {
+ public:
+  explicit UnitLink(TerminalView& view) : view_(view) {}
+  ~UnitLink();
+  UnitLink(const UnitLink&) = delete;
+  UnitLink& operator=(const UnitLink&) = delete;
+
+  // Builds the port over `table` (with the demo unit's line as COM1 when `demo`). False, with
+  // the reason, when the demo unit cannot start.
+  bool Open(link::PortTable table, bool demo, std::string& error);
+
+  // Calls `start` (an engine command) and runs the event loop until the engine is idle again.
+  // False when `guardMs` passed first (the engine is then stopped where it stood).
+  bool Run(const std::function<void()>& start, int guardMs);
+
+  link::ProtocolEngine& Engine() { return *engine_; }
+  Session& State() { return session_; }
+  bool PortOpen() const { return port_ && port_->IsOpen(); }
+  int PortCount() const { return portCount_; }
+  std::string PathOf(int portNumber) const;
+
+ private:
+  TerminalView& view_;
+  QtOwnerThread owner_;
+  WatchedTimers timers_;
+  Session session_;
+  int portCount_ = 1;
+  // The port goes before the unit on its far side, and the engine before the port.
+  std::unique_ptr<sim::VirtualUnitHost> demo_;
+  std::unique_ptr<link::SerialPort> port_;
+  std::unique_ptr<link::ProtocolEngine> engine_;
+};
+
+}  // namespace corvella::cli
