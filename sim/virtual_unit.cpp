@@ -150,8 +150,9 @@ std::optional<Reply> VirtualUnit::HandleFrame(std::string_view frame) {
   const std::string_view body = frame.substr(3, frame.size() - 4);
   // The faults look at the command as received, before an identity change renames the unit.
   const std::string received(body);
-  auto answer = Answer(body);
-  return ApplyFaults(received, std::move(answer));
+  Reply reply = ApplyFaults(received, Answer(body));
+  if (reply.bytes.empty() && !reply.hangUp) return std::nullopt;
+  return reply;
 }
 
 Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) const {

@@ -94,7 +94,8 @@ class VirtualUnit {
 
   // One received byte; an answer when it completed a frame addressed to this unit.
   std::optional<Reply> Feed(char byte);
-  // One complete frame, "(" to ")". Frames for other IDs give nothing and are not counted.
+  // One complete frame, "(" to ")". Nothing when the unit stays silent; frames for other IDs are
+  // not counted.
   std::optional<Reply> HandleFrame(std::string_view frame);
 
   int Id() const { return id_; }
