@@ -2,6 +2,7 @@
 // the failure texts.
 #include "link/serial_port.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <system_error>
@@ -129,7 +130,7 @@ void SerialPort::StopWorker() {
 
 bool SerialPort::WriteToPort(std::string_view frame) {
   if (!IsOpen()) return false;
-  if (frame.size() + 1 > static_cast<std::size_t>(writeBufferSize)) {
+  if (frame.size() + 1 > static_cast<std::size_t>(std::max(writeBufferSize, 0))) {
     // The unit has no use for a cut frame; refuse it whole and tell the user.
     Report("WriteToPort()", OverlongFrameError());
     return false;

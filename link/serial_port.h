@@ -41,7 +41,8 @@ std::optional<LineSettings> ParseLineDefinition(std::string_view definition);
 class SerialPort final : public Port {
  public:
   // `runner` runs everything reported to the owner; `log`, when given, records the traffic.
-  // Both must outlive the port.
+  // Both must outlive the port. The owner given to Open must outlive the tasks posted for it
+  // (or `runner` must drop them): a failure box is still told after the port was closed.
   SerialPort(OwnerThread& runner, PortTable ports, Journal* log = nullptr);
   ~SerialPort() override;
   SerialPort(const SerialPort&) = delete;
