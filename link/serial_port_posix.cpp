@@ -205,8 +205,8 @@ bool SerialPort::OpenDevice(const std::string& path, std::string_view definition
     Report("SetCommState()", errno);
     return true;
   }
-  // The unit's interface draws its power or its enable from RTS. Pseudo-terminals have no modem
-  // lines, which is no failure.
+  // RTS stays asserted while the port is open, as the Windows backend's RTS_CONTROL_ENABLE does.
+  // Pseudo-terminals have no modem lines, which is no failure.
   const int rts = TIOCM_RTS;
   if (::ioctl(fd, TIOCMBIS, &rts) != 0 && errno != ENOTTY && errno != EINVAL) {
     Report("SetCommState()", errno);
