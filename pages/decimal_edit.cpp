@@ -70,7 +70,7 @@ void DecimalEdit::focusInEvent(QFocusEvent* event) {
 
 void DecimalEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  emit focusLost();
+  if (event->reason() != Qt::PopupFocusReason) emit focusLost();
 }
 
 }  // namespace corvella::pages

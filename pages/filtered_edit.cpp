@@ -101,7 +101,8 @@ void FilteredEdit::focusInEvent(QFocusEvent* event) {
 
 void FilteredEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  emit focusLost();
+  // A context menu borrows the focus without the operator leaving the edit.
+  if (event->reason() != Qt::PopupFocusReason) emit focusLost();
 }
 
 }  // namespace corvella::pages

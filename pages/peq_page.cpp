@@ -204,6 +204,9 @@ void PeqPage::OnTypeSelected(int index) {
 }
 
 void PeqPage::CommitFrequencyEdit() {
+  // An edit loses the focus also when it is disabled under it (a reload, a type set to None);
+  // nothing can have been typed into it then, so there is nothing to commit or send.
+  if (!frequencyEdit_->isEnabled()) return;
   const ParsedEdit parsed = ParseFrequencyText(frequencyEdit_->text().toStdString());
   frequencyBar_->setValue(kLastFrequencyCode - parsed.code);
   frequencyEdit_->setText(ToQString(parsed.text));
@@ -212,6 +215,7 @@ void PeqPage::CommitFrequencyEdit() {
 }
 
 void PeqPage::CommitQEdit() {
+  if (!qEdit_->isEnabled()) return;
   const ParsedEdit parsed = ParseQText(qEdit_->text().toStdString());
   qBar_->setValue(kQBarMax - parsed.code);
   qEdit_->setText(ToQString(parsed.text));
@@ -220,6 +224,7 @@ void PeqPage::CommitQEdit() {
 }
 
 void PeqPage::CommitGainEdit() {
+  if (!gainEdit_->isEnabled()) return;
   const ParsedEdit parsed = ParseEqGainText(gainEdit_->text().toStdString());
   gainBar_->setValue(kGainBarMax - parsed.code);
   gainEdit_->setText(ToQString(parsed.text));

@@ -246,6 +246,17 @@ class PeqPagesTest : public QObject {
     QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$022101081)"});
   }
 
+  void AnEditDisabledUnderTheFocusSendsNothing() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    FilteredEdit* freq = t.Edit(kInputFrequencyEdit);
+    freq->setFocus();
+    t.session.parameters.inputPeq[0][0].type = 0;
+    t.page->ShowBand(1, 0);  // as a reload after a file load does
+    QVERIFY(!freq->isEnabled() && !freq->hasFocus());
+    QVERIFY(t.TakeFrames().empty());
+  }
+
   void NothingIsSentWhileDisconnected() {
     InputPage t;
     QVERIFY(t.Activate());
