@@ -1,7 +1,6 @@
 // corvella-cli: the window's engine, frames and timers from the command line, for scripts and
 // batch set-up of many units.
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -99,7 +98,7 @@ std::optional<fs::path> InputFor(const Invocation& inv, std::string& error) {
   return path;
 }
 
-int RunOffline(const Invocation& inv, int argc, char** argv) {
+int RunOffline(const Invocation& inv) {
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");
@@ -109,9 +108,7 @@ int RunOffline(const Invocation& inv, int argc, char** argv) {
   }
   std::string error;
   if (!OutputDirectoryExists(*inv.output, error)) return FileError(error);
-  // Drawing needs no screen; the off-screen platform keeps a missing display from mattering.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication application(argc, argv);
+  // Images and SVG are drawn without a screen or a window system: no application object needed.
   if (!WritePlot(*p, inv.graph, inv.channel, inv.format, *inv.output, error)) {
     return FileError(error);
   }
@@ -130,7 +127,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  if (!TalksToUnit(inv.command)) return RunOffline(inv, argc, argv);
+  if (!TalksToUnit(inv.command)) return RunOffline(inv);
 
   std::string error;
   auto ports = PortsFor(inv, error);

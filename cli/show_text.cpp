@@ -48,6 +48,12 @@ class Listing {
   std::string text_;
 };
 
+// The pages right-align some texts in their edits; a listing does not need the blanks.
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
 std::string Joined(std::string_view a, std::string_view b) {
   return std::string(a) + std::string(b);
 }
@@ -101,7 +107,8 @@ std::string ShowText(const ProgramParameters& p) {
     out.Heading(Joined("Delay ", kOutputNames[ch]));
     const DelayTexts t = DelayTextsOf(p.outputDelay[ch]);
     out.Row("delay", p.outputDelay[ch],
-            t.milliseconds + " ms, " + t.metres + " m, " + t.feet + " ft, " + t.inches + " in");
+            Trimmed(t.milliseconds) + " ms, " + Trimmed(t.metres) + " m, " + Trimmed(t.feet) +
+                " ft, " + Trimmed(t.inches) + " in");
   }
   out.Heading("Compressor/Limiter");
   const Dynamics& d = p.dynamics;
