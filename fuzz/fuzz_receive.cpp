@@ -1,7 +1,8 @@
-// Arbitrary bytes on the line during a transfer: the unit's answers to the transfer's frames are
-// replaced, damaged, delayed or withheld as the input says. Whatever arrives, the engine must not
-// read out of range, must finish (no timer left running), must keep its receive buffer bounded,
-// and a transfer it reports as done must leave a parameter set that needs no repair.
+// Arbitrary bytes on the line during a transfer (and, if the input asks, the device search): the
+// unit's answers are replaced, damaged, delayed or withheld as the input says. Whatever arrives,
+// the engine must not read out of range, must finish (no timer left running), must keep its
+// receive buffer bounded, must send only whole frames, and a transfer it reports as done must
+// leave a parameter set that needs no repair.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,17 @@ using corvella::test::Answer;
 
 void Require(bool condition) {
   if (!condition) std::abort();
+}
+
+// Whatever the unit said, what the engine sends is one frame: "(" + body + ")", with no bracket
+// or control byte inside that could cut it apart on the unit's side.
+bool WellFormed(const std::string& frame) {
+  if (frame.size() < 4 || frame.front() != '(' || frame.back() != ')') return false;
+  for (std::size_t i = 1; i + 1 < frame.size(); ++i) {
+    const auto c = static_cast<unsigned char>(frame[i]);
+    if (c == '(' || c == ')' || c < 0x20 || c == 0x7f) return false;
+  }
+  return true;
 }
 
 // The input as a stream of answer plans, one per frame the engine sends after the connect.
@@ -77,15 +89,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   corvella::test::Harness h;
   corvella::sim::VirtualUnit& unit = h.AddUnit(1);
   Plans plans(data, size);
-  const int direction = plans.Byte() & 1;
+  const std::uint8_t how = plans.Byte();
+  const int direction = how & 1;
+  const bool searchToo = (how & 2) != 0;  // the probe answers are planned as well
 
   h.port.script = [&](int, const std::string& frame) {
     std::vector<Answer> genuine;
     for (const char c : frame) {
       if (auto reply = unit.Feed(c)) genuine.push_back({reply->bytes, reply->delayMs, false});
     }
-    // The search's probes are answered truly, so every input reaches the transfer.
-    if (h.session.link.linkConnected == 0) return genuine;
+    // Unless asked otherwise the search's probes are answered truly, so the input reaches the
+    // transfer.
+    if (h.session.link.linkConnected == 0 && !searchToo) return genuine;
     return Plan(plans, std::move(genuine));
   };
 
@@ -94,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   h.RunIdle(30 * 60'000);
   Require(h.NoTimers());
   Require(h.session.link.rxFrame.size() <= corvella::link::kRxFrameCap);
+  for (const auto& sent : h.port.sent) Require(WellFormed(sent.frame));
 
   if (h.view.SawStatus(corvella::link::kTransferOk)) {
     corvella::ProgramParameters copy = h.session.parameters;
