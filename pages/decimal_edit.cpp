@@ -1,10 +1,7 @@
 #include "pages/decimal_edit.h"
 
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-
-#include "pages/filtered_edit.h"
 
 namespace corvella::pages {
 namespace {
@@ -17,7 +14,7 @@ bool IsDecimalRejected(QChar ch) {
 
 }  // namespace
 
-DecimalEdit::DecimalEdit(QWidget* parent) : QLineEdit(parent) {}
+DecimalEdit::DecimalEdit(QWidget* parent) : PageEdit(parent) {}
 
 void DecimalEdit::keyPressEvent(QKeyEvent* event) {
   const QString typed = event->text();
@@ -35,7 +32,7 @@ void DecimalEdit::keyPressEvent(QKeyEvent* event) {
       event->accept();
       return;
     }
-    if (IsDecimalRejected(ch) || ExceedsLimit(*this, typed, LimitText())) {
+    if (IsDecimalRejected(ch) || ExceedsLimit(typed)) {
       event->accept();
       return;
     }
@@ -44,8 +41,7 @@ void DecimalEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void DecimalEdit::keyReleaseEvent(QKeyEvent* event) {
-  const int key = event->key();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+  if (IsEnterOrEscape(event)) {
     enterPressed_ = true;
     MoveFocusToGrandparent(this);
     event->accept();
@@ -61,16 +57,6 @@ void DecimalEdit::mouseReleaseEvent(QMouseEvent* event) {
     selectAll();
     setFocus(Qt::MouseFocusReason);
   }
-}
-
-void DecimalEdit::focusInEvent(QFocusEvent* event) {
-  QLineEdit::focusInEvent(event);
-  emit focusGained();
-}
-
-void DecimalEdit::focusOutEvent(QFocusEvent* event) {
-  QLineEdit::focusOutEvent(event);
-  if (event->reason() != Qt::PopupFocusReason) emit focusLost();
 }
 
 }  // namespace corvella::pages

@@ -1,6 +1,5 @@
 #include "pages/filtered_edit.h"
 
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -19,10 +18,6 @@ bool IsOneOf(QChar ch, const char* allowed) {
 }
 
 }  // namespace
-
-bool IsPrintable(QChar ch) {
-  return !ch.isNull() && ch.isPrint();
-}
 
 bool IsRejected(std::uint8_t mode, QChar ch) {
   if (!IsPrintable(ch)) return false;
@@ -47,19 +42,7 @@ bool IsRejected(std::uint8_t mode, QChar ch) {
   }
 }
 
-bool ExceedsLimit(const QLineEdit& edit, const QString& typed, int limit) {
-  if (limit <= 0 || typed.isEmpty() || !IsPrintable(typed.front())) return false;
-  return edit.text().size() - edit.selectedText().size() + typed.size() > limit;
-}
-
-void MoveFocusToGrandparent(QWidget* edit) {
-  QWidget* page = edit->parentWidget();
-  QWidget* target = page != nullptr ? page->parentWidget() : nullptr;
-  if (target == nullptr) target = page;
-  if (target != nullptr) target->setFocus(Qt::OtherFocusReason);
-}
-
-FilteredEdit::FilteredEdit(QWidget* parent) : QLineEdit(parent) {}
+FilteredEdit::FilteredEdit(QWidget* parent) : PageEdit(parent) {}
 
 void FilteredEdit::keyPressEvent(QKeyEvent* event) {
   const QString text = event->text();
@@ -69,7 +52,7 @@ void FilteredEdit::keyPressEvent(QKeyEvent* event) {
       return;
     }
   }
-  if (ExceedsLimit(*this, text, limitText_)) {
+  if (ExceedsLimit(text)) {
     event->accept();
     return;
   }
@@ -77,8 +60,7 @@ void FilteredEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void FilteredEdit::keyReleaseEvent(QKeyEvent* event) {
-  const int key = event->key();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+  if (IsEnterOrEscape(event)) {
     MoveFocusToGrandparent(this);
     event->accept();
     return;
@@ -92,17 +74,6 @@ void FilteredEdit::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
     selectAll();
   }
-}
-
-void FilteredEdit::focusInEvent(QFocusEvent* event) {
-  QLineEdit::focusInEvent(event);
-  emit focusGained();
-}
-
-void FilteredEdit::focusOutEvent(QFocusEvent* event) {
-  QLineEdit::focusOutEvent(event);
-  // A context menu borrows the focus without the operator leaving the edit.
-  if (event->reason() != Qt::PopupFocusReason) emit focusLost();
 }
 
 }  // namespace corvella::pages

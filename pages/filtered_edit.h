@@ -1,8 +1,9 @@
 // Edits that refuse characters their value can never contain, and commit by giving the focus away.
 #pragma once
 
-#include <QLineEdit>
 #include <cstdint>
+
+#include "pages/page_edit.h"
 
 namespace corvella::pages {
 
@@ -24,7 +25,7 @@ enum FilterMode : std::uint8_t {
 // rejected; an unknown mode rejects every printable character.
 bool IsRejected(std::uint8_t mode, QChar ch);
 
-class FilteredEdit : public QLineEdit {
+class FilteredEdit : public PageEdit {
   Q_OBJECT
 
  public:
@@ -32,36 +33,10 @@ class FilteredEdit : public QLineEdit {
 
   std::uint8_t filterMode = kFilterCrossover;
 
-  // The most characters typing may produce; a longer text set by the program stays whole, and
-  // typing into it is refused until enough of it is selected. 0 means no limit.
-  void SetLimitText(int characters) { limitText_ = characters; }
-  int LimitText() const { return limitText_; }
-
- signals:
-  // The edit lost or gained the keyboard focus: the pages commit on the first and pick the filter
-  // mode on the second.
-  void focusLost();
-  void focusGained();
-
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
-
- private:
-  int limitText_ = 0;
 };
-
-// Gives the focus to the widget two levels up (the main view, for an edit on a page), which commits
-// the edit through its focus loss. Used by the edits on Enter and Escape.
-void MoveFocusToGrandparent(QWidget* edit);
-
-// True for a character that reaches the edit as text (not a control character).
-bool IsPrintable(QChar ch);
-
-// True when typing `typed` into `edit` would make its text longer than `limit` characters.
-bool ExceedsLimit(const QLineEdit& edit, const QString& typed, int limit);
 
 }  // namespace corvella::pages

@@ -39,18 +39,11 @@ QString GainText(int code) {
   return ToQString(EqGainText(code)) + ToQString(kGainUnit);
 }
 
-SpinBar* MakeSpinner(int id, int max, int start, QWidget* parent) {
-  auto* bar = new SpinBar(0, max, start, parent);
-  bar->setObjectName(CBaseDialog::ControlName(id));
-  return bar;
+QString FrequencyTextOf(int code) {
+  return ToQString(FrequencyCodeText(code));
 }
-
-FilteredEdit* MakeEdit(int id, const QString& text, QWidget* parent) {
-  auto* edit = new FilteredEdit(parent);
-  edit->setObjectName(CBaseDialog::ControlName(id));
-  edit->SetLimitText(kPeqEditLimit);
-  edit->setText(text);
-  return edit;
+QString QTextOf(int code) {
+  return ToQString(QText(code));
 }
 
 }  // namespace
@@ -58,9 +51,11 @@ FilteredEdit* MakeEdit(int id, const QString& text, QWidget* parent) {
 PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent)
     : CBaseDialog(spec.templateId, parent), spec_(spec), context_(context) {
   SetBackgroundColor(kPageBackground);
-  lastFrequency_.fill(-1);
-  lastQ_.fill(-1);
-  lastGain_.fill(-1);
+  rows_ = {{
+      {Field::Frequency, &PeqBand::frequency, 1, &ParseFrequencyText, &FrequencyTextOf},
+      {Field::Q, &PeqBand::q, 0, &ParseQText, &QTextOf},
+      {Field::Gain, &PeqBand::gain, 0, &ParseEqGainText, &GainText},
+  }};
 
   const int buttonStep = spec_.bandCount > 2 ? 38 : 40;
   const int buttonTop = spec_.filterLabelY + 20;
@@ -80,36 +75,36 @@ PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* p
                          kRowHeight);
   connect(typeList_, &QComboBox::activated, this, &PeqPage::OnTypeSelected);
 
-  frequencyEdit_ =
-      MakeEdit(spec_.frequencyEdit, QString::fromLatin1(spec_.initialFrequencyText), this);
-  qEdit_ = MakeEdit(spec_.qEdit, ToQString(QText(46)), this);
-  gainEdit_ = MakeEdit(spec_.gainEdit, GainText(24), this);
-  frequencyBar_ = MakeSpinner(spec_.frequencyBar, kFrequencyBarMax, kFrequencyBarStart, this);
-  qBar_ = MakeSpinner(spec_.qBar, kQBarMax, kQBarStart, this);
-  gainBar_ = MakeSpinner(spec_.gainBar, kGainBarMax, kGainBarStart, this);
-
-  const std::array<std::pair<FilteredEdit*, SpinBar*>, 3> rows = {
-      std::pair{frequencyEdit_, frequencyBar_}, {qEdit_, qBar_}, {gainEdit_, gainBar_}};
-  for (std::size_t r = 0; r < rows.size(); ++r) {
+  const std::array<int, 3> editIds = {spec_.frequencyEdit, spec_.qEdit, spec_.gainEdit};
+  const std::array<int, 3> barIds = {spec_.frequencyBar, spec_.qBar, spec_.gainBar};
+  const std::array<int, 3> maxima = {kFrequencyBarMax, kQBarMax, kGainBarMax};
+  const std::array<int, 3> starts = {kFrequencyBarStart, kQBarStart, kGainBarStart};
+  const std::array<QString, 3> texts = {QString::fromLatin1(spec_.initialFrequencyText),
+                                        QTextOf(46), GainText(24)};
+  // Each edit lets through only what its value can contain, picked when it gains the focus.
+  const std::array<std::uint8_t, 3> modes = {kFilterFrequency, kFilterQ, kFilterGain};
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    ValueRow& row = rows_[r];
+    row.last.fill(-1);
+    row.edit = new FilteredEdit(this);
+    row.edit->setObjectName(ControlName(editIds[r]));
+    row.edit->SetLimitText(kPeqEditLimit);
+    row.edit->setText(texts[r]);
+    row.bar = new SpinBar(0, maxima[r], starts[r], this);
+    row.bar->setObjectName(ControlName(barIds[r]));
     const int y = spec_.labelRows[r + 1] + kLabelToControl;
-    rows[r].first->setGeometry(kControlX, y, kEditWidth, kRowHeight);
-    rows[r].second->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
-    SpinBar* bar = rows[r].second;
+    row.edit->setGeometry(kControlX, y, kEditWidth, kRowHeight);
+    row.bar->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
+
+    FilteredEdit* edit = row.edit;
+    const std::uint8_t mode = modes[r];
+    connect(edit, &FilteredEdit::focusGained, this, [edit, mode] { edit->filterMode = mode; });
+    connect(edit, &FilteredEdit::focusLost, this, [this, &row] { CommitEdit(row); });
     // Arrows and the released thumb act; dragging the thumb only moves it.
-    connect(bar, &SpinBar::scrolled, this, [this, bar](SpinBar::Code code) {
-      if (code != SpinBar::Code::ThumbTrack) ApplyScroll(bar);
+    connect(row.bar, &SpinBar::scrolled, this, [this, &row](SpinBar::Code code) {
+      if (code != SpinBar::Code::ThumbTrack) ApplyScroll(row);
     });
   }
-
-  // Each edit lets through only what its value can contain, picked when it gains the focus.
-  connect(frequencyEdit_, &FilteredEdit::focusGained, this,
-          [this] { frequencyEdit_->filterMode = kFilterFrequency; });
-  connect(qEdit_, &FilteredEdit::focusGained, this, [this] { qEdit_->filterMode = kFilterQ; });
-  connect(gainEdit_, &FilteredEdit::focusGained, this,
-          [this] { gainEdit_->filterMode = kFilterGain; });
-  connect(frequencyEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitFrequencyEdit);
-  connect(qEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitQEdit);
-  connect(gainEdit_, &FilteredEdit::focusLost, this, &PeqPage::CommitGainEdit);
 
   graph_ = new GraphControl(this);
 
@@ -128,12 +123,11 @@ PeqBand& PeqPage::StoredBand(int band0, int channel) const {
 void PeqPage::ShowBand(int band, int channel) {
   const PeqBand& stored = StoredBand(band - 1, channel);
   typeList_->setCurrentIndex(stored.type < kPeqTypeTexts.size() ? stored.type : -1);
-  frequencyEdit_->setText(ToQString(FrequencyCodeText(stored.frequency)));
-  frequencyBar_->setValue(kLastFrequencyCode - stored.frequency);
-  qEdit_->setText(ToQString(QText(stored.q)));
-  qBar_->setValue(kQBarMax - stored.q);
-  gainEdit_->setText(GainText(stored.gain));
-  gainBar_->setValue(kGainBarMax - stored.gain);
+  for (ValueRow& row : rows_) {
+    const int code = stored.*row.code;
+    row.edit->setText(row.text(code));
+    row.bar->setValue(row.bar->maximum() + row.codeOffset - code);
+  }
   UpdateEnables();
 }
 
@@ -146,17 +140,13 @@ void PeqPage::LoadChannel(int channel) {
 void PeqPage::UpdateEnables() {
   const int type = StoredBand(band_ - 1, channel_).type;
   const bool any = type != 0;
-  for (QWidget* w : std::initializer_list<QWidget*>{frequencyEdit_, frequencyBar_, qEdit_, qBar_,
-                                                    gainEdit_, gainBar_}) {
-    w->setEnabled(any);
+  const bool shelf = type == 3 || type == 4;   // no Q
+  const bool noGain = type == 2 || type == 5;  // bandpass, notch
+  const std::array<bool, 3> used = {any, any && !shelf, any && !noGain};
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    rows_[r].edit->setEnabled(used[r]);
+    rows_[r].bar->setEnabled(used[r]);
   }
-  if (!any) return;
-  const bool shelf = type == 3 || type == 4;
-  const bool noGain = type == 2 || type == 5;
-  qEdit_->setEnabled(!shelf);
-  qBar_->setEnabled(!shelf);
-  gainEdit_->setEnabled(!noGain);
-  gainBar_->setEnabled(!noGain);
 }
 
 void PeqPage::DrawPeqResponse(int currentBand) {
@@ -203,64 +193,27 @@ void PeqPage::OnTypeSelected(int index) {
   Commit(Field::Type);
 }
 
-void PeqPage::CommitFrequencyEdit() {
+void PeqPage::CommitEdit(ValueRow& row) {
   // An edit loses the focus also when it is disabled under it (a reload, a type set to None);
   // nothing can have been typed into it then, so there is nothing to commit or send.
-  if (!frequencyEdit_->isEnabled()) return;
-  const ParsedEdit parsed = ParseFrequencyText(frequencyEdit_->text().toStdString());
-  frequencyBar_->setValue(kLastFrequencyCode - parsed.code);
-  frequencyEdit_->setText(ToQString(parsed.text));
-  StoredBand(band_ - 1, channel_).frequency = static_cast<std::uint8_t>(parsed.code);
-  Commit(Field::Frequency);
+  if (!row.edit->isEnabled()) return;
+  const ParsedEdit parsed = row.parse(row.edit->text().toStdString());
+  row.bar->setValue(row.bar->maximum() + row.codeOffset - parsed.code);
+  row.edit->setText(ToQString(parsed.text));
+  StoredBand(band_ - 1, channel_).*row.code = static_cast<std::uint8_t>(parsed.code);
+  Commit(row.field);
 }
 
-void PeqPage::CommitQEdit() {
-  if (!qEdit_->isEnabled()) return;
-  const ParsedEdit parsed = ParseQText(qEdit_->text().toStdString());
-  qBar_->setValue(kQBarMax - parsed.code);
-  qEdit_->setText(ToQString(parsed.text));
-  StoredBand(band_ - 1, channel_).q = static_cast<std::uint8_t>(parsed.code);
-  Commit(Field::Q);
-}
-
-void PeqPage::CommitGainEdit() {
-  if (!gainEdit_->isEnabled()) return;
-  const ParsedEdit parsed = ParseEqGainText(gainEdit_->text().toStdString());
-  gainBar_->setValue(kGainBarMax - parsed.code);
-  gainEdit_->setText(ToQString(parsed.text));
-  StoredBand(band_ - 1, channel_).gain = static_cast<std::uint8_t>(parsed.code);
-  Commit(Field::Gain);
-}
-
-void PeqPage::ApplyScroll(SpinBar* bar) {
-  const int position = bar->sliderPosition();
-  const std::size_t slot = Index(band_);
-  PeqBand& stored = StoredBand(band_ - 1, channel_);
-  if (bar == frequencyBar_) {
-    const int index = kFrequencyBarMax - position;
-    if (index != lastFrequency_[slot]) {
-      frequencyEdit_->setText(ToQString(FrequencyCodeText(index + 1)));
-      stored.frequency = static_cast<std::uint8_t>(index + 1);
-      Commit(Field::Frequency);
-    }
-    lastFrequency_[slot] = index;
-  } else if (bar == qBar_) {
-    const int index = kQBarMax - position;
-    if (index != lastQ_[slot]) {
-      qEdit_->setText(ToQString(QText(index)));
-      stored.q = static_cast<std::uint8_t>(index);
-      Commit(Field::Q);
-    }
-    lastQ_[slot] = index;
-  } else if (bar == gainBar_) {
-    const int index = kGainBarMax - position;
-    if (index != lastGain_[slot]) {
-      gainEdit_->setText(GainText(index));
-      stored.gain = static_cast<std::uint8_t>(index);
-      Commit(Field::Gain);
-    }
-    lastGain_[slot] = index;
+void PeqPage::ApplyScroll(ValueRow& row) {
+  const int index = row.bar->maximum() - row.bar->sliderPosition();
+  int& last = row.last[Index(band_)];
+  if (index != last) {
+    const int code = index + row.codeOffset;
+    row.edit->setText(row.text(code));
+    StoredBand(band_ - 1, channel_).*row.code = static_cast<std::uint8_t>(code);
+    Commit(row.field);
   }
+  last = index;
 }
 
 void PeqPage::Commit(Field field) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 
+#include "model/value_input.h"
 #include "pages/base_dialog.h"
 #include "pages/page_context.h"
 
@@ -68,9 +69,9 @@ class PeqPage : public CBaseDialog {
 
   GraphControl& Graph() const { return *graph_; }
   // What the last scroll action of each spinner left, by band number (shared by both channels).
-  int LastFrequency(int band) const { return lastFrequency_[Index(band)]; }
-  int LastQ(int band) const { return lastQ_[Index(band)]; }
-  int LastGain(int band) const { return lastGain_[Index(band)]; }
+  int LastFrequency(int band) const { return rows_[kFrequencyRow].last[Index(band)]; }
+  int LastQ(int band) const { return rows_[kQRow].last[Index(band)]; }
+  int LastGain(int band) const { return rows_[kGainRow].last[Index(band)]; }
 
  protected:
   PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent);
@@ -86,12 +87,27 @@ class PeqPage : public CBaseDialog {
  private:
   enum class Field { Type, Frequency, Gain, Q };
 
+  // One value of the band with its edit and spinner. Spinner position = maximum - index, and the
+  // stored code is index + codeOffset (frequency codes start at 1).
+  struct ValueRow {
+    Field field;
+    std::uint8_t PeqBand::*code;
+    int codeOffset;
+    ParsedEdit (*parse)(std::string_view text);
+    QString (*text)(int code);
+    FilteredEdit* edit = nullptr;
+    SpinBar* bar = nullptr;
+    // What the last scroll action left, by band number (shared by both channels); -1: none yet.
+    std::array<int, 12> last{};
+  };
+  static constexpr std::size_t kFrequencyRow = 0;
+  static constexpr std::size_t kQRow = 1;
+  static constexpr std::size_t kGainRow = 2;
+
   void OnBandCommand(int id);
   void OnTypeSelected(int index);
-  void CommitFrequencyEdit();
-  void CommitQEdit();
-  void CommitGainEdit();
-  void ApplyScroll(SpinBar* bar);
+  void CommitEdit(ValueRow& row);
+  void ApplyScroll(ValueRow& row);
   void Commit(Field field);
   std::string FrameFor(Field field) const;
   static std::size_t Index(int band) { return static_cast<std::size_t>(band); }
@@ -100,17 +116,8 @@ class PeqPage : public CBaseDialog {
   PageContext context_;
   int channel_ = 0;
   int band_ = 1;
-  std::array<int, 12> lastFrequency_;
-  std::array<int, 12> lastQ_;
-  std::array<int, 12> lastGain_;
-
+  std::array<ValueRow, 3> rows_;
   QComboBox* typeList_;
-  FilteredEdit* frequencyEdit_;
-  FilteredEdit* qEdit_;
-  FilteredEdit* gainEdit_;
-  SpinBar* frequencyBar_;
-  SpinBar* qBar_;
-  SpinBar* gainBar_;
   GraphControl* graph_;
   QTimer paintTimer_;
 };
