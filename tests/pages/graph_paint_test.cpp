@@ -27,6 +27,20 @@ int CountColour(const QImage& image, const QColor& colour, int x0, int y0, int x
   return n;
 }
 
+// The input page's graph of `input` with the two given bands, band `current` highlighted.
+QImage InputGraph(const PeqBand& first, const PeqBand& second, int input, int current) {
+  ProgramParameters p{};
+  ResetParameters(p);
+  p.inputPeq[0][input] = first;
+  p.inputPeq[1][input] = second;
+  const PeqBand bands[] = {first, second};
+  QImage image = Canvas();
+  QPainter painter(&image);
+  paint::DrawPeqGraph(painter, paint::MakeGraphBackground(), bands, InputPageCurves(p, input),
+                      current, kInputPeqPixelsPerDb, paint::ChannelPenColor(input));
+  return image;
+}
+
 }  // namespace
 
 class GraphPaintTest : public QObject {
@@ -52,17 +66,7 @@ class GraphPaintTest : public QObject {
   }
 
   void PeakingBandPeaksAtItsCentreColumn() {
-    const QImage bg = paint::MakeGraphBackground();
-    ProgramParameters p{};
-    ResetParameters(p);
-    p.inputPeq[0][0] = PeqBand{1, 69, 48, 46};
-    p.inputPeq[1][0] = PeqBand{0, 20, 24, 46};
-    const PeqBand bands[] = {p.inputPeq[0][0], p.inputPeq[1][0]};
-    QImage image = Canvas();
-    QPainter painter(&image);
-    paint::DrawPeqGraph(painter, bg, bands, InputPageCurves(p, 0), 1, kInputPeqPixelsPerDb,
-                        paint::kYellowPen);
-    painter.end();
+    const QImage image = InputGraph({1, 69, 48, 46}, {0, 20, 24, 46}, 0, 1);
     QCOMPARE(image.pixelColor(328, 23), paint::kYellowPen);
     // Nothing of the sum rises above the peak; the blue marker stands on the 1 kHz column.
     QCOMPARE(CountColour(image, paint::kYellowPen, 0, 0, 579, 22), 0);
@@ -77,22 +81,15 @@ class GraphPaintTest : public QObject {
   }
 
   void CurrentBandIsGreenAndTheSumIsDrawnOverIt() {
-    const QImage bg = paint::MakeGraphBackground();
-    ProgramParameters p{};
-    ResetParameters(p);
-    p.inputPeq[0][1] = PeqBand{1, 69, 36, 20};  // +6 dB
-    p.inputPeq[1][1] = PeqBand{1, 69, 36, 20};  // the same: the sum is +12 dB
-    const PeqBand bands[] = {p.inputPeq[0][1], p.inputPeq[1][1]};
-    QImage image = Canvas();
-    QPainter painter(&image);
-    paint::DrawPeqGraph(painter, bg, bands, InputPageCurves(p, 1), 0, kInputPeqPixelsPerDb,
-                        paint::kWhitePen);
-    painter.end();
+    // Two +6 dB bands at 1 kHz on LINE add up to +12 dB.
+    const PeqBand six{1, 69, 36, 20};
+    const QImage image = InputGraph(six, six, 1, 0);
     QCOMPARE(image.pixelColor(328, 23), paint::kWhitePen);
     // Half-way up the slope the band's own curve shows beside the sum; on the centre column the
     // band's marker, drawn after its curve, covers it.
-    const Curve band = BandCurve(bands[0]);
-    const Curve sum = InputPageCurves(p, 1).sum;
+    const Curve band = BandCurve(six);
+    Curve sum = band;
+    for (double& db : sum) db *= 2;
     QCOMPARE(image.pixelColor(GraphPointX[64], RowForDb(band[64], kInputPeqPixelsPerDb)),
              paint::kBandPen);
     QCOMPARE(image.pixelColor(GraphPointX[64], RowForDb(sum[64], kInputPeqPixelsPerDb)),
