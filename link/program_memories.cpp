@@ -87,6 +87,11 @@ void ProtocolEngine::OnRecallTimer() {
   const int id = link_.deviceId;
   if (*rx != RecallFrame(id, link_.recallProgram)) return;
   Status(kRecallOk);
+  // The recalled program is read into the PC whatever the last transfer was: a download that was
+  // cut off leaves these set, and would otherwise write the PC's program over the recalled one.
+  link_.transferDirection = 0;
+  link_.keepPcName = 0;
+  link_.infoOnly = 0;
   Send(ProgramInfoRequestFrame(id, 0));
   Status(kUploading);
   Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);

@@ -71,6 +71,29 @@ TEST(ProgramList, UsedMemoriesAreListedAndRecalled) {
   EXPECT_EQ(Name(h.session.parameters), stageName.substr(0, 25));
 }
 
+TEST(ProgramList, RecallAfterACutOffDownloadReadsTheRecalledProgram) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  ProgramParameters stage = unit.Current();
+  const std::string stageName = "Recalled..................";
+  std::copy(stageName.begin(), stageName.begin() + 25, stage.programName.begin());
+  stage.outputLevel[0] = 33;
+  unit.SetMemory(2, stage);
+  h.Attach();
+  // What a download that stopped half way leaves behind.
+  h.session.link.transferDirection = 1;
+  h.session.link.keepPcName = 1;
+  h.session.parameters.outputLevel[0] = 190;
+
+  h.engine.RecallProgram(2);
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+  EXPECT_EQ(h.session.parameters.outputLevel[0], 33);
+  EXPECT_EQ(Name(h.session.parameters), stageName.substr(0, 25));
+  EXPECT_EQ(unit.Current().outputLevel[0], 33) << "the unit's recalled program was overwritten";
+  for (const auto& s : h.port.Frames()) EXPECT_NE(s.substr(3, 1), "$") << s;
+}
+
 TEST(ProgramMemories, RenameAndStore) {
   Harness h(1);
   h.AddUnit();
