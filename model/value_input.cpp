@@ -242,7 +242,7 @@ DelayTexts DelayTextsOf(int steps) {
   return {DelayMsText(n), DelayMetresText(n), DelayFeetText(n), DelayInchesText(n)};
 }
 
-const std::string& DelayTextIn(const DelayTexts& texts, DelayUnit unit) {
+std::string DelayTextIn(const DelayTexts& texts, DelayUnit unit) {
   switch (unit) {
     case DelayUnit::Milliseconds:
       return texts.milliseconds;

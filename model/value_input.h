@@ -76,7 +76,7 @@ struct DelayTexts {
   std::string inches;        // "%5.4f", "284.1694"
 };
 DelayTexts DelayTextsOf(int steps);
-const std::string& DelayTextIn(const DelayTexts& texts, DelayUnit unit);
+std::string DelayTextIn(const DelayTexts& texts, DelayUnit unit);
 
 // A typed delay in one of the four units, in steps 0..1019 (truncated toward zero after a small
 // per-unit bias that makes each shown text read back as its own step count). `text` is that unit's

@@ -120,7 +120,7 @@ void CDelayCompressorPage::LoadChannel(int channel) {
 void CDelayCompressorPage::ShowDelay(int steps) {
   const DelayTexts texts = DelayTextsOf(steps);
   for (DelayUnit unit : kDelayUnits) {
-    const std::string& text = DelayTextIn(texts, unit);
+    const std::string text = DelayTextIn(texts, unit);
     DelayEdit(unit)->setText(ToQString(text));
     shownDelayTexts_[Index(unit)] = text;
   }

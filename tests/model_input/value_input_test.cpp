@@ -109,7 +109,7 @@ TEST(DelayText, EveryShownTextReadsBackAsItsOwnSteps) {
   for (DelayUnit unit :
        {DelayUnit::Milliseconds, DelayUnit::Metres, DelayUnit::Feet, DelayUnit::Inches}) {
     for (int steps = 0; steps <= kMaxDelaySteps; ++steps) {
-      const std::string& shown = DelayTextIn(DelayTextsOf(steps), unit);
+      const std::string shown = DelayTextIn(DelayTextsOf(steps), unit);
       ASSERT_EQ(ParseDelayText(shown, unit).code, steps) << shown;
     }
   }
