@@ -1,13 +1,18 @@
 // corvella: the window program.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <cstdio>
 
 #include "app/ui/main_frame.h"
 #include "app/ui/screenshots.h"
+#include "app/ui/startup_probe.h"
 #include "app/ui/varnel_app.h"
+#include "app/ui/varnel_view.h"
 
 int main(int argc, char* argv[]) {
+  QElapsedTimer clock;
+  clock.start();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("corvella"));
   QApplication::setApplicationVersion(QStringLiteral(CORVELLA_VERSION));
@@ -34,6 +39,14 @@ int main(int argc, char* argv[]) {
     for (const QString& file : written) std::printf("%s\n", qPrintable(file));
     if (!ok) std::fprintf(stderr, "corvella: %s\n", qPrintable(error));
     return ok ? 0 : 1;
+  }
+  if (commandLine.options->measureStartup) {
+    corvella::shell::StartupProbe probe(clock, app.mainFrame()->view());
+    app.ShowMainWindow();
+    const int code = QApplication::exec();
+    std::printf("first paint after %.1f ms, peak memory %.1f MiB\n", probe.firstPaintMs(),
+                corvella::shell::StartupProbe::PeakMemoryMiB());
+    return code;
   }
   app.ShowMainWindow();
   return QApplication::exec();

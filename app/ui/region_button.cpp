@@ -3,61 +3,38 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QRectF>
 
 #include "app/ui/system_colors.h"
 
 namespace corvella::shell {
-namespace {
-
-QRegion RegionOf(const QPainterPath& path) {
-  QRegion region;
-  for (const QPolygonF& polygon : path.toFillPolygons()) {
-    region = region.united(QRegion(polygon.toPolygon(), Qt::WindingFill));
-  }
-  return region;
+QRegion PillShape() {
+  return QRegion(16, 0, 64, 31)
+      .united(QRegion(0, 0, 32, 32, QRegion::Ellipse))
+      .united(QRegion(64, 0, 32, 32, QRegion::Ellipse));
 }
 
-}  // namespace
-
-QPainterPath PillShape() {
-  QPainterPath path;
-  path.setFillRule(Qt::WindingFill);
-  path.addRect(16, 0, 64, 31);
-  path.addEllipse(0, 0, 32, 32);
-  path.addEllipse(64, 0, 32, 32);
-  return path.simplified();
+QRegion BarShape() {
+  return QRegion(0, 0, 73, 31);
 }
 
-QPainterPath BarShape() {
-  QPainterPath path;
-  path.addRect(0, 0, 73, 31);
-  return path;
+QRegion WideBarShape() {
+  return QRegion(0, 0, 193, 31);
 }
 
-QPainterPath WideBarShape() {
-  QPainterPath path;
-  path.addRect(0, 0, 193, 31);
-  return path;
+QRegion ArrowShape() {
+  // The shaft runs out and back along one line and so encloses nothing: only the head remains.
+  return QRegion(QPolygon({QPoint(0, 32), QPoint(48, 24), QPoint(48, 12), QPoint(136, 36),
+                           QPoint(48, 60), QPoint(48, 24)}),
+                 Qt::WindingFill);
 }
 
-QPainterPath ArrowShape() {
-  QPainterPath path;
-  path.setFillRule(Qt::WindingFill);
-  path.addPolygon(QPolygonF({QPointF(0, 32), QPointF(48, 24), QPointF(48, 12), QPointF(136, 36),
-                             QPointF(48, 60), QPointF(48, 24)}));
-  path.closeSubpath();
-  // The shaft is a line without area; only the head remains, so move the head's box to the origin.
-  QPainterPath head = path.simplified();
-  return head.translated(-head.boundingRect().topLeft());
-}
-
-RegionButton::RegionButton(const QString& text, const QPainterPath& shape, QPoint offset,
+RegionButton::RegionButton(const QString& text, const QRegion& shape, QPoint offset,
                            QWidget* parent, int command, int borderWidth,
                            const RegionButtonColors& colors)
     : QAbstractButton(parent),
-      shape_(shape.translated(-shape.boundingRect().topLeft())),
-      region_(RegionOf(shape_)),
-      center_(shape_.boundingRect().center()),
+      region_(shape.translated(-shape.boundingRect().topLeft())),
+      center_(QRectF(region_.boundingRect()).center()),
       command_(command),
       borderWidth_(borderWidth == 2 ? 2 : 1),
       colors_{colors.normal, colors.pressed, colors.hover, colors.disabled} {

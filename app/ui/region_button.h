@@ -4,18 +4,17 @@
 
 #include <QAbstractButton>
 #include <QColor>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QRegion>
 #include <array>
 
 namespace corvella::shell {
 
-// The four shapes of the main view, each with its bounding box at the origin.
-QPainterPath PillShape();
-QPainterPath BarShape();
-QPainterPath WideBarShape();
-QPainterPath ArrowShape();
+// The four shapes of the main view, in the coordinates they were drawn in.
+QRegion PillShape();
+QRegion BarShape();
+QRegion WideBarShape();
+QRegion ArrowShape();
 
 struct RegionButtonColors {
   QColor normal;
@@ -30,7 +29,7 @@ class RegionButton : public QAbstractButton {
  public:
   // `offset` places the shape's bounding box in the parent; `command` is the page command the
   // button sends through commandTriggered.
-  RegionButton(const QString& text, const QPainterPath& shape, QPoint offset, QWidget* parent,
+  RegionButton(const QString& text, const QRegion& shape, QPoint offset, QWidget* parent,
                int command, int borderWidth, const RegionButtonColors& colors);
 
   int command() const { return command_; }
@@ -56,8 +55,7 @@ class RegionButton : public QAbstractButton {
   QPixmap RenderState(State state) const;
   void SetHover(bool hover);
 
-  QPainterPath shape_;
-  QRegion region_;
+  QRegion region_;  // the shape moved so that its bounding box starts at 0,0
   QPointF center_;
   int command_;
   int borderWidth_;

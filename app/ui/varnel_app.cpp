@@ -46,8 +46,12 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QStringLiteral("screenshots"),
       QStringLiteral("Render every page and dialog as PNG files into DIR, then end."),
       QStringLiteral("DIR"));
+  const QCommandLineOption measure(
+      QStringLiteral("measure-startup"),
+      QStringLiteral("End after the window's first paint; print the time and peak memory taken."));
   parser.addOption(demo);
   parser.addOption(screenshots);
+  parser.addOption(measure);
 
   QStringList rest;
   for (const std::string& argument : linkOptions.rest) rest << QString::fromStdString(argument);
@@ -76,6 +80,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   options.logPath = std::move(linkOptions.logPath);
   options.demo = parser.isSet(demo);
   options.screenshotsDir = parser.value(screenshots);
+  options.measureStartup = parser.isSet(measure);
   outcome.options = std::move(options);
   return outcome;
 }

@@ -27,7 +27,8 @@ struct AppOptions {
   link::PortTable ports;
   std::optional<std::string> logPath;
   bool demo = false;
-  QString screenshotsDir;  // render every page and dialog into this folder, then end
+  QString screenshotsDir;       // render every page and dialog into this folder, then end
+  bool measureStartup = false;  // end after the first paint, reporting the time and memory taken
 };
 
 // The options, or the text to print: `exitCode` 0 for --help/--version, 2 for a bad option.

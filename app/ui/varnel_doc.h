@@ -7,8 +7,6 @@
 namespace corvella::shell {
 
 class CVarnelDoc : public QObject {
-  Q_OBJECT
-
  public:
   using QObject::QObject;
   static QString Title() { return QStringLiteral("Varnel"); }

@@ -38,7 +38,7 @@ struct ButtonRow {
   const char* caption;
   int x;
   int y;
-  QPainterPath (*shape)();
+  QRegion (*shape)();
   int command;
   int borderWidth;
   QColor color;

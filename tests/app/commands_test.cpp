@@ -1,5 +1,7 @@
 // The File, Program and Device menu commands: their dialogs, checks, messages, the parameter set
 // they change and the frames they send to a unit on a pseudo-terminal.
+#include "app/ui/commands.h"
+
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -7,7 +9,6 @@
 #include <QtTest>
 #include <chrono>
 
-#include "app/ui/commands.h"
 #include "app/ui/program_dialogs.h"
 #include "app/ui/status_line.h"
 #include "model/parameters_file.h"
@@ -58,7 +59,8 @@ class CommandsTest : public QObject {
     QCOMPARE(check("", "a(b)"), QStringLiteral("error! Device name include'('"));
     QCOMPARE(check("", ""), QStringLiteral("ID error!"));
     QCOMPARE(check("5", ""), QStringLiteral("Device Name error!"));
-    for (const char* bad : {"0", "11", "x", "00"}) QCOMPARE(check(bad, "Stage"), QStringLiteral("ID error!"));
+    for (const char* bad : {"0", "11", "x", "00"})
+      QCOMPARE(check(bad, "Stage"), QStringLiteral("ID error!"));
     QCOMPARE(check("10", "Stage left"), QStringLiteral("ok"));
     QCOMPARE(check("7x", "Stage left"), QStringLiteral("ok"));  // the leading number counts
 
@@ -221,7 +223,8 @@ class CommandsTest : public QObject {
     // "No" ends the command before the file is looked for.
     view.OnCommand(cmd::kLoadDefaultSetting);
     QCOMPARE(boxes.boxes.size(), std::size_t{1});
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("Are you sure you want to load default setting ?"));
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("Are you sure you want to load default setting ?"));
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Question:"));
     QCOMPARE(boxes.boxes[0].defaultButton, QMessageBox::No);
 

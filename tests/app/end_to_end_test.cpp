@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "app/ui/commands.h"
+#include "app/ui/search_dialog.h"
 #include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "model/value_input.h"

@@ -98,7 +98,8 @@ struct ConnectedWindow {
     window.session().link.deviceId = sim::kDemoUnitId;
   }
   static std::unique_ptr<sim::VirtualUnitHost> StartHost() {
-    auto host = std::make_unique<sim::VirtualUnitHost>(std::vector<sim::VirtualUnit>{sim::MakeDemoUnit()});
+    auto host =
+        std::make_unique<sim::VirtualUnitHost>(std::vector<sim::VirtualUnit>{sim::MakeDemoUnit()});
     host->Start();
     return host;
   }

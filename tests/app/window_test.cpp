@@ -8,7 +8,9 @@
 
 #include "app/ui/commands.h"
 #include "app/ui/region_button.h"
+#include "app/ui/search_dialog.h"
 #include "app/ui/status_line.h"
+#include "app/ui/transmit_dialog.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
 #include "shell_harness.h"
@@ -84,9 +86,9 @@ class WindowTest : public QObject {
     QVERIFY(!enabled(cmd::kListProgram));
     QVERIFY(!enabled(cmd::kSaveProgramInDevice));
     QVERIFY(!enabled(cmd::kEditDeviceInformation));
-    for (int always : {cmd::kFileSaveAs, cmd::kAppExit, cmd::kDisplayProgramNumber,
-                       cmd::kDisplayProgramName, cmd::kEditProgramName, cmd::kLoadDefaultSetting,
-                       cmd::kAppAbout}) {
+    for (int always :
+         {cmd::kFileSaveAs, cmd::kAppExit, cmd::kDisplayProgramNumber, cmd::kDisplayProgramName,
+          cmd::kEditProgramName, cmd::kLoadDefaultSetting, cmd::kAppAbout}) {
       QVERIFY2(enabled(always), qPrintable(QString::number(always)));
     }
 
@@ -157,25 +159,27 @@ class WindowTest : public QObject {
     QWidget parent;
     parent.resize(400, 200);
     const RegionButtonColors colors{Qt::gray, Qt::red, Qt::red, Qt::lightGray};
-    RegionButton pill(QStringLiteral("PEQ"), PillShape(), QPoint(10, 10), &parent, 1002, 2,
-                      colors);
-    RegionButton arrow(QStringLiteral("LEVEL    "), ArrowShape(), QPoint(150, 10), &parent, 1004,
-                       2, colors);
+    RegionButton pill(QStringLiteral("PEQ"), PillShape(), QPoint(10, 10), &parent, 1002, 2, colors);
+    RegionButton arrow(QStringLiteral("LEVEL    "), ArrowShape(), QPoint(150, 10), &parent, 1004, 2,
+                       colors);
     parent.show();
     QCOMPARE(pill.geometry(), QRect(10, 10, 96, 32));
-    QCOMPARE(arrow.size(), QSize(88, 48));
+    QCOMPARE(arrow.geometry(), QRect(150, 10, 88, 47));
 
+    // Points of the bounding box outside the shape (QTest reads (0,0) as "the centre"): the pill's
+    // four corners; the arrow head's right-hand corners and the gaps above and below its middle.
+    const std::vector<QPoint> pillOutside{{1, 1}, {94, 1}, {1, 30}, {94, 30}};
+    const std::vector<QPoint> arrowOutside{{86, 1}, {86, 45}, {40, 2}, {40, 44}};
     for (RegionButton* button : {&pill, &arrow}) {
       QSignalSpy sent(button, &RegionButton::commandTriggered);
-      const QRect box = button->rect();
-      for (QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()}) {
-        QTest::mouseClick(button, Qt::LeftButton, {}, corner);
-        QTest::mouseMove(button, corner);
+      for (QPoint outside : button == &pill ? pillOutside : arrowOutside) {
+        QVERIFY(!button->containsPoint(outside));
+        QTest::mouseClick(button, Qt::LeftButton, {}, outside);
+        QTest::mouseMove(button, outside);
         QVERIFY(!button->isHovered());
       }
       QCOMPARE(sent.count(), 0);
-      // The arrow's head has its mass left of the box centre; the pill is solid in the middle.
-      const QPoint inside = button == &arrow ? QPoint(20, 24) : box.center();
+      const QPoint inside = button == &arrow ? QPoint(20, 24) : QPoint(48, 16);
       QTest::mouseMove(button, inside);
       QVERIFY(button->isHovered());
       QTest::mouseClick(button, Qt::LeftButton, {}, inside);

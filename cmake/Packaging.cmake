@@ -1,0 +1,22 @@
+# A Debian package of everything `cmake --install` puts in place: `cpack -G DEB` in the build folder.
+set(CPACK_PACKAGE_NAME "corvella")
+set(CPACK_PACKAGE_VENDOR "Corvella")
+set(CPACK_PACKAGE_CONTACT "Corvella maintainers <corvella@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_GENERATOR "DEB")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Controller for a two-way active loudspeaker DSP unit\n Finds the unit on the serial ports, reads and writes its whole program, edits every\n parameter live on graphical pages and keeps presets in .asc files. Includes the\n command-line tool and a simulator of the unit.")
+# The Qt 6 runtime the window and the CLI link; shlibdeps adds the exact library versions when
+# dpkg-shlibdeps is available.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), libqt6svg6 (>= 6.2), qt6-qpa-plugins")
+find_program(CORVELLA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(CORVELLA_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
