@@ -144,6 +144,62 @@ TEST(TransferDrills, GarbledAnswerAtEveryStepOfADownload) {
   }
 }
 
+// The factory-default chain ("J0003", the handshake, the download, the store, the read-back) with
+// each answer withheld or garbled in turn. The program name's answer is only waited for briefly and
+// the chain goes on without it; every other silence ends the chain with a loss report. A garbled
+// answer costs at most one box; the store's refusal is that box.
+TEST(TransferDrills, FactoryDefaultChainAtEveryStep) {
+  std::vector<std::string> steps;
+  {
+    Drill d;
+    d.Run(kUpload);
+    const std::size_t before = d.h.port.sent.size();
+    ResetParameters(d.h.session.parameters);
+    ASSERT_TRUE(d.h.engine.StartFactoryDefaultDownload());
+    d.h.RunIdle(kHangLimitMs);
+    for (std::size_t i = before; i < d.h.port.sent.size(); ++i) {
+      steps.push_back(d.h.port.sent[i].frame);
+    }
+    ASSERT_TRUE(d.h.view.SawStatus(kSaveOk));
+  }
+  for (const bool garble : {false, true}) {
+    for (const std::string& frame : steps) {
+      const std::string body = Body(frame);
+      SCOPED_TRACE((garble ? "garbled " : "silent ") + frame);
+      Drill d;
+      d.Run(kUpload);
+      sim::FaultPlan plan;
+      (garble ? plan.garbleFor : plan.silentFor).prefixes = {body};
+      d.unit.SetFaults(plan);
+      d.h.view.statuses.clear();
+      ResetParameters(d.h.session.parameters);  // the file's program, unlike the unit's
+      ASSERT_TRUE(d.h.engine.StartFactoryDefaultDownload());
+      const ProgramParameters pc = d.h.session.parameters;
+      d.h.RunIdle(kHangLimitMs);
+
+      EXPECT_TRUE(d.h.NoTimers());
+      EXPECT_FALSE(d.h.view.transmittingVisible);
+      ASSERT_LE(d.h.view.boxes.size(), 1u);
+      EXPECT_TRUE(OnlyKnownBytes(d.unit.Current(), d.unitBefore, pc));
+      const bool nameStep = body.rfind("J0003", 0) == 0;
+      const bool closing = body == "U00";
+      if (!garble && !nameStep) {
+        EXPECT_TRUE(IsLossStatus(d.h.view.LastStatus())) << d.h.view.LastStatus();
+      } else if (garble && body == "M00") {
+        EXPECT_EQ(d.h.view.LastStatus(), kResponseError);
+      } else if (garble && body.rfind("S000", 0) == 0) {
+        ASSERT_EQ(d.h.view.boxes.size(), 1u);
+        EXPECT_EQ(d.h.view.boxes[0].text, kProgramRestoreFailed);
+        EXPECT_FALSE(d.h.view.SawStatus(kSaveOk));
+      } else if (closing) {
+        EXPECT_EQ(d.h.view.LastStatus(), kConnectLostShort);
+      } else {
+        EXPECT_TRUE(d.h.view.SawStatus(kSaveOk)) << d.h.view.LastStatus();
+      }
+    }
+  }
+}
+
 // Line noise around the answers of a transfer: bytes before an answer are dropped by its "(",
 // bytes after it are read past by the position parser. The upload brings the unit's program
 // unchanged; a download with noise only before each answer is acknowledged throughout. (Noise after
