@@ -24,11 +24,8 @@ CMainFrame::CMainFrame(link::Port& port, int portCount, QWidget* parent)
   // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
   auto* scroller = new QScrollArea(this);
   scroller->setFrameShape(QFrame::NoFrame);
-  scroller->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  QPalette black = scroller->palette();
-  black.setColor(QPalette::Window, Qt::black);
-  scroller->setPalette(black);
-  scroller->setBackgroundRole(QPalette::Window);
+  // The view grows with the window and paints the whole of it black.
+  scroller->setWidgetResizable(true);
   view_ = new CVarnelView(port, portCount, scroller);
   scroller->setWidget(view_);
   setCentralWidget(scroller);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
@@ -45,7 +46,10 @@ class Writer {
   Writer(const QDir& folder, QStringList* written) : folder_(folder), written_(written) {}
 
   bool Save(QWidget& widget, const QString& name) {
-    QApplication::processEvents();
+    // The pages draw their graphs from a short timer after each paint.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 250) QApplication::processEvents(QEventLoop::AllEvents, 20);
     const QString path = folder_.filePath(name + QStringLiteral(".png"));
     if (!widget.grab().save(path, "PNG")) {
       failed_ = path;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/ui/dialog_units.h"
+#include "app/ui/system_colors.h"
 
 namespace corvella::shell {
 
@@ -19,6 +20,11 @@ SearchDialog::SearchDialog(QWidget* parent)
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setLineWidth(2);
   setAutoFillBackground(true);
+  // A dialog's face, whatever the view behind it looks like.
+  QPalette face = palette();
+  face.setColor(QPalette::Window, SysColor::kBtnFace);
+  face.setColor(QPalette::WindowText, Qt::black);
+  setPalette(face);
   setFixedSize(Dlu(160), Dlu(72));
   auto* group = new QGroupBox(QStringLiteral("Search Device......."), this);
   group->setGeometry(DluRect(7, 4, 146, 62));

@@ -22,27 +22,27 @@ SelectDialog::SelectDialog(const std::vector<link::FoundDevice>& devices, QWidge
       download_(new QRadioButton(QStringLiteral("Download Program Data To  Device"), this)),
       connect_(new QPushButton(QStringLiteral("Connect"), this)) {
   setWindowTitle(QStringLiteral("Select"));
-  setFixedSize(Dlu(252), Dlu(150));
+  setFixedSize(Dlu(276), Dlu(150));
 
   auto* listCaption = new QLabel(QStringLiteral("Select Device:"), this);
   listCaption->setGeometry(DluRect(8, 6, 100, 10));
   list_->setGeometry(DluRect(8, 18, 110, 100));
 
   auto* identity = new QGroupBox(QStringLiteral(" Current Device Information:"), this);
-  identity->setGeometry(DluRect(126, 6, 118, 52));
+  identity->setGeometry(DluRect(126, 6, 142, 52));
   auto* idCaption = new QLabel(QStringLiteral("ID:"), this);
   idCaption->setGeometry(DluRect(134, 22, 26, 10));
-  idEdit_->setGeometry(DluRect(162, 20, 74, 12));
+  idEdit_->setGeometry(DluRect(162, 20, 98, 12));
   auto* nameCaption = new QLabel(QStringLiteral("Name:"), this);
   nameCaption->setGeometry(DluRect(134, 38, 26, 10));
-  nameEdit_->setGeometry(DluRect(162, 36, 74, 12));
+  nameEdit_->setGeometry(DluRect(162, 36, 98, 12));
   idEdit_->setReadOnly(true);
   nameEdit_->setReadOnly(true);
 
   auto* direction = new QGroupBox(QStringLiteral("Data Configuration:"), this);
-  direction->setGeometry(DluRect(126, 62, 118, 56));
-  upload_->setGeometry(DluRect(132, 78, 110, 12));
-  download_->setGeometry(DluRect(132, 96, 110, 12));
+  direction->setGeometry(DluRect(126, 62, 142, 56));
+  upload_->setGeometry(DluRect(132, 78, 134, 12));
+  download_->setGeometry(DluRect(132, 96, 134, 12));
   auto* group = new QButtonGroup(this);
   group->addButton(upload_, 0);
   group->addButton(download_, 1);
@@ -53,7 +53,7 @@ SelectDialog::SelectDialog(const std::vector<link::FoundDevice>& devices, QWidge
     w->raise();
   }
 
-  connect_->setGeometry(DluRect(96, 126, 60, 16));
+  connect_->setGeometry(DluRect(108, 126, 60, 16));
   connect_->setDefault(true);
   connect(connect_, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "app/ui/dialog_units.h"
+#include "app/ui/system_colors.h"
 
 namespace corvella::shell {
 
@@ -10,6 +11,11 @@ TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setLineWidth(2);
   setAutoFillBackground(true);
+  // A dialog's face, whatever the view behind it looks like.
+  QPalette face = palette();
+  face.setColor(QPalette::Window, SysColor::kBtnFace);
+  face.setColor(QPalette::WindowText, Qt::black);
+  setPalette(face);
   setFixedSize(Dlu(160), Dlu(40));
   auto* text = new QLabel(QStringLiteral("Transmitting data please wait ......"), this);
   text->setGeometry(DluRect(10, 14, 140, 12));

@@ -79,14 +79,17 @@ QMessageBox::Icon ToQt(link::BoxIcon icon) {
 CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
     : QWidget(parent), background_(graph::paint::MakeGraphBackground()), timers_(this) {
   setObjectName(QStringLiteral("mainView"));
-  setFixedSize(kViewWidth, kViewHeight);
+  setMinimumSize(kViewWidth, kViewHeight);
+  resize(kViewWidth, kViewHeight);
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Page edits commit by handing the focus to the view.
   setFocusPolicy(Qt::ClickFocus);
-  QFont viewFont(QStringLiteral("DejaVu Sans"));
-  viewFont.setPixelSize(13);
-  viewFont.setBold(true);
-  setFont(viewFont);
+  // The header and the page buttons keep the narrow bold face their fixed positions were laid out
+  // for; the pages and panels keep the application's font.
+  headerFont_ = QFont(QStringLiteral("DejaVu Sans"));
+  headerFont_.setPixelSize(13);
+  headerFont_.setBold(true);
+  headerFont_.setStretch(QFont::Condensed);
 
   engine_ = std::make_unique<link::ProtocolEngine>(session_, port, timers_, *this, portCount);
   timers_.SetClient(engine_.get());
@@ -96,9 +99,6 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
       pages::PageContext{session_, *engine_, crossover_, background_}, this);
   statusBar_ = new StatusLineBar(this);
   statusBar_->move(kStatusBarPosition);
-  QFont plain = font();
-  plain.setBold(false);
-  statusBar_->setFont(plain);
   search_ = new SearchDialog(this);
   search_->move(kPanelPosition);
   search_->hide();
@@ -146,6 +146,7 @@ void CVarnelView::CreateButtons() {
         new RegionButton(QString::fromLatin1(row.caption), row.shape(), QPoint(row.x, row.y), this,
                          row.command, row.borderWidth, {row.color, red, red, SysColor::kBtnFace});
     button->setObjectName(QStringLiteral("page%1").arg(row.command));
+    button->setFont(headerFont_);
     connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
     buttons_[i] = button;
   }
@@ -268,9 +269,9 @@ bool CVarnelView::OutputLabelLit(int output) const {
 void CVarnelView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), Qt::black);
-  painter.setFont(font());
+  painter.setFont(headerFont_);
   painter.setBackgroundMode(Qt::OpaqueMode);
-  const QFontMetrics metrics(font());
+  const QFontMetrics metrics(headerFont_);
 
   // Text drawn from its top-left corner on an opaque background, as a plain device context does.
   const auto text = [&](int x, int y, const QString& s, const QColor& fg, const QColor& bg) {

@@ -3,6 +3,7 @@
 // owns the program's records, the protocol engine and its timers; the port belongs to the caller.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QWidget>
 #include <array>
@@ -110,6 +111,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   Session session_;
   graph::CrossoverResponse crossover_{};
   QImage background_;
+  QFont headerFont_;
   QtTimerHost timers_;
   std::unique_ptr<link::ProtocolEngine> engine_;
   std::unique_ptr<pages::PageSet> pages_;
