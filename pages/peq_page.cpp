@@ -1,6 +1,7 @@
 #include "pages/peq_page.h"
 
 #include <QComboBox>
+#include <QPaintEvent>
 #include <QPainter>
 #include <vector>
 
@@ -267,7 +268,7 @@ std::string PeqPage::FrameFor(Field field) const {
   return {};
 }
 
-void PeqPage::paintEvent(QPaintEvent*) {
+void PeqPage::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   PaintTitleBand(painter, 0, 0, kPageWidth, 16);
   PaintText(painter, spec_.titlePositions[channel_].x(), spec_.titlePositions[channel_].y(),
@@ -280,8 +281,9 @@ void PeqPage::paintEvent(QPaintEvent*) {
     PaintText(painter, kControlX, spec_.labelRows[r], labels[r], Qt::black);
   }
   PaintAxisLabels(painter);
-  // The graph is drawn once the page has painted, over the fresh page.
-  paintTimer_.start();
+  // The graph is drawn once the page has painted, over the fresh page. A repaint that only
+  // serves a control (a blinking caret, a pressed button) leaves the graph as it is.
+  if (event->rect().intersects(graph_->geometry())) paintTimer_.start();
 }
 
 }  // namespace corvella::pages

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QTest>
 
+#include "graph/crossover_response.h"
 #include "graph/paint/graph_painter.h"
 #include "pages/drawn_button.h"
 #include "pages/filtered_edit.h"
@@ -91,6 +92,17 @@ class PeqPagesTest : public QObject {
     QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputQEdit)->text(), QString("0.77(1.30)"));
     QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputGainEdit)->text(), QString("-3.0dB"));
     QCOMPARE(out.page->ControlAs<QComboBox>(kOutputTypeList)->currentIndex(), 1);
+  }
+
+  void GraphIsDrawnOnceThePageHasPainted() {
+    OutputPage t;
+    QVERIFY(!t.page->Graph().HasGraph());
+    QVERIFY(t.Activate());
+    // The paint timer also brings the output's crossover into the shared table.
+    QTRY_VERIFY(t.page->Graph().HasGraph());
+    const graph::Curve expected = graph::ComputeCrossover(t.session.parameters.crossover[0]);
+    QVERIFY(expected[1] < -20.0);
+    QCOMPARE(t.crossover.db[0][1], expected[1]);
   }
 
   void TypedFrequenciesSnapToTheScale() {
