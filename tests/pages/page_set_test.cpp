@@ -51,9 +51,6 @@ class PageSetTest : public QObject {
       QCOMPARE(v.pages.Page(k)->pos(), QPoint(20, 275));
       QCOMPARE(v.pages.Page(k)->parentWidget(), &v.window);
     }
-    QCOMPARE(static_cast<CBaseDialog*>(v.pages.Page(PageKind::DelayCompressor))->TemplateId(), 131);
-    QCOMPARE(v.pages.InputPeq().TemplateId(), 135);
-    QCOMPARE(v.pages.OutputPeq().TemplateId(), 137);
     QVERIFY(!FindPageCommand(1000) && !FindPageCommand(1014));
     QVERIFY(!v.pages.ShowPage(1014));
     QVERIFY(v.Shown().empty());
