@@ -59,21 +59,6 @@ class GraphPaintTest : public QObject {
     QCOMPARE(CountColour(bg, kBlack, 0, 0, 579, 223), 580 * 224 - grid);
   }
 
-  void PeakingBandPeaksAtItsCentreColumn() {
-    const QImage image = InputGraph({1, 69, 48, 46}, {0, 20, 24, 46}, 0, 1);
-    QCOMPARE(image.pixelColor(328, 23), paint::kYellowPen);
-    // Nothing of the sum rises above the peak; the blue marker stands on the 1 kHz column.
-    QCOMPARE(CountColour(image, paint::kYellowPen, 0, 0, 579, 22), 0);
-    QVERIFY(CountColour(image, paint::kMarkerPen, 328, 0, 328, 223) > 100);
-    QVERIFY(CountColour(image, paint::kMarkerPen, 0, 0, 327, 223) == 0);
-    // Band 2 is the current band but None: its green curve is the 0 dB line, hidden under the
-    // sum except where the peak leaves it; its marker is off the graph.
-    QCOMPARE(image.pixelColor(10, 56), paint::kYellowPen);
-    QCOMPARE(image.pixelColor(330, 56), paint::kBandPen);
-    QCOMPARE(CountColour(image, paint::kBandPen, 0, 0, 579, 223),
-             CountColour(image, paint::kBandPen, 0, 56, 579, 56));
-  }
-
   void CurrentBandIsGreenAndTheSumIsDrawnOverIt() {
     // Two +6 dB bands at 1 kHz on LINE add up to +12 dB.
     const PeqBand six{1, 69, 36, 20};

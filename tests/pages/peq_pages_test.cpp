@@ -280,6 +280,12 @@ class PeqPagesTest : public QObject {
     QCOMPARE(mic.pixelColor(328, 23), graph::paint::kYellowPen);
     QCOMPARE(mic.pixelColor(328, 22), QColor(0, 0, 0));  // the marker's gap, above the peak
     QCOMPARE(mic.pixelColor(0, 56), graph::paint::kYellowPen);
+    // Nothing of the sum rises above the peak; the blue marker stands on the 1 kHz column.
+    for (int x = 0; x < 580; ++x) {
+      for (int y = 0; y < 23; ++y) QVERIFY(mic.pixelColor(x, y) != graph::paint::kYellowPen);
+    }
+    QCOMPARE(mic.pixelColor(328, 5), graph::paint::kMarkerPen);  // a dash
+    QCOMPARE(mic.pixelColor(328, 10), QColor(0, 0, 0));          // the gap after it
 
     // LINE with both bands None: a flat white sum at row 56 and no marker on the graph.
     in.session.parameters.inputPeq[0][1].type = 0;
