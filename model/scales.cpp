@@ -2,46 +2,49 @@
 #include "model/scales.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
+#include <charconv>
+#include <system_error>
 
 namespace corvella {
 
-namespace {
-
-std::string Format(const char* format, double value) {
-  char buffer[64];
-  const int n = std::snprintf(buffer, sizeof buffer, format, value);
-  if (n < 0) return {};
-  return std::string(buffer, std::min(static_cast<std::size_t>(n), sizeof buffer - 1));
+std::string FormatFixed(double value, int decimals, int width) {
+  std::array<char, 400> buffer{};
+  const std::to_chars_result result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                    value, std::chars_format::fixed, decimals);
+  std::string text =
+      result.ec == std::errc() ? std::string(buffer.data(), result.ptr) : std::string("0");
+  if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
+    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  }
+  return text;
 }
-
-}  // namespace
 
 std::string EqGainText(int code) {
-  return Format("%.1f", EqGainDb(code));
+  return FormatFixed(EqGainDb(code), 1);
 }
 std::string LevelText(int code) {
-  return Format("%.1f", LevelDb(code));
+  return FormatFixed(LevelDb(code), 1);
 }
 
 std::string DelayMsText(std::int32_t steps) {
-  return Format("%.4f", DelayMs(steps));
+  return FormatFixed(DelayMs(steps), 4);
 }
 std::string DelayMetresText(std::int32_t steps) {
-  return Format("%8.4f", DelayMetres(steps));
+  return FormatFixed(DelayMetres(steps), 4, 8);
 }
 std::string DelayFeetText(std::int32_t steps) {
-  return Format("%.4f", DelayFeet(steps));
+  return FormatFixed(DelayFeet(steps), 4);
 }
 std::string DelayInchesText(std::int32_t steps) {
-  return Format("%5.4f", DelayInches(steps));
+  return FormatFixed(DelayInches(steps), 4, 5);
 }
 
 std::string ThresholdText(int code) {
-  return Format("%.1f dB", ThresholdDb(code));
+  return FormatFixed(ThresholdDb(code), 1) + " dB";
 }
 std::string AuxGainText(int code) {
-  return Format("%.1f dB", AuxGainDb(code));
+  return FormatFixed(AuxGainDb(code), 1) + " dB";
 }
 
 std::optional<double> Ratio(int code) {
@@ -53,7 +56,7 @@ std::optional<double> Ratio(int code) {
 
 std::string RatioText(int code) {
   const std::optional<double> ratio = Ratio(code);
-  return ratio ? Format("%.2f : 1", *ratio) : std::string(kInfinityText);
+  return ratio ? FormatFixed(*ratio, 2) + " : 1" : std::string(kInfinityText);
 }
 
 double TimeMs(int code) {
@@ -64,7 +67,7 @@ double TimeMs(int code) {
 }
 
 std::string TimeText(int code) {
-  return Format("%.3f ms", TimeMs(code));
+  return FormatFixed(TimeMs(code), 3) + " ms";
 }
 
 }  // namespace corvella

@@ -12,6 +12,10 @@
 
 namespace corvella {
 
+// `value` with `decimals` digits after the point, right-aligned in `width` characters; never
+// locale-dependent (a window started under a German locale still shows "1.00kHz").
+std::string FormatFixed(double value, int decimals, int width = 0);
+
 inline constexpr int kFrequencyScaleSize = 121;
 inline constexpr int kQScaleSize = 73;
 inline constexpr int kFirstFrequencyCode = 1;

@@ -180,18 +180,6 @@ LeadingNumber ReadLeadingNumber(std::string_view text) {
   return {negative ? -value : value, true};
 }
 
-std::string FormatFixed(double value, int decimals, int width) {
-  std::array<char, 400> buffer{};
-  const std::to_chars_result result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                                    value, std::chars_format::fixed, decimals);
-  std::string text =
-      result.ec == std::errc() ? std::string(buffer.data(), result.ptr) : std::string("0");
-  if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
-    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-  }
-  return text;
-}
-
 ParsedEdit ParseFrequencyText(std::string_view text) {
   ParsedEdit out;
   out.code = FrequencyCodeOf(text, out.number);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/scales.h"
+
 namespace corvella {
 
 // The leading decimal number of a text: white space skipped, an optional sign, digits with at most
@@ -28,9 +30,6 @@ struct ParsedEdit {
   bool number = false;
 };
 
-// `value` with `decimals` digits after the point, right-aligned in `width` characters; never
-// locale-dependent (a window started under a German locale still shows "1.00kHz").
-std::string FormatFixed(double value, int decimals, int width = 0);
 
 // ---- Equaliser edits
 // --------------------------------------------------------------------------------
