@@ -86,33 +86,28 @@ bool PageSet::ShowPage(int command) {
     target->show();
   }
 
-  if (row->channel >= 0) {
-    switch (row->page) {
-      case PageKind::InputPeq:
-        if (inputPeq_->Channel() != row->channel) inputPeq_->LoadChannel(row->channel);
-        break;
-      case PageKind::OutputPeq:
-        if (outputPeq_->Channel() != row->channel) outputPeq_->LoadChannel(row->channel);
-        break;
-      case PageKind::Crossover:
-        if (crossover_->Channel() != row->channel) {
-          crossover_->LoadChannel(row->channel);
-          crossover_->update();
-        }
-        break;
-      case PageKind::Level:
-        if (level_->Channel() != row->channel) {
-          level_->LoadChannel(row->channel);
-          level_->update();
-        }
-        break;
-      case PageKind::DelayCompressor:
-        if (delay_->Channel() != row->channel) {
-          delay_->LoadChannel(row->channel);
-          delay_->update();
-        }
-        break;
-    }
+  // A page shown for another channel is stored, repainted and reloaded for it.
+  const auto load = [channel = row->channel](auto* page) {
+    if (channel < 0 || page->Channel() == channel) return;
+    page->LoadChannel(channel);
+    page->update();
+  };
+  switch (row->page) {
+    case PageKind::InputPeq:
+      load(inputPeq_);
+      break;
+    case PageKind::OutputPeq:
+      load(outputPeq_);
+      break;
+    case PageKind::Crossover:
+      load(crossover_);
+      break;
+    case PageKind::Level:
+      load(level_);
+      break;
+    case PageKind::DelayCompressor:
+      load(delay_);
+      break;
   }
 
   if (row->takesFocus) static_cast<CBaseDialog*>(target)->TakeFocus();
