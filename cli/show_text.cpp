@@ -48,6 +48,22 @@ class Listing {
   std::string text_;
 };
 
+// A name field from a file may hold any byte; control bytes would cut or garble the listing.
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // The pages right-align some texts in their edits; a listing does not need the blanks.
 std::string Trimmed(const std::string& text) {
   const std::size_t first = text.find_first_not_of(' ');
@@ -85,7 +101,7 @@ std::string ShowText(const ProgramParameters& p) {
   Listing out;
   out.Heading("Program");
   out.Row("number", p.programNumber, std::to_string(p.programNumber));
-  out.TextRow("name", ProgramNameText(p));
+  out.TextRow("name", Printable(ProgramNameText(p)));
 
   for (std::size_t ch = 0; ch < kInputNames.size(); ++ch) {
     out.Heading(Joined("Input PEQ ", kInputNames[ch]));
