@@ -151,6 +151,12 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
 
   Status(kConnected);
   link_.linkConnected = 1;
+  // The first transfer starts afresh. A chain cut off earlier leaves these set, and would make
+  // an upload stop after the program name, keep the PC's name, or store a download unasked.
+  link_.infoOnly = 0;
+  link_.saveAfterDownload = 0;
+  link_.keepPcName = 0;
+  link_.downloadRequested = 0;
   const int id = link_.deviceId;
   if (link_.transferDirection == 1) {
     link_.downloadRequested = 1;

@@ -236,5 +236,63 @@ TEST(InfoRefresh, UnansweredClosingFrameStopsAtTheLimit) {
   EXPECT_EQ(h.session.link.keepPcName, 1) << "no name is sent without the answer";
 }
 
+sim::FaultPlan SilentFor(std::vector<std::string> prefixes) {
+  sim::FaultPlan f;
+  f.silentFor.prefixes = std::move(prefixes);
+  return f;
+}
+
+// Disconnects, heals the unit and connects again with `direction`.
+void Reconnect(Harness& h, int direction) {
+  h.engine.DisableCommunications();
+  h.RunIdle();
+  h.port.Unit(1).SetFaults({});
+  h.Connect(direction);
+}
+
+TEST(Connect, NewConnectStartsAfreshWhateverACutOffChainLeftBehind) {
+  // A store whose read-back was cut off: the next upload still reads every block.
+  {
+    Harness h(1);
+    h.AddUnit();
+    h.Connect();
+    h.port.Unit(1).SetFaults(SilentFor({"I000"}));
+    h.engine.StoreProgram(2);
+    h.RunIdle();
+    ASSERT_EQ(h.view.LastStatus(), kConnectionLost);
+    h.port.Unit(1).Current().outputLevel[0] = 77;
+    Reconnect(h, 0);
+    EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+    EXPECT_EQ(h.session.parameters.outputLevel[0], 77);
+    EXPECT_EQ(h.view.reloads.size(), 2u);
+  }
+  // A factory default cut off half way: the next download is not stored into a memory unasked.
+  {
+    Harness h(1);
+    h.AddUnit();
+    h.Connect();
+    h.port.Unit(1).SetFaults(SilentFor({"$045"}));
+    ASSERT_TRUE(h.engine.StartFactoryDefaultDownload());
+    h.RunIdle();
+    ASSERT_EQ(h.view.LastStatus(), kConnectionLost);
+    Reconnect(h, 1);
+    EXPECT_EQ(Count(h.port.Frames(), "(01S000)"), 0u);
+    EXPECT_EQ(h.port.Frames().back().substr(0, 7), "(01N000");
+    EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+  }
+  // A download whose closing "U00)" went unanswered: the next upload takes the unit's name.
+  {
+    Harness h(1);
+    h.AddUnit().SetFaults(SilentFor({"U00"}));
+    h.Connect(1);
+    ASSERT_EQ(h.session.link.keepPcName, 1);
+    h.port.Unit(1).SetProgramName("Unit program");
+    Reconnect(h, 0);
+    const ProgramParameters& p = h.session.parameters;
+    EXPECT_EQ(std::string(p.programName.begin(), p.programName.end()),
+              "Unit program" + std::string(13, '.'));
+  }
+}
+
 }  // namespace
 }  // namespace corvella::test
