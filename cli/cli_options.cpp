@@ -257,11 +257,15 @@ class Parser {
 
   bool RenameArguments() {
     if (cursor_.AtEnd()) return Error("rename needs a program NAME");
+    return NameArgument("program", kMaxProgramNameLength) && NoMore("rename");
+  }
+
+  // A name the unit keeps in a fixed field, inside a frame that brackets end.
+  bool NameArgument(const std::string& what, std::size_t maxLength) {
     inv_.name = cursor_.Next();
-    if (inv_.name.size() > kMaxProgramNameLength || HasBracket(inv_.name)) {
-      return Error("a program name has at most 25 characters and no \"(\" or \")\": " + inv_.name);
-    }
-    return NoMore("rename");
+    if (inv_.name.size() <= maxLength && !HasBracket(inv_.name)) return true;
+    return Error("a " + what + " name has at most " + std::to_string(maxLength) +
+                 " characters and no \"(\" or \")\": " + inv_.name);
   }
 
   bool IdentityArguments() {
@@ -271,11 +275,7 @@ class Parser {
     if (!id) return Error("the unit ID must be 1..10: " + idText);
     inv_.newId = *id;
     if (cursor_.AtEnd()) return Error("set-identity needs a NAME after the ID");
-    inv_.name = cursor_.Next();
-    if (inv_.name.size() > kMaxDeviceNameLength || HasBracket(inv_.name)) {
-      return Error("a device name has at most 14 characters and no \"(\" or \")\": " + inv_.name);
-    }
-    return NoMore("set-identity");
+    return NameArgument("device", kMaxDeviceNameLength) && NoMore("set-identity");
   }
 
   bool PlotArguments() {

@@ -1,8 +1,7 @@
 #include "cli/output_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -14,8 +13,9 @@ namespace {
 
 fs::path TemporaryBeside(const fs::path& target) {
   fs::path temporary = target;
-  temporary.replace_filename("." + target.filename().string() + ".part-" +
-                             std::to_string(::getpid()));
+  // Unique enough for two runs writing beside each other; the rename settles who wins.
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  temporary.replace_filename("." + target.filename().string() + ".part-" + std::to_string(stamp));
   return temporary;
 }
 
@@ -43,7 +43,7 @@ bool WriteTextWhole(const fs::path& target, std::string_view text, std::string& 
   return WriteWhole(
       target,
       [&](const fs::path& temporary) {
-        std::FILE* file = std::fopen(temporary.c_str(), "wb");
+        std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
         if (file == nullptr) {
           error = target.string() + ": " + std::strerror(errno);
           return false;

@@ -212,8 +212,8 @@ class Replay {
     session.programNameText = std::string(kFactoryDefaultName);
     SetProgramName(session.parameters, session.programNameText);
     if (RepairParameters(session.parameters)) view_.ShowRepairWarning();
-    return Step([this] { (void)Engine().StartFactoryDefaultDownload(); }, {link::kSaveOk},
-                link::kTransferOk);
+    return Step([this] { (void)Engine().StartFactoryDefaultDownload(); },
+                {link::kProgramInfoOk, link::kSaveOk}, link::kTransferOk);
   }
 
   bool Programs() {
