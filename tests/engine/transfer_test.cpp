@@ -138,6 +138,78 @@ TEST(Download, EveryBlockAcknowledgedEndsWithReadBackAndName) {
   EXPECT_EQ(h.view.LastStatus(), kTransferOk);
 }
 
+TEST(Download, EveryFrameCarriesItsFieldsInTableOrder) {
+  Harness h(1);
+  h.AddUnit();
+  // Every field a value of its own, so a field in the wrong place or block shows.
+  ProgramParameters& pc = h.session.parameters;
+  pc.inputPeq[0][0] = {1, 11, 21, 31};
+  pc.inputPeq[1][0] = {2, 12, 22, 32};
+  pc.inputPeq[0][1] = {3, 13, 23, 33};
+  pc.inputPeq[1][1] = {4, 14, 24, 34};
+  pc.inputLevel[0] = 101;
+  pc.inputLevel[1] = 102;
+  pc.crossover[0] = {5, 41, 6, 111};
+  pc.crossover[1] = {7, 42, 8, 112};
+  for (std::uint8_t b = 0; b < 6; ++b) {
+    pc.outputPeq[b][0] = {b, static_cast<std::uint8_t>(50 + b), static_cast<std::uint8_t>(60 + b),
+                          static_cast<std::uint8_t>(70 + b)};
+    pc.outputPeq[b][1] = {9, static_cast<std::uint8_t>(80 + b), static_cast<std::uint8_t>(90 + b),
+                          static_cast<std::uint8_t>(100 + b)};
+  }
+  pc.outputLevel[0] = 121;
+  pc.outputLevel[1] = 122;
+  pc.outputDelay[0] = 1234;
+  pc.outputDelay[1] = 56;
+  pc.dynamics = {15, 62, 11, 12, 13, 14, 99, 57, 59, 56};
+  pc.outputPhase[0] = 1;
+  pc.outputPhase[1] = 0;
+  h.Connect(1);
+
+  auto frames = h.port.Frames();
+  frames.erase(frames.begin(), frames.begin() + 10);  // the probes
+  frames.resize(std::min<std::size_t>(frames.size(), 35));
+  const std::vector<std::string> expected = {
+      "(01M00)",
+      "(01$021100001011021031)",
+      "(01$021101002012022032)",
+      "(01$021200003013023033)",
+      "(01$021201004014024034)",
+      "(01$0251101)",
+      "(01$0252102)",
+      "(01$0411005)",
+      "(01$0421041)",
+      "(01$0412007)",
+      "(01$0422042)",
+      "(01$0431006)",
+      "(01$0441111)",
+      "(01$0432008)",
+      "(01$0442112)",
+      "(01$045100000050060070)",
+      "(01$045101001051061071)",
+      "(01$045102002052062072)",
+      "(01$045103003053063073)",
+      "(01$045104004054064074)",
+      "(01$045105005055065075)",
+      "(01$045200009080090100)",
+      "(01$045201009081091101)",
+      "(01$045202009082092102)",
+      "(01$045203009083093103)",
+      "(01$045204009084094104)",
+      "(01$045205009085095105)",
+      "(01$0491121)",
+      "(01$0492122)",
+      "(01$0511001234)",
+      "(01$0512000056)",
+      "(01$059100624848000099575956)",
+      "(01$0521001)",
+      "(01$0522000)",
+      "(01I000)",
+  };
+  EXPECT_EQ(frames, expected);
+  EXPECT_TRUE(h.view.boxes.empty());
+}
+
 TEST(Download, WrongAcknowledgementShowsOneBoxAndGoesOn) {
   Harness h(1);
   sim::FaultPlan faults;
