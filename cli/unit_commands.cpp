@@ -119,6 +119,7 @@ class Replay {
     const std::size_t mark = view_.Mark();
     if (!link_.Run(start, guardMs)) {
       reason_ = "no end within " + std::to_string(guardMs / 1000) + " s";
+      runaway_ = true;
       return false;
     }
     const Verdict verdict = Judge(view_.Since(mark), required, last);
@@ -163,6 +164,7 @@ class Replay {
     const int guard = SearchGuardMs(link_.PortCount()) + kChainGuardMs;
     if (!link_.Run([this] { Engine().EnableCommunications(); }, guard)) {
       reason_ = "the connection did not end within " + std::to_string(guard / 1000) + " s";
+      runaway_ = true;
       return false;
     }
     const std::vector<Shown> shown = view_.Since(mark);
@@ -256,7 +258,10 @@ class Replay {
   // A failed command still says goodbye to a unit that can hear it; the last line says why.
   int Failed() {
     const std::string why = reason_.empty() ? std::string(kNotConfirmed) : reason_;
-    if (link_.State().link.linkConnected != 0 && link_.PortOpen()) (void)Disconnect();
+    // Not after a runaway chain: its timers still run, and the goodbye would wait on them.
+    if (!runaway_ && link_.State().link.linkConnected != 0 && link_.PortOpen()) {
+      (void)Disconnect();
+    }
     view_.Say("corvella-cli: " + CommandName(inv_.command) + " failed: " + why);
     return kExitUnit;
   }
@@ -267,6 +272,7 @@ class Replay {
   UnitLink& link_;
   std::FILE* out_;
   std::string reason_;
+  bool runaway_ = false;
 };
 
 }  // namespace
