@@ -279,6 +279,31 @@ TEST(FactoryDefault, DownloadStoreAndReadBack) {
   EXPECT_TRUE(off.port.sent.empty());
 }
 
+TEST(Chains, StatusTextsComeInTheirOrder) {
+  Harness h(1);
+  h.AddUnit().SetMemory(2, h.port.Unit(1).Current());
+  h.Connect(1);
+  const std::vector<std::string> download = {std::string(kSearching),   std::string(kConnected),
+                                             std::string(kTranslating), std::string(kTransmitting),
+                                             std::string(kTransferOk),  std::string(kTransferOk)};
+  EXPECT_EQ(h.view.statuses, download);
+
+  h.view.statuses.clear();
+  h.engine.StartFactoryDefaultDownload();
+  h.RunIdle();
+  const std::vector<std::string> factory = {std::string(kProgramInfoOk), std::string(kTransmitting),
+                                            std::string(kTransmitting),  std::string(kTransferOk),
+                                            std::string(kSaveOk),        std::string(kTransferOk)};
+  EXPECT_EQ(h.view.statuses, factory);
+
+  h.view.statuses.clear();
+  h.engine.RecallProgram(2);
+  h.RunIdle();
+  const std::vector<std::string> recall = {std::string(kRecallOk), std::string(kUploading),
+                                           std::string(kTransferOk)};
+  EXPECT_EQ(h.view.statuses, recall);
+}
+
 TEST(FactoryDefault, UnansweredNameStartsTheDownloadOnceAndLossHidesTheDialog) {
   Harness h(1);
   sim::FaultPlan faults;
