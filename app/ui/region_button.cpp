@@ -6,6 +6,7 @@
 #include <QRectF>
 
 #include "app/ui/system_colors.h"
+#include "pages/hand_cursor.h"
 
 namespace corvella::shell {
 QRegion PillShape() {
@@ -43,7 +44,7 @@ RegionButton::RegionButton(const QString& text, const QRegion& shape, QPoint off
   setGeometry(QRect(offset, QSize(box.right() + 1, box.bottom() + 1)));
   setMask(region_);
   setMouseTracking(true);
-  setCursor(Qt::PointingHandCursor);
+  setCursor(pages::HandCursor());
   setFocusPolicy(Qt::NoFocus);
   connect(this, &QAbstractButton::clicked, this, [this] { emit commandTriggered(command_); });
 }

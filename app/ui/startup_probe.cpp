@@ -20,7 +20,8 @@ bool StartupProbe::eventFilter(QObject* watched, QEvent* event) {
     // The filter runs before the paint; the queued call runs once it has been handled.
     QTimer::singleShot(0, this, [this] {
       firstPaintMs_ = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
-      QCoreApplication::quit();
+      // Not quit(): that asks the window to close, and the window asks the operator first.
+      QCoreApplication::exit(0);
     });
   }
   return QObject::eventFilter(watched, event);

@@ -77,7 +77,10 @@ QMessageBox::Icon ToQt(link::BoxIcon icon) {
 }  // namespace
 
 CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
-    : QWidget(parent), background_(graph::paint::MakeGraphBackground()), timers_(this) {
+    : QWidget(parent),
+      port_(port),
+      background_(graph::paint::MakeGraphBackground()),
+      timers_(this) {
   setObjectName(QStringLiteral("mainView"));
   setMinimumSize(kViewWidth, kViewHeight);
   resize(kViewWidth, kViewHeight);
@@ -117,9 +120,12 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
 }
 
 CVarnelView::~CVarnelView() {
-  // No tick may reach the engine while it is being destroyed.
+  // No tick and no received byte may reach the engine once it starts going, and the pages, which
+  // hold references to the engine and the records, go before either.
   timers_.SetClient(nullptr);
   timers_.KillAll();
+  port_.Close();
+  qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void CVarnelView::CreateButtons() {

@@ -108,6 +108,7 @@ class CVarnelView : public QWidget, public link::LinkView {
                          const QString& wrongLengthCaption);
   std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
 
+  link::Port& port_;
   Session session_;
   graph::CrossoverResponse crossover_{};
   QImage background_;

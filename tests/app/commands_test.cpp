@@ -227,6 +227,7 @@ class CommandsTest : public QObject {
              QStringLiteral("Are you sure you want to load default setting ?"));
     QCOMPARE(boxes.boxes[0].caption, QStringLiteral("Question:"));
     QCOMPARE(boxes.boxes[0].defaultButton, QMessageBox::No);
+    QVERIFY(ToImage(session.parameters) == ToImage(before));
 
     // Yes, but there is no file.
     boxes.answers = {QMessageBox::Yes};
