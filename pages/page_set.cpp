@@ -1,5 +1,6 @@
 #include "pages/page_set.h"
 
+#include <QApplication>
 #include <array>
 
 #include "graph/crossover_response.h"
@@ -86,9 +87,15 @@ bool PageSet::ShowPage(int command) {
     target->show();
   }
 
-  // A page shown for another channel is stored, repainted and reloaded for it.
+  // A page shown for another channel is stored, repainted and reloaded for it. The page buttons
+  // take no focus, so an edit may still hold a typed value: it is left first, and so commits to
+  // the channel it was typed for instead of being overwritten by the one loaded next.
   const auto load = [channel = row->channel](auto* page) {
     if (channel < 0 || page->Channel() == channel) return;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && page->isAncestorOf(focus) && page->parentWidget() != nullptr) {
+      page->parentWidget()->setFocus(Qt::OtherFocusReason);
+    }
     page->LoadChannel(channel);
     page->update();
   };

@@ -100,6 +100,34 @@ class PageSetTest : public QObject {
     QVERIFY(v.TakeFrames().empty());
   }
 
+  // The page buttons take no focus, so an edit still holds a typed value when its page is switched
+  // to the other channel: it commits to the channel it was typed for, not to the one loaded next.
+  void SwitchingChannelCommitsTheEditBeingTypedIn() {
+    View v;
+    QVERIFY(v.Activate());
+    QVERIFY(v.pages.ShowPage(1007));
+    auto* frequency = v.pages.OutputPeq().ControlAs<FilteredEdit>(kOutputFrequencyEdit);
+    QTest::mouseClick(frequency, Qt::LeftButton);
+    QTest::keyClicks(frequency, "2k");
+    v.TakeFrames();
+    QVERIFY(v.pages.ShowPage(1008));
+    QCOMPARE(v.session.parameters.outputPeq[0][0].frequency, 81);
+    QCOMPARE(v.session.parameters.outputPeq[0][1].frequency, 25);
+    QCOMPARE(frequency->text(), QString("80.0Hz"));
+    QCOMPARE(v.TakeFrames(), std::vector<std::string>{"(01$046100081)"});
+
+    // The compressor is the same for both outputs; its typed threshold is kept and sent.
+    QVERIFY(v.pages.ShowPage(1012));
+    QLineEdit* threshold = v.pages.DelayCompressor().ThresholdEdit();
+    QTest::mouseClick(threshold, Qt::LeftButton);
+    QTest::keyClicks(threshold, "-20");
+    v.TakeFrames();
+    QVERIFY(v.pages.ShowPage(1011));
+    QCOMPARE(v.session.parameters.dynamics.threshold, 59);
+    QCOMPARE(threshold->text(), QString("-20.0 dB"));
+    QCOMPARE(v.TakeFrames(), std::vector<std::string>{"(01$059100594848000099575956)"});
+  }
+
   void ReloadBringsEveryPageInLineWithTheParameters() {
     View v;
     v.pages.ShowPage(1002);
