@@ -13,18 +13,21 @@
 int main(int argc, char* argv[]) {
   QElapsedTimer clock;
   clock.start();
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("corvella"));
-  QApplication::setApplicationVersion(QStringLiteral(CORVELLA_VERSION));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvella.svg")));
-
-  const corvella::shell::CommandLine commandLine =
-      corvella::shell::ParseCommandLine(QApplication::arguments());
+  // The command line is read before the window system is reached, so --help and a bad option
+  // work without a display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const corvella::shell::CommandLine commandLine = corvella::shell::ParseCommandLine(arguments);
   if (!commandLine.options) {
     std::fputs(qPrintable(commandLine.message + QLatin1Char('\n')),
                commandLine.exitCode == 0 ? stdout : stderr);
     return commandLine.exitCode;
   }
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("corvella"));
+  QApplication::setApplicationVersion(QStringLiteral(CORVELLA_VERSION));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvella.svg")));
 
   corvella::shell::CVarnelApp app;
   QString error;

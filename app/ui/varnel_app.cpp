@@ -13,14 +13,43 @@
 #endif
 
 namespace corvella::shell {
+namespace {
+
+// Qt's own options, which QApplication takes out of the command line itself.
+QStringList WithoutQtOptions(const QStringList& arguments) {
+  static const QStringList withValue{
+      QStringLiteral("-platform"),      QStringLiteral("-platformpluginpath"),
+      QStringLiteral("-platformtheme"), QStringLiteral("-plugin"),
+      QStringLiteral("-style"),         QStringLiteral("-stylesheet"),
+      QStringLiteral("-session"),       QStringLiteral("-display"),
+      QStringLiteral("-geometry"),      QStringLiteral("-qwindowgeometry"),
+      QStringLiteral("-qwindowicon"),   QStringLiteral("-qwindowtitle"),
+      QStringLiteral("-title")};
+  static const QStringList flags{QStringLiteral("-reverse"), QStringLiteral("-widgetcount"),
+                                 QStringLiteral("-nograb"), QStringLiteral("-dograb"),
+                                 QStringLiteral("-sync")};
+  QStringList kept;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    const QString name = argument.section(QLatin1Char('='), 0, 0);
+    if (i > 0 && withValue.contains(name)) {
+      if (!argument.contains(QLatin1Char('='))) ++i;  // its value follows
+      continue;
+    }
+    if (i > 0 && flags.contains(argument)) continue;
+    kept << argument;
+  }
+  return kept;
+}
+
+}  // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
   CommandLine outcome;
   // The port and journal options are shared with the CLI and parsed by the link's own reader;
   // the parser below sees the rest, but lists them for --help.
   std::vector<std::string> raw;
-  raw.reserve(static_cast<std::size_t>(arguments.size()));
-  for (const QString& argument : arguments) raw.push_back(argument.toStdString());
+  for (const QString& argument : WithoutQtOptions(arguments)) raw.push_back(argument.toStdString());
   link::LinkOptions linkOptions = link::ParseLinkOptions(raw);
   if (!linkOptions.error.empty()) {
     outcome.message = QString::fromStdString(linkOptions.error);
@@ -100,9 +129,7 @@ bool CVarnelApp::InitInstance(const AppOptions& options, QString* error) {
   link::PortTable table = options.ports;
   if (options.logPath && !journal_.Open(*options.logPath)) {
     if (error != nullptr) {
-      *error = QStringLiteral("Cannot open the journal %1: %2")
-                   .arg(QString::fromStdString(*options.logPath),
-                        QString::fromStdString(journal_.LastError()));
+      *error = QString::fromStdString(journal_.LastError());
     }
     return false;
   }

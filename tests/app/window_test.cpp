@@ -11,6 +11,7 @@
 #include "app/ui/search_dialog.h"
 #include "app/ui/status_line.h"
 #include "app/ui/transmit_dialog.h"
+#include "app/ui/varnel_app.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
 #include "shell_harness.h"
@@ -195,6 +196,37 @@ class WindowTest : public QObject {
     QCOMPARE(edit.text(), QStringLiteral("ab)c"));
     edit.SetText(QStringLiteral("-> Response Ok"));
     QCOMPARE(edit.text(), QStringLiteral("-> Response Ok"));
+  }
+
+  void commandLineTakesPortsDemoLogAndLeavesQtOptionsToQt() {
+    const auto parse = [](std::initializer_list<const char*> args) {
+      QStringList list{QStringLiteral("corvella")};
+      for (const char* a : args) list << QString::fromLatin1(a);
+      return ParseCommandLine(list);
+    };
+    const CommandLine full = parse({"--ports", "/dev/ttyUSB1, /dev/ttyS0", "-platform", "offscreen",
+                                    "--demo", "--log=/tmp/x.log", "-reverse"});
+    QVERIFY2(full.options.has_value(), qPrintable(full.message));
+    QCOMPARE(full.options->ports.Paths(), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyS0"}));
+    QVERIFY(full.options->demo);
+    QCOMPARE(full.options->logPath.value_or(""), std::string("/tmp/x.log"));
+    QVERIFY(full.options->screenshotsDir.isEmpty());
+
+    const CommandLine plain = parse({});
+    QVERIFY(plain.options.has_value());
+    QVERIFY(!plain.options->demo);
+    QVERIFY(!plain.options->logPath.has_value());
+
+    for (const CommandLine& bad :
+         {parse({"--bogus"}), parse({"stray.asc"}), parse({"--ports"}), parse({"--screenshots"})}) {
+      QVERIFY(!bad.options.has_value());
+      QCOMPARE(bad.exitCode, 2);
+      QVERIFY(!bad.message.isEmpty());
+    }
+    const CommandLine help = parse({"--help"});
+    QVERIFY(!help.options.has_value());
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.message.contains(QStringLiteral("--demo")));
   }
 
   void exitAsksFirstAndNoKeepsTheWindow() {
