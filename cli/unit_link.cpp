@@ -1,5 +1,6 @@
 #include "cli/unit_link.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -55,6 +56,9 @@ bool UnitLink::Run(const std::function<void()>& start, int guardMs) {
       loop.quit();
     }
   });
+  // Bytes that came in since the last command are taken first, as the window's ever-running
+  // event loop would have taken them.
+  QCoreApplication::processEvents();
   start();
   if (!timers_.Idle()) {
     QTimer guard;
