@@ -1,6 +1,6 @@
 #include "app/ui/status_line.h"
 
-#include <QKeyEvent>
+#include <QRegularExpressionValidator>
 
 #include "app/ui/dialog_units.h"
 
@@ -8,14 +8,8 @@ namespace corvella::shell {
 
 StatusLineEdit::StatusLineEdit(QWidget* parent) : QLineEdit(parent) {
   setObjectName(QStringLiteral("statusLine"));
-}
-
-void StatusLineEdit::keyPressEvent(QKeyEvent* event) {
-  if (event->text().contains(QLatin1Char('('))) {
-    event->accept();
-    return;
-  }
-  QLineEdit::keyPressEvent(event);
+  // Refuses "(" whether typed or pasted; the program's own texts are set, not typed.
+  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^(]*")), this));
 }
 
 StatusLineBar::StatusLineBar(QWidget* parent) : QWidget(parent), edit_(new StatusLineEdit(this)) {

@@ -14,9 +14,6 @@ class StatusLineEdit : public QLineEdit {
  public:
   explicit StatusLineEdit(QWidget* parent = nullptr);
   void SetText(const QString& text) { setText(text); }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 };
 
 class StatusLineBar : public QWidget {

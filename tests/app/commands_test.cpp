@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
@@ -163,6 +164,38 @@ class CommandsTest : public QObject {
         },
         5000));
     QCOMPARE(change, std::string("(01Z07Stage left....)"));
+  }
+
+  void programListShowsTheSixMemoriesAndRecallsOne() {
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    CVarnelView& view = c.window.view();
+    QStringList lines;
+    bool heldWhileReading = false;
+    DialogDriver list([&](QDialog& d) {
+      auto& dialog = dynamic_cast<ListProgramDialog&>(d);
+      heldWhileReading = dialog.mouseHeld();
+      dialog.show();  // the engine writes lines into a visible dialog only
+      QVERIFY(QTest::qWaitFor([&] { return !dialog.mouseHeld(); }, 20000));
+      for (int n = 1; n <= 6; ++n) lines << dialog.line(n);
+      QVERIFY(!dialog.recallButton(5)->isEnabled());
+      QTest::mouseClick(dialog.recallButton(2), Qt::LeftButton);
+    });
+    view.OnCommand(cmd::kListProgram);
+    QVERIFY(heldWhileReading);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], QStringLiteral("Program No.1        Demo Program............."));
+    QCOMPARE(lines[1], QStringLiteral("Program No.2        Speech..................."));
+    QCOMPARE(lines[4], QStringLiteral("Program No.5       No Used"));
+    QCOMPARE(lines[5], QStringLiteral("Program No.6       No Used"));
+    QCOMPARE(view.listDialog()->recalled(), 2);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          const std::vector<std::string> frames = c.Frames();
+          return std::find(frames.begin(), frames.end(), "(01R002)") != frames.end();
+        },
+        5000));
+    QCOMPARE(c.Frames().front(), std::string("(01I001)"));
   }
 
   void openRefusesFilesOfTheWrongLength() {

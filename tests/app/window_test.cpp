@@ -194,6 +194,8 @@ class WindowTest : public QObject {
     edit.show();
     QTest::keyClicks(&edit, QStringLiteral("a(b)c("));
     QCOMPARE(edit.text(), QStringLiteral("ab)c"));
+    edit.insert(QStringLiteral("x(y"));  // as a paste does
+    QCOMPARE(edit.text(), QStringLiteral("ab)c"));
     edit.SetText(QStringLiteral("-> Response Ok"));
     QCOMPARE(edit.text(), QStringLiteral("-> Response Ok"));
   }
