@@ -3,17 +3,14 @@
 // a repaired image (which is all a page is ever given after a whole-set change) loading and
 // drawing must also change nothing and send nothing.
 #include <QApplication>
-#include <QImage>
-#include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
-#include "graph/paint/graph_background.h"
-#include "link/protocol_engine.h"
+#include "fuzz_checks.h"
+#include "page_fixture.h"
 #include "pages/crossover_page.h"
 #include "pages/delay_page.h"
 #include "pages/input_peq_page.h"
@@ -24,87 +21,8 @@
 namespace {
 
 using namespace corvella;
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-class CountingPort : public link::Port {
- public:
-  int frames = 0;
-  bool Open(link::PortEvents*, int, int, char, int, int, unsigned, int) override { return true; }
-  bool StartMonitoring() override { return true; }
-  bool WriteToPort(std::string_view) override {
-    ++frames;
-    return true;
-  }
-  void Close() override {}
-  bool IsOpen() const override { return true; }
-  int PortNumber() const override { return 1; }
-};
-
-class IdleTimers : public link::TimerHost {
- public:
-  void ArmTimer(int, int) override {}
-  void KillTimer(int) override {}
-  bool IsArmed(int) const override { return false; }
-};
-
-class SilentView : public link::LinkView {
- public:
-  void SetStatusText(std::string_view) override {}
-  link::BoxAnswer ShowMessageBox(const link::MessageBoxRequest&) override {
-    return link::BoxAnswer::Ok;
-  }
-  void ShowRepairWarning() override {}
-  void ShowSearchDialog() override {}
-  void HideSearchDialog() override {}
-  std::optional<link::SelectChoice> RunSelectDialog(
-      const std::vector<link::FoundDevice>&) override {
-    return std::nullopt;
-  }
-  void ShowTransmittingDialog() override {}
-  void HideTransmittingDialog() override {}
-  void RepaintHeader() override {}
-  void ReloadAllPages(link::ReloadForm) override {}
-  void ShowProgramListLine(int, std::string_view, bool) override {}
-  void ReleaseMouseCapture() override {}
-};
-
-// The pages live for the whole run, as they do in the window: state carried from one input to
-// the next is part of what is tried.
-struct Pages {
-  Session session;
-  CountingPort port;
-  IdleTimers timers;
-  SilentView view;
-  link::ProtocolEngine engine{session, port, timers, view, 1};
-  graph::CrossoverResponse crossover;
-  QImage background = graph::paint::MakeGraphBackground();
-  pages::PageContext context{session, engine, crossover, background};
-  QWidget window;
-  pages::PageSet set{context, &window};
-
-  Pages() {
-    session.link.linkConnected = 1;
-    session.link.deviceId = 1;
-    window.resize(1000, 700);
-    window.show();
-  }
-};
-
-Pages& ThePages() {
-  static int argc = 1;
-  static char name[] = "fuzz_pages";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
-  static Pages* pages = new Pages;
-  return *pages;
-}
+using corvella::fuzz::Pages;
+using corvella::fuzz::Require;
 
 // Everything a page does with the parameter set short of an edit.
 void Exercise(Pages& p, std::uint8_t selector) {
@@ -143,7 +61,7 @@ void Exercise(Pages& p, std::uint8_t selector) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  Pages& p = ThePages();
+  Pages& p = fuzz::ThePages();
   std::array<std::uint8_t, kParameterImageSize> image{};
   std::memcpy(image.data(), data + 1, std::min(size - 1, image.size()));
 
@@ -152,9 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RepairParameters(p.session.parameters);
   const auto repaired = ToImage(p.session.parameters);
-  const int framesBefore = p.port.frames;
+  const std::size_t framesBefore = p.port.frames.size();
   Exercise(p, data[0]);
   Require(ToImage(p.session.parameters) == repaired);
-  Require(p.port.frames == framesBefore);
+  Require(p.port.frames.size() == framesBefore);
   return 0;
 }

@@ -6,13 +6,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
 
+#include "fuzz_checks.h"
 #include "graph/crossover_response.h"
 #include "graph/graph_frame.h"
 #include "graph/level_response.h"
@@ -27,9 +27,7 @@ namespace {
 using corvella::kParameterImageSize;
 using Image = std::array<std::uint8_t, kParameterImageSize>;
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
+using corvella::fuzz::Require;
 
 // Every display text of every field, computed from the raw codes.
 std::size_t TouchTexts(const corvella::ProgramParameters& p) {

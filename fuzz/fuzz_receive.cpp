@@ -5,11 +5,11 @@
 // leave a parameter set that needs no repair.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "engine/engine_harness.h"
+#include "fuzz_checks.h"
 #include "link/frames.h"
 #include "link/protocol_engine.h"
 #include "model/program_parameters.h"
@@ -18,20 +18,8 @@ namespace {
 
 using corvella::test::Answer;
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-// Whatever the unit said, what the engine sends is one frame: "(" + body + ")", with no bracket
-// or control byte inside that could cut it apart on the unit's side.
-bool WellFormed(const std::string& frame) {
-  if (frame.size() < 4 || frame.front() != '(' || frame.back() != ')') return false;
-  for (std::size_t i = 1; i + 1 < frame.size(); ++i) {
-    const auto c = static_cast<unsigned char>(frame[i]);
-    if (c == '(' || c == ')' || c < 0x20 || c == 0x7f) return false;
-  }
-  return true;
-}
+using corvella::fuzz::Require;
+using corvella::fuzz::WellFormed;
 
 // The input as a stream of answer plans, one per frame the engine sends after the connect.
 class Plans {

@@ -3,19 +3,17 @@
 // commits, would change the value).
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_checks.h"
 #include "model/value_input.h"
 
 namespace {
 
 using corvella::ParsedEdit;
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
+using corvella::fuzz::Require;
 
 struct Rule {
   int first;
