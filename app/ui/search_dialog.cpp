@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QTimerEvent>
 #include <cmath>
+#include <numbers>
 
 #include "app/ui/dialog_units.h"
 #include "app/ui/system_colors.h"
@@ -52,7 +53,7 @@ std::array<QPixmap, SearchDialog::kFrameCount> SearchDialog::DrawFrames(int side
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < kFrameCount; ++i) {
       const int age = (f - i + kFrameCount) % kFrameCount;  // 0 = the head
-      const double angle = (i * 2.0 * M_PI) / kFrameCount - M_PI / 2.0;
+      const double angle = (i * 2.0 * std::numbers::pi) / kFrameCount - std::numbers::pi / 2.0;
       const QPointF at = middle + QPointF(radius * std::cos(angle), radius * std::sin(angle));
       QColor color(0, 96, 200);
       color.setAlpha(255 - age * 28);

@@ -1,14 +1,19 @@
 // The main window as the operator first meets it: start-up state, menus that follow the link, page
 // selection, the shaped page buttons and the status line.
 #include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "app/ui/commands.h"
 #include "app/ui/region_button.h"
 #include "app/ui/search_dialog.h"
+#include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "app/ui/transmit_dialog.h"
 #include "app/ui/varnel_app.h"
@@ -187,6 +192,33 @@ class WindowTest : public QObject {
       QCOMPARE(sent.count(), 1);
       QCOMPARE(sent.at(0).at(0).toInt(), button->command());
     }
+  }
+
+  void selectDialogListsUnitsAndFollowsTheHighlight() {
+    // Indexes are positions in discovery order; the list is walked by index, not by position.
+    const std::vector<link::FoundDevice> devices{{1, 2, 7, 0, "Front fill...."},
+                                                 {2, 5, 3, 1, "Stage left...."}};
+    SelectDialog dialog(devices, nullptr);
+    QCOMPARE(dialog.list()->count(), 2);
+    QCOMPARE(dialog.list()->item(0)->text(), QStringLiteral("Device ID........... 7"));
+    QCOMPARE(dialog.list()->item(1)->text(), QStringLiteral("Device ID........... 3"));
+    QCOMPARE(dialog.idEdit()->text(), QStringLiteral("7"));
+    QCOMPARE(dialog.nameEdit()->text(), QStringLiteral("Front fill...."));
+    QVERIFY(dialog.uploadButton()->isChecked());
+    QVERIFY(dialog.connectButton()->isDefault());
+
+    dialog.list()->setCurrentRow(1);
+    QCOMPARE(dialog.idEdit()->text(), QStringLiteral("3"));
+    QCOMPARE(dialog.nameEdit()->text(), QStringLiteral("Stage left...."));
+    dialog.downloadButton()->setChecked(true);
+    QTest::mouseClick(dialog.connectButton(), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.listIndex(), std::size_t{1});
+    QCOMPARE(dialog.transferDirection(), 1);
+
+    SelectDialog cancelled(devices, nullptr);
+    QTest::keyClick(&cancelled, Qt::Key_Escape);
+    QCOMPARE(cancelled.result(), int(QDialog::Rejected));
   }
 
   void statusLineRefusesOnlyTheOpeningBracket() {
