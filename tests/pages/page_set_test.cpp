@@ -126,6 +126,15 @@ class PageSetTest : public QObject {
     QCOMPARE(v.session.parameters.dynamics.threshold, 59);
     QCOMPARE(threshold->text(), QString("-20.0 dB"));
     QCOMPARE(v.TakeFrames(), std::vector<std::string>{"(01$059100594848000099575956)"});
+
+    // A page hidden under the edit commits it too.
+    QLineEdit* ratio = v.pages.DelayCompressor().RatioEdit();
+    QTest::mouseClick(ratio, Qt::LeftButton);
+    QTest::keyClicks(ratio, "4");
+    v.TakeFrames();
+    QVERIFY(v.pages.ShowPage(1005));
+    QCOMPARE(v.session.parameters.dynamics.ratio, 74);
+    QCOMPARE(v.TakeFrames(), std::vector<std::string>{"(01$059100594848000074575956)"});
   }
 
   void ReloadBringsEveryPageInLineWithTheParameters() {
