@@ -391,10 +391,9 @@ void CVarnelView::RepairAndReload() {
   ReloadAllPages(link::ReloadForm::FileLoad);
 }
 
-void CVarnelView::ReportFileFailure(int failure, const std::string& systemText,
-                                    const QString& wrongLengthText,
+void CVarnelView::ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
                                     const QString& wrongLengthCaption) {
-  switch (static_cast<FileFailure>(failure)) {
+  switch (result.failure) {
     case FileFailure::None:
       return;
     case FileFailure::WrongLength:
@@ -406,7 +405,8 @@ void CVarnelView::ReportFileFailure(int failure, const std::string& systemText,
     case FileFailure::OpenFailed:
     case FileFailure::ReadFailed:
     case FileFailure::CreateFailed:
-      ShowError(this, QString::fromLocal8Bit(systemText.c_str()), Latin1(kFileSystemErrorCaption));
+      ShowError(this, QString::fromLocal8Bit(result.systemText.c_str()),
+                Latin1(kFileSystemErrorCaption));
       return;
   }
 }
@@ -421,8 +421,7 @@ void CVarnelView::OpenParametersFile() {
       const auto& name = session_.parameters.programName;
       session_.programNameText.assign(name.data(), name.size());
     } else {
-      ReportFileFailure(static_cast<int>(result.failure), result.systemText,
-                        Latin1(kFileInvalidText), Latin1(kFileInvalidCaption));
+      ReportFileFailure(result, Latin1(kFileInvalidText), Latin1(kFileInvalidCaption));
     }
   }
   // Cancelling still brings the pages into line with the (repaired) set.
@@ -437,7 +436,7 @@ void CVarnelView::SaveParametersFile() {
   if (result.ok) {
     SetStatusText(kFileSavedSuccessText);
   } else {
-    ReportFileFailure(static_cast<int>(result.failure), result.systemText, QString(), QString());
+    ReportFileFailure(result, QString(), QString());
   }
 }
 
@@ -461,8 +460,8 @@ void CVarnelView::LoadFactoryDefault() {
   const FileResult result = LoadParametersFile(*path, session_.parameters);
   if (!result.ok) {
     // A damaged default must not be renamed "factory default" and stored in the unit.
-    ReportFileFailure(static_cast<int>(result.failure), result.systemText,
-                      Latin1(kFactoryDefaultInvalidText), Latin1(kFactoryDefaultInvalidCaption));
+    ReportFileFailure(result, Latin1(kFactoryDefaultInvalidText),
+                      Latin1(kFactoryDefaultInvalidCaption));
     return;
   }
   session_.programNameText = std::string(kFactoryDefaultName);

@@ -17,6 +17,7 @@
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
 #include "link/session.h"
+#include "model/parameters_file.h"
 
 namespace corvella::pages {
 class PageSet;
@@ -104,7 +105,8 @@ class CVarnelView : public QWidget, public link::LinkView {
  private:
   void CreateButtons();
   void RepairAndReload();
-  void ReportFileFailure(int failure, const std::string& systemText, const QString& wrongLengthText,
+  // The box for a failed file operation; a wrong length shows the caller's text and caption.
+  void ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
                          const QString& wrongLengthCaption);
   std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
 
