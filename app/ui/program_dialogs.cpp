@@ -35,8 +35,7 @@ void AddOkCancel(QDialog* dialog, int x, int y) {
 
 }  // namespace
 
-// ---- 144
-// -----------------------------------------------------------------------------------------
+// ---- 144: the program name ----
 
 ProgramNameDialog::ProgramNameDialog(const QString& currentName, QWidget* parent)
     : QDialog(parent), edit_(new pages::FilteredEdit(this)) {
@@ -56,8 +55,7 @@ QString ProgramNameDialog::name() const {
   return edit_->text().left(kMaxLength);
 }
 
-// ---- 145
-// -----------------------------------------------------------------------------------------
+// ---- 145: the program memories ----
 
 ListProgramDialog::ListProgramDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("List Program"));
@@ -105,8 +103,7 @@ QPushButton* ListProgramDialog::recallButton(int memory) const {
   return recall_[static_cast<std::size_t>(memory - 1)];
 }
 
-// ---- 146
-// -----------------------------------------------------------------------------------------
+// ---- 146: store as a memory ----
 
 ProgramSaveAsDialog::ProgramSaveAsDialog(int programNumber, QWidget* parent)
     : QDialog(parent), list_(new QComboBox(this)) {
@@ -126,8 +123,7 @@ int ProgramSaveAsDialog::memory() const {
   return list_->currentIndex() + 1;
 }
 
-// ---- 147
-// -----------------------------------------------------------------------------------------
+// ---- 147: the device identity ----
 
 int LeadingId(const QString& idText) {
   int value = 0;

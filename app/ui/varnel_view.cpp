@@ -151,7 +151,7 @@ void CVarnelView::CreateButtons() {
     auto* button =
         new RegionButton(QString::fromLatin1(row.caption), row.shape(), QPoint(row.x, row.y), this,
                          row.command, row.borderWidth, {row.color, red, red, SysColor::kBtnFace});
-    button->setObjectName(QStringLiteral("page%1").arg(row.command));
+    button->setObjectName(QStringLiteral("button%1").arg(row.command));
     button->setFont(headerFont_);
     connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
     buttons_[i] = button;
@@ -169,7 +169,7 @@ StatusLineEdit* CVarnelView::statusLine() const {
   return statusBar_->edit();
 }
 
-// ---- commands -----------------------------------------------------------------------------------
+// ---- commands ----
 
 void CVarnelView::OnCommand(int command) {
   if (command >= cmd::kFirstPage && command <= cmd::kLastPage) {
@@ -252,7 +252,7 @@ void CVarnelView::ShowPage(int command) {
   pages_->ShowPage(command);
 }
 
-// ---- painting -----------------------------------------------------------------------------------
+// ---- painting ----
 
 std::array<QString, 4> CVarnelView::HeaderValues() const {
   if (session_.link.identityShown == 0) {
@@ -304,7 +304,7 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   label(930, 155, QStringLiteral("LOW"), OutputLabelLit(1));
 }
 
-// ---- LinkView -----------------------------------------------------------------------------------
+// ---- LinkView ----
 
 void CVarnelView::SetStatusText(std::string_view text) {
   statusLine()->SetText(Latin1(text));
@@ -384,7 +384,7 @@ void CVarnelView::LinkStateChanged() {
   emit linkStateChanged();
 }
 
-// ---- File menu ----------------------------------------------------------------------------------
+// ---- File menu ----
 
 void CVarnelView::RepairAndReload() {
   if (RepairParameters(session_.parameters)) ShowRepairWarning();
@@ -473,7 +473,7 @@ void CVarnelView::LoadFactoryDefault() {
   if (session_.link.linkConnected == 1) engine_->StartFactoryDefaultDownload();
 }
 
-// ---- Program and Device menus -------------------------------------------------------------------
+// ---- Program and Device menus ----
 
 void CVarnelView::DisplayProgramNumber() {
   ShowMessage(this, {QString::number(session_.parameters.programNumber),

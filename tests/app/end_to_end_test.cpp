@@ -43,6 +43,9 @@ class EndToEndTest : public QObject {
 
     view.OnCommand(cmd::kEnableCommunications);
     QVERIFY(!w.frame.action(cmd::kEnableCommunications)->isEnabled());
+    QVERIFY(!view.searchDialog()->isHidden());
+    QVERIFY(view.searchDialog()->running());
+    QCOMPARE(view.statusLine()->text(), QStringLiteral("->Search device..."));
     QVERIFY(QTest::qWaitFor(
         [&] {
           return view.statusLine()->text() == QStringLiteral("-> Program Data Transfered OK...");
@@ -50,6 +53,7 @@ class EndToEndTest : public QObject {
         60000));
     QCOMPARE(listed, QStringList{QStringLiteral("Device ID........... 1")});
     QVERIFY(view.searchDialog()->isHidden());
+    QVERIFY(!view.searchDialog()->running());
     QVERIFY(boxes.boxes.empty());
 
     const std::array<QString, 4> header = view.HeaderValues();
