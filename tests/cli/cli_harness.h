@@ -180,13 +180,26 @@ class SimUnit {
   int status_ = -1;
 };
 
-inline fs::path FreshDir(const std::string& name) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("corvella_cli_" + name + "_" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+// A folder of its own for one test, removed with everything in it when the test ends.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& name)
+      : path_(fs::temp_directory_path() /
+              ("corvella_cli_" + name + "_" + std::to_string(::getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
 
 inline std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

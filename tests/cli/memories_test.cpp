@@ -9,7 +9,8 @@ namespace corvella::cli::testing {
 namespace {
 
 TEST(CliUnits, ScanListsEveryUnitAndIdPicksTheOneToConnect) {
-  const fs::path dir = FreshDir("scan");
+  const ScratchDir scratch("scan");
+  const fs::path& dir = scratch.Path();
   SimUnit unit(dir, {"--unit", "3:Left", "--unit", "5:Right:1"});
   ASSERT_FALSE(unit.Path().empty());
 
@@ -43,7 +44,8 @@ TEST(CliUnits, ScanListsEveryUnitAndIdPicksTheOneToConnect) {
 }
 
 TEST(CliUnits, ProgramsRecallAndStoreWorkOnTheUnitsMemories) {
-  const fs::path dir = FreshDir("memories");
+  const ScratchDir scratch("memories");
+  const fs::path& dir = scratch.Path();
   SimUnit unit(dir, {"--demo"});
 
   RunResult run = RunCli({"--quiet", "--ports", unit.Path(), "programs"});
@@ -90,7 +92,8 @@ TEST(CliUnits, ProgramsRecallAndStoreWorkOnTheUnitsMemories) {
 }
 
 TEST(CliUnits, RenameAndSetIdentityChangeTheUnit) {
-  const fs::path dir = FreshDir("identity");
+  const ScratchDir scratch("identity");
+  const fs::path& dir = scratch.Path();
   SimUnit unit(dir, {"--save", (dir / "unit.asc").string()});
 
   RunResult run = RunCli({"--quiet", "--ports", unit.Path(), "rename", "Hall A"});

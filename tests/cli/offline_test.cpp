@@ -46,7 +46,8 @@ std::vector<double> Cells(const std::string& line) {
 }
 
 TEST(CliUsage, BadInvocationsExitTwoAndNeverReachTheUnit) {
-  const fs::path dir = FreshDir("usage");
+  const ScratchDir scratch("usage");
+  const fs::path& dir = scratch.Path();
   WriteBytes(dir / "short.asc", 167);
   WriteBytes(dir / "long.asc", 169);
   ASSERT_TRUE(SaveParametersFile(dir / "good.asc", Preset()).ok);
@@ -109,7 +110,8 @@ TEST(CliUsage, BadInvocationsExitTwoAndNeverReachTheUnit) {
 }
 
 TEST(CliOffline, ShowListsEveryParameterWithItsTextGroupedByPage) {
-  const fs::path dir = FreshDir("show");
+  const ScratchDir scratch("show");
+  const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "preset.asc", Preset()).ok);
   RunResult run = RunCli({"show", (dir / "preset.asc").string()});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -157,7 +159,8 @@ TEST(CliOffline, ShowListsEveryParameterWithItsTextGroupedByPage) {
 }
 
 TEST(CliOffline, PlotExportsThePagesCurvesAndDrawsImages) {
-  const fs::path dir = FreshDir("plot");
+  const ScratchDir scratch("plot");
+  const fs::path& dir = scratch.Path();
   const ProgramParameters p = Preset();
   const std::string file = (dir / "preset.asc").string();
   ASSERT_TRUE(SaveParametersFile(file, p).ok);

@@ -59,7 +59,8 @@ const std::vector<std::string> kDownloadAddresses = {
     "$051100", "$051200", "$059100", "$052100", "$052200"};
 
 TEST(CliTransfer, UploadReadsEveryBlockInOrderAndWritesTheFileAfterSayingGoodbye) {
-  const fs::path dir = FreshDir("upload");
+  const ScratchDir scratch("upload");
+  const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "known.asc", KnownSet()).ok);
   SimUnit unit(dir, {"--unit", "3:Stage Left", "--load", (dir / "known.asc").string()});
   ASSERT_FALSE(unit.Path().empty());
@@ -87,7 +88,8 @@ TEST(CliTransfer, UploadReadsEveryBlockInOrderAndWritesTheFileAfterSayingGoodbye
 }
 
 TEST(CliTransfer, DownloadSendsTheFileReadsBackAndNamesTheProgram) {
-  const fs::path dir = FreshDir("download");
+  const ScratchDir scratch("download");
+  const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "preset.asc", KnownSet()).ok);
   SimUnit unit(dir, {"--save", (dir / "unit.asc").string()});
   ASSERT_FALSE(unit.Path().empty());
@@ -121,7 +123,8 @@ TEST(CliTransfer, DownloadSendsTheFileReadsBackAndNamesTheProgram) {
 }
 
 TEST(CliTransfer, LoadDefaultNamesDownloadsStoresAndReadsBack) {
-  const fs::path dir = FreshDir("default");
+  const ScratchDir scratch("default");
+  const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "house.asc", KnownSet()).ok);
   SimUnit unit(dir, {"--save", (dir / "unit.asc").string()});
 
@@ -151,7 +154,8 @@ TEST(CliTransfer, LoadDefaultNamesDownloadsStoresAndReadsBack) {
 }
 
 TEST(CliTransfer, WrongAcknowledgementsAreReportedAndTheDownloadGoesOnButFails) {
-  const fs::path dir = FreshDir("garbled");
+  const ScratchDir scratch("garbled");
+  const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "preset.asc", KnownSet()).ok);
   SimUnit unit(dir, {"--garble", "$041"});
 
@@ -167,7 +171,8 @@ TEST(CliTransfer, WrongAcknowledgementsAreReportedAndTheDownloadGoesOnButFails) 
 }
 
 TEST(CliTransfer, SilentUnitEndsWithConnectionLostAndLeavesTheOldFileAlone) {
-  const fs::path dir = FreshDir("silent");
+  const ScratchDir scratch("silent");
+  const fs::path& dir = scratch.Path();
   const std::string before = "an older upload that must survive";
   {
     std::ofstream old(dir / "out.asc", std::ios::binary);
@@ -184,7 +189,8 @@ TEST(CliTransfer, SilentUnitEndsWithConnectionLostAndLeavesTheOldFileAlone) {
 }
 
 TEST(CliTransfer, UnitHangingUpMidUploadEndsTheCommandWithoutACrash) {
-  const fs::path dir = FreshDir("hangup");
+  const ScratchDir scratch("hangup");
+  const fs::path& dir = scratch.Path();
   SimUnit unit(dir, {"--hang-up-after", "20"});
   // Well inside this limit, or the run is killed and reported as -1.
   const RunResult run = RunCli({"--ports", unit.Path(), "upload", (dir / "out.asc").string()},
