@@ -1,5 +1,6 @@
 #include "cli/show_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -48,20 +49,13 @@ class Listing {
   std::string text_;
 };
 
-// A name field from a file may hold any byte; control bytes would cut or garble the listing.
-std::string Printable(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+// A name field from a file may hold any byte; a control byte would cut or garble the listing, so
+// it is shown as "?".
+std::string Printable(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(),
+      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }, '?');
+  return text;
 }
 
 // The pages right-align some texts in their edits; a listing does not need the blanks.
