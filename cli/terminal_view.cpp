@@ -28,7 +28,7 @@ link::BoxAnswer TerminalView::ShowMessageBox(const link::MessageBoxRequest& box)
 }
 
 void TerminalView::ShowRepairWarning() {
-  // A warning, not a failure: the set was made usable, as the window does.
+  ++repairs_;
   Print(std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText));
 }
 

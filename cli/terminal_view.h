@@ -52,6 +52,8 @@ class TerminalView : public link::LinkView {
   // The units the last Select dialog listed (empty when it never opened).
   const std::vector<link::FoundDevice>& Found() const { return found_; }
   bool SelectOpened() const { return selectOpened_; }
+  // How often the repair warning was shown so far.
+  int Repairs() const { return repairs_; }
   void ClearProgramList() { programLines_ = {}; }
   const std::array<std::optional<std::string>, 6>& ProgramLines() const { return programLines_; }
 
@@ -70,6 +72,7 @@ class TerminalView : public link::LinkView {
   SelectAnswer select_;
   std::vector<link::FoundDevice> found_;
   bool selectOpened_ = false;
+  int repairs_ = 0;
   std::array<std::optional<std::string>, 6> programLines_{};
 };
 

@@ -103,15 +103,26 @@ class Replay {
   int Run() {
     if (inv_.command == Command::Scan) return Scan();
     if (inv_.command == Command::Download && !OpenInput()) return kExitUsage;
+    const int repairsBefore = view_.Repairs();
     if (!Connect(inv_.command == Command::Download ? 1 : 0)) return Failed();
     if (!Action()) return Failed();
     if (!Disconnect()) return Failed();
+    // The window repairs a garbled upload and warns; a script only sees the exit status, so a
+    // program read from the unit that needed the repair is not delivered as if it were sound.
+    if (DeliversUnitProgram() && view_.Repairs() > repairsBefore) {
+      reason_ = std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText);
+      return Failed();
+    }
     return Deliver();
   }
 
  private:
   ProtocolEngine& Engine() { return link_.Engine(); }
   ProgramParameters& Parameters() { return link_.State().parameters; }
+
+  bool DeliversUnitProgram() const {
+    return inv_.command == Command::Upload || (inv_.command == Command::Recall && inv_.output);
+  }
 
   // Runs an engine command to its end and judges what it showed.
   bool Step(const std::function<void()>& start, std::initializer_list<std::string_view> required,

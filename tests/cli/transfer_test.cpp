@@ -153,13 +153,13 @@ TEST(CliTransfer, LoadDefaultNamesDownloadsStoresAndReadsBack) {
   EXPECT_EQ(ProgramNameText(stored), "factory default..........");
 }
 
-TEST(CliTransfer, WrongAcknowledgementsAreReportedAndTheDownloadGoesOnButFails) {
+TEST(CliTransfer, WrongAnswersFailTheCommandAfterTheWindowsMessages) {
   const ScratchDir scratch("garbled");
   const fs::path& dir = scratch.Path();
   ASSERT_TRUE(SaveParametersFile(dir / "preset.asc", KnownSet()).ok);
   SimUnit unit(dir, {"--garble", "$041"});
 
-  const RunResult run = RunCli({"--ports", unit.Path(), "download", (dir / "preset.asc").string()});
+  RunResult run = RunCli({"--ports", unit.Path(), "download", (dir / "preset.asc").string()});
   EXPECT_EQ(run.status, 1);
   // One box per wrong answer, as the window shows them; the rest of the set still went down.
   EXPECT_NE(run.err.find("Warnning: Crossover Type Set Failed!\n"), std::string::npos) << run.err;
@@ -168,6 +168,17 @@ TEST(CliTransfer, WrongAcknowledgementsAreReportedAndTheDownloadGoesOnButFails) 
   EXPECT_EQ(frames.back(), "(01bye)");
   EXPECT_EQ(run.LastErrLine(),
             "corvella-cli: download failed: Warnning: Crossover Type Set Failed!");
+
+  // Garbled upload answers read as zeros and need the repair: no file is made of them.
+  fs::create_directories(dir / "second");
+  SimUnit garbling(dir / "second", {"--garble", "%04"});
+  const fs::path out = dir / "garbled.asc";
+  run = RunCli({"--quiet", "--ports", garbling.Path(), "upload", out.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.LastErrLine(),
+            "corvella-cli: upload failed: Warnning: Error existed in Program data, Upgrated by "
+            "valiable data!");
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST(CliTransfer, SilentUnitEndsWithConnectionLostAndLeavesTheOldFileAlone) {
