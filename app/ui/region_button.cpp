@@ -40,6 +40,8 @@ RegionButton::RegionButton(const QString& text, const QRegion& shape, QPoint off
       borderWidth_(borderWidth == 2 ? 2 : 1),
       colors_{colors.normal, colors.pressed, colors.hover, colors.disabled} {
   setText(text);
+  // The caption is plain text: the "&" of "COMPRESSOR & LIMITER" would otherwise grab Alt+Space.
+  setShortcut(QKeySequence());
   const QRect box = region_.boundingRect();
   setGeometry(QRect(offset, QSize(box.right() + 1, box.bottom() + 1)));
   setMask(region_);

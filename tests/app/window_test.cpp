@@ -221,6 +221,22 @@ class WindowTest : public QObject {
     QCOMPARE(cancelled.result(), int(QDialog::Rejected));
   }
 
+  void pageButtonCaptionsGrabNoKeys() {
+    // "COMPRESSOR & LIMITER" reads as plain text: its "& " must not turn Alt+Space, the window
+    // menu's key, into a page command.
+    Window w;
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    pages::PageSet& set = w.view().pageSet();
+    QWidget* linePeq = set.VisiblePage();
+    QTest::keyClick(&w.frame, Qt::Key_Space, Qt::AltModifier);
+    QTest::keyClick(&w.frame, Qt::Key_L, Qt::AltModifier);
+    QTest::qWait(200);  // a shortcut's click is animated
+    QCOMPARE(set.VisiblePage(), linePeq);
+    for (RegionButton* button : w.view().pageButtons()) QVERIFY(button->shortcut().isEmpty());
+  }
+
   void statusLineRefusesOnlyTheOpeningBracket() {
     StatusLineEdit edit;
     edit.show();
