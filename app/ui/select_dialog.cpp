@@ -77,7 +77,9 @@ void SelectDialog::ShowRow(int row) {
   const link::FoundDevice* device = DeviceAtRow(row);
   if (device == nullptr) return;
   idEdit_->setText(QString::number(device->id));
-  nameEdit_->setText(QString::fromStdString(device->name));
+  // The unit's bytes, read as the header and the identity dialog read them.
+  nameEdit_->setText(
+      QString::fromLatin1(device->name.data(), static_cast<qsizetype>(device->name.size())));
 }
 
 int SelectDialog::transferDirection() const {

@@ -219,6 +219,18 @@ class WindowTest : public QObject {
     SelectDialog cancelled(devices, nullptr);
     QTest::keyClick(&cancelled, Qt::Key_Escape);
     QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+
+    // A double click on a line connects nothing; Enter is "Connect". The unit's name bytes read
+    // as the header and the identity dialog read them.
+    const std::vector<link::FoundDevice> accented{{1, 1, 4, 0, "B\xfchne left..."}};
+    SelectDialog keyed(accented, nullptr);
+    keyed.show();
+    QCOMPARE(keyed.nameEdit()->text(), QString::fromLatin1("B\xfchne left..."));
+    const QRect line = keyed.list()->visualItemRect(keyed.list()->item(0));
+    QTest::mouseDClick(keyed.list()->viewport(), Qt::LeftButton, {}, line.center());
+    QVERIFY(keyed.isVisible());
+    QTest::keyClick(keyed.list(), Qt::Key_Return);
+    QCOMPARE(keyed.result(), int(QDialog::Accepted));
   }
 
   void pageButtonCaptionsGrabNoKeys() {
