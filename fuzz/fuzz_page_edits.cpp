@@ -46,7 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QLineEdit* edit = edits[data[1] % edits.size()];
   const Qt::Key leave = kLeaveKeys[data[2] % 3];
 
-  const std::size_t sentBefore = p.port.frames.size();
   edit->setFocus();
   edit->selectAll();
   for (std::size_t i = 3; i < size; ++i) Type(edit, data[i]);
@@ -56,8 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ProgramParameters copy = p.session.parameters;
   Require(!RepairParameters(copy));
-  for (std::size_t i = sentBefore; i < p.port.frames.size(); ++i) {
-    Require(WellFormed(p.port.frames[i]));
-  }
+  for (const std::string& frame : p.TakeFrames()) Require(WellFormed(frame));
   return 0;
 }
