@@ -161,6 +161,27 @@ class WindowTest : public QObject {
     QVERIFY(view.LineLabelLit());
   }
 
+  void pageCommandsWithoutFocusKeepKeysOutOfTheStatusLine() {
+    // The level, delay and LOW crossover commands give no page the focus; the keys typed next
+    // must not land in the status line instead.
+    Window w;
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    CVarnelView& view = w.view();
+    for (int command : {cmd::kLineLevel, cmd::kHighDelay, cmd::kLowCrossover, cmd::kCompressor}) {
+      view.OnCommand(cmd::kLinePeq);
+      QVERIFY(view.pageSet().VisiblePage()->isAncestorOf(QApplication::focusWidget()));
+      view.OnCommand(command);
+      QVERIFY2(QApplication::focusWidget() != view.statusLine(),
+               qPrintable(QString::number(command)));
+      QTest::keyClicks(QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                              : static_cast<QWidget*>(&w.frame),
+                       QStringLiteral("x"));
+      QVERIFY(view.statusLine()->text().isEmpty());
+    }
+  }
+
   void regionButtonReactsOnlyInsideItsShape() {
     QWidget parent;
     parent.resize(400, 200);
