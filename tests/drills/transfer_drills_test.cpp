@@ -201,6 +201,42 @@ TEST(TransferDrills, FactoryDefaultChainAtEveryStep) {
   }
 }
 
+// "Disable Communications" pressed at any moment of a transfer. The transfer's timers and the
+// disconnect share one answer buffer, so the first press may only close the port and leave the
+// link marked connected; a second press must always end it, and the unit must then be found and
+// read again as if nothing had happened.
+TEST(TransferDrills, DisconnectAtAnyMomentOfATransfer) {
+  for (const int direction : {kUpload, kDownload}) {
+    for (int at = 0; at <= 8'000; at += 250) {
+      SCOPED_TRACE((direction == kUpload ? "upload, " : "download, ") + std::to_string(at) + " ms");
+      Drill d;
+      d.h.view.selectChoice = link::SelectChoice{0, direction};
+      d.h.engine.EnableCommunications();
+      d.h.clock.AdvanceUntil([&d] { return d.h.session.link.linkConnected == 1; }, kHangLimitMs);
+      d.h.clock.Advance(at);
+      ASSERT_TRUE(d.h.engine.CanDisableCommunications());
+      d.h.engine.DisableCommunications();
+      d.h.RunIdle(kHangLimitMs);
+      ASSERT_TRUE(d.h.NoTimers());
+      EXPECT_FALSE(d.h.port.IsOpen());
+      if (d.h.session.link.linkConnected != 0) {
+        d.h.engine.DisableCommunications();
+        d.h.RunIdle(kHangLimitMs);
+      }
+      EXPECT_EQ(d.h.session.link.linkConnected, 0);
+      EXPECT_FALSE(d.h.view.transmittingVisible);
+      EXPECT_LE(d.h.view.boxes.size(), 1u);
+
+      d.h.view.selectChoice = link::SelectChoice{0, kUpload};
+      ASSERT_TRUE(d.h.engine.CanEnableCommunications());
+      d.h.view.statuses.clear();
+      d.h.engine.EnableCommunications();
+      d.h.RunIdle(kHangLimitMs);
+      EXPECT_EQ(d.h.view.LastStatus(), kTransferOk);
+    }
+  }
+}
+
 // Line noise around the answers of a transfer: bytes before an answer are dropped by its "(",
 // bytes after it are read past by the position parser. The upload brings the unit's program
 // unchanged; a download with noise only before each answer is acknowledged throughout. (Noise after
