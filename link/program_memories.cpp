@@ -34,6 +34,10 @@ void ProtocolEngine::OnProgramNameTimer() {
 }
 
 void ProtocolEngine::ListPrograms() {
+  // A list asked for again while one is being read starts over: two chains would otherwise share
+  // the one answer buffer and put names on the wrong lines.
+  for (int id = timers::kListFirst; id < timers::kListFirst + kProgramMemories; ++id) Kill(id);
+  Kill(timers::kListPause);
   Send(ProgramInfoRequestFrame(link_.deviceId, 1));
   Arm(timers::kListFirst, timers::kListMs);
   view_.LinkStateChanged();

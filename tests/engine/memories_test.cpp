@@ -71,6 +71,29 @@ TEST(ProgramList, UsedMemoriesAreListedAndRecalled) {
   EXPECT_EQ(Name(h.session.parameters), stageName.substr(0, 25));
 }
 
+TEST(ProgramList, AskingAgainMidListStartsOverWithOneChain) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  ProgramParameters stage = unit.Current();
+  const std::string stageName = "Stage.....................";
+  std::copy(stageName.begin(), stageName.begin() + 25, stage.programName.begin());
+  unit.SetMemory(3, stage);
+  h.Attach();
+  h.engine.ListPrograms();
+  h.clock.AdvanceUntil([&h] { return h.view.listLines.size() == 2; }, 5'000);
+  h.view.listLines.clear();
+  const std::size_t before = h.port.sent.size();
+
+  h.engine.ListPrograms();
+  h.RunIdle();
+  ASSERT_EQ(h.port.sent.size(), before + 6) << "one request per memory, no second chain";
+  for (int n = 1; n <= 6; ++n) EXPECT_EQ(h.port.sent[before + static_cast<std::size_t>(n) - 1].frame,
+                                         "(01I00" + std::to_string(n) + ")");
+  EXPECT_EQ(h.view.listLines[3].first, "Program No.3        " + stageName.substr(0, 25));
+  EXPECT_EQ(h.view.listLines[4].first, "Program No.4       No Used");
+  EXPECT_EQ(h.view.captureReleases, 1);
+}
+
 TEST(ProgramList, RecallAfterACutOffDownloadReadsTheRecalledProgram) {
   Harness h(1);
   auto& unit = h.AddUnit();
