@@ -179,6 +179,15 @@ void ProtocolEngine::DisableCommunications() {
   link_.deviceInfoEditable = 0;
   link_.deviceKind = 0;
   link_.deviceList.clear();
+  // Whatever was still waiting for an answer is given up: otherwise a running transfer step takes
+  // the unit's "bye)" as its own answer and the link stays marked connected with the port closed.
+  for (int id = 1; id <= timers::kLevelPause; ++id) {
+    if (id != timers::kDisconnect) Kill(id);
+  }
+  levelQueue_.clear();
+  link_.frameComplete = 0;
+  link_.m00Pending = 0;
+  view_.HideTransmittingDialog();
   Send(ByeFrame(link_.deviceId));
   Arm(timers::kDisconnect, timers::kDisconnectMs);
   view_.LinkStateChanged();
