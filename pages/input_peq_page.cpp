@@ -6,7 +6,7 @@
 namespace corvella::pages {
 namespace {
 
-const PeqPageSpec kInputSpec = {
+const PeqPageLayout kInputLayout = {
     .templateId = 135,
     .output = false,
     .bandCount = kInputBands,
@@ -33,6 +33,6 @@ const PeqPageSpec kInputSpec = {
 }  // namespace
 
 CInputPeqPage::CInputPeqPage(const PageContext& context, QWidget* parent)
-    : PeqPage(kInputSpec, context, parent) {}
+    : PeqPage(kInputLayout, context, parent) {}
 
 }  // namespace corvella::pages

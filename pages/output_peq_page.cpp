@@ -7,7 +7,7 @@
 namespace corvella::pages {
 namespace {
 
-const PeqPageSpec kOutputSpec = {
+const PeqPageLayout kOutputLayout = {
     .templateId = 137,
     .output = true,
     .bandCount = kOutputBands,
@@ -34,7 +34,7 @@ const PeqPageSpec kOutputSpec = {
 }  // namespace
 
 COutputPeqPage::COutputPeqPage(const PageContext& context, QWidget* parent)
-    : PeqPage(kOutputSpec, context, parent) {}
+    : PeqPage(kOutputLayout, context, parent) {}
 
 void COutputPeqPage::RecomputeCrossover() {
   const auto c = static_cast<std::size_t>(Channel());

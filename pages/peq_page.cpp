@@ -49,8 +49,8 @@ QString QTextOf(int code) {
 
 }  // namespace
 
-PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent)
-    : CBaseDialog(spec.templateId, parent), spec_(spec), context_(context) {
+PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidget* parent)
+    : CBaseDialog(layout.templateId, parent), layout_(layout), context_(context) {
   SetBackgroundColor(kPageBackground);
   rows_ = {{
       {Field::Frequency, &PeqBand::frequency, 1, &ParseFrequencyText, &FrequencyTextOf},
@@ -58,29 +58,29 @@ PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* p
       {Field::Gain, &PeqBand::gain, 0, &ParseEqGainText, &GainText},
   }};
 
-  const int buttonStep = spec_.bandCount > 2 ? 38 : 40;
-  const int buttonTop = spec_.filterLabelY + 20;
-  for (int b = 0; b < spec_.bandCount; ++b) {
+  const int buttonStep = layout_.bandCount > 2 ? 38 : 40;
+  const int buttonTop = layout_.filterLabelY + 20;
+  for (int b = 0; b < layout_.bandCount; ++b) {
     auto* button =
-        new DrawnButton(QString::number(b + 1), spec_.firstBandButton + b, kBandGroup, this);
+        new DrawnButton(QString::number(b + 1), layout_.firstBandButton + b, kBandGroup, this);
     button->setGeometry(QRect(QPoint(kBandButtonX, buttonTop + b * buttonStep), kBandButtonSize));
     connect(button, &DrawnButton::commandSent, this, &PeqPage::OnBandCommand);
     button->SetCheck(b == 0);
   }
 
   typeList_ = new QComboBox(this);
-  typeList_->setObjectName(ControlName(spec_.typeList));
+  typeList_->setObjectName(ControlName(layout_.typeList));
   for (const char* text : kPeqTypeTexts) typeList_->addItem(QString::fromLatin1(text));
   typeList_->setCurrentIndex(0);
-  typeList_->setGeometry(kControlX, spec_.labelRows[0] + kLabelToControl, kTypeListWidth,
+  typeList_->setGeometry(kControlX, layout_.labelRows[0] + kLabelToControl, kTypeListWidth,
                          kRowHeight);
   connect(typeList_, &QComboBox::activated, this, &PeqPage::OnTypeSelected);
 
-  const std::array<int, 3> editIds = {spec_.frequencyEdit, spec_.qEdit, spec_.gainEdit};
-  const std::array<int, 3> barIds = {spec_.frequencyBar, spec_.qBar, spec_.gainBar};
+  const std::array<int, 3> editIds = {layout_.frequencyEdit, layout_.qEdit, layout_.gainEdit};
+  const std::array<int, 3> barIds = {layout_.frequencyBar, layout_.qBar, layout_.gainBar};
   const std::array<int, 3> maxima = {kFrequencyBarMax, kQBarMax, kGainBarMax};
   const std::array<int, 3> starts = {kFrequencyBarStart, kQBarStart, kGainBarStart};
-  const std::array<QString, 3> texts = {QString::fromLatin1(spec_.initialFrequencyText),
+  const std::array<QString, 3> texts = {QString::fromLatin1(layout_.initialFrequencyText),
                                         QTextOf(46), GainText(24)};
   // Each edit lets through only what its value can contain, picked when it gains the focus.
   const std::array<std::uint8_t, 3> modes = {kFilterFrequency, kFilterQ, kFilterGain};
@@ -93,7 +93,7 @@ PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* p
     row.edit->setText(texts[r]);
     row.bar = new SpinBar(0, maxima[r], starts[r], this);
     row.bar->setObjectName(ControlName(barIds[r]));
-    const int y = spec_.labelRows[r + 1] + kLabelToControl;
+    const int y = layout_.labelRows[r + 1] + kLabelToControl;
     row.edit->setGeometry(kControlX, y, kEditWidth, kRowHeight);
     row.bar->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
 
@@ -116,9 +116,9 @@ PeqPage::PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* p
 
 PeqBand& PeqPage::StoredBand(int band0, int channel) const {
   ProgramParameters& p = context_.session.parameters;
-  const auto b = static_cast<std::size_t>(std::clamp(band0, 0, spec_.bandCount - 1));
+  const auto b = static_cast<std::size_t>(std::clamp(band0, 0, layout_.bandCount - 1));
   const auto c = static_cast<std::size_t>(std::clamp(channel, 0, 1));
-  return spec_.output ? p.outputPeq[b][c] : p.inputPeq[b][c];
+  return layout_.output ? p.outputPeq[b][c] : p.inputPeq[b][c];
 }
 
 void PeqPage::ShowBand(int band, int channel) {
@@ -153,15 +153,15 @@ void PeqPage::UpdateEnables() {
 void PeqPage::DrawPeqResponse(int currentBand) {
   const ProgramParameters& p = context_.session.parameters;
   std::vector<PeqBand> bands;
-  for (int b = 0; b < spec_.bandCount; ++b) bands.push_back(StoredBand(b, channel_));
+  for (int b = 0; b < layout_.bandCount; ++b) bands.push_back(StoredBand(b, channel_));
   const graph::PageCurves curves =
-      spec_.output ? graph::OutputPageCurves(
+      layout_.output ? graph::OutputPageCurves(
                          p, channel_, context_.crossover.db[static_cast<std::size_t>(channel_)])
                    : graph::InputPageCurves(p, channel_);
   {
     QPainter painter(&graph_->Canvas());
     graph::paint::DrawPeqGraph(painter, context_.background, bands, curves, currentBand,
-                               spec_.pixelsPerDb, graph::paint::ChannelPenColor(channel_));
+                               layout_.pixelsPerDb, graph::paint::ChannelPenColor(channel_));
   }
   graph_->Present();
 }
@@ -171,12 +171,12 @@ void PeqPage::OnPaintTimer() {
 }
 
 void PeqPage::OnBandCommand(int id) {
-  const int band = id - spec_.firstBandButton + 1;
-  if (band == band_ || band < 1 || band > spec_.bandCount) return;
+  const int band = id - layout_.firstBandButton + 1;
+  if (band == band_ || band < 1 || band > layout_.bandCount) return;
   // Taking the focus first lets an edit being left commit to the band it belongs to.
   typeList_->setFocus(Qt::OtherFocusReason);
   band_ = band;
-  if (spec_.output) {
+  if (layout_.output) {
     context_.session.selectedOutputPeqBand = band_;
     DrawPeqResponse(band_ - 1);
     ShowBand(band_, channel_);
@@ -219,19 +219,19 @@ void PeqPage::ApplyScroll(ValueRow& row) {
 
 void PeqPage::Commit(Field field) {
   DrawPeqResponse(band_ - 1);
-  int timer = spec_.typeTimer;
+  int timer = layout_.typeTimer;
   switch (field) {
     case Field::Type:
-      timer = spec_.typeTimer;
+      timer = layout_.typeTimer;
       break;
     case Field::Frequency:
-      timer = spec_.frequencyTimer;
+      timer = layout_.frequencyTimer;
       break;
     case Field::Gain:
-      timer = spec_.gainTimer;
+      timer = layout_.gainTimer;
       break;
     case Field::Q:
-      timer = spec_.qTimer;
+      timer = layout_.qTimer;
       break;
   }
   context_.engine.SendParameter(FrameFor(field), timer, link::timers::kPageEditMs);
@@ -241,7 +241,7 @@ std::string PeqPage::FrameFor(Field field) const {
   const int id = context_.session.link.deviceId;
   const int band0 = band_ - 1;
   const PeqBand& b = StoredBand(band0, channel_);
-  if (spec_.output) {
+  if (layout_.output) {
     const auto out = static_cast<Output>(channel_);
     switch (field) {
       case Field::Type:
@@ -271,14 +271,14 @@ std::string PeqPage::FrameFor(Field field) const {
 void PeqPage::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   PaintTitleBand(painter, 0, 0, kPageWidth, 16);
-  PaintText(painter, spec_.titlePositions[channel_].x(), spec_.titlePositions[channel_].y(),
-            QString::fromLatin1(spec_.titles[channel_]), Qt::white);
-  PaintText(painter, 705, spec_.filterLabelY, QStringLiteral("Filter"), Qt::black);
+  PaintText(painter, layout_.titlePositions[channel_].x(), layout_.titlePositions[channel_].y(),
+            QString::fromLatin1(layout_.titles[channel_]), Qt::white);
+  PaintText(painter, 705, layout_.filterLabelY, QStringLiteral("Filter"), Qt::black);
   const std::array<QString, 4> labels = {QStringLiteral("Type:"), QStringLiteral("Frequency:"),
                                          QStringLiteral("Q-Factor(Bandwidth)"),
                                          QStringLiteral("Level:")};
   for (std::size_t r = 0; r < labels.size(); ++r) {
-    PaintText(painter, kControlX, spec_.labelRows[r], labels[r], Qt::black);
+    PaintText(painter, kControlX, layout_.labelRows[r], labels[r], Qt::black);
   }
   PaintAxisLabels(painter);
   // The graph is drawn once the page has painted, over the fresh page. A repaint that only

@@ -34,7 +34,7 @@ inline constexpr std::array<const char*, 6> kPeqTypeTexts = {" None",     " Peak
                                                              " Hi-Shelf", " Lo-Shelf", " Notch"};
 
 // What tells the two pages apart.
-struct PeqPageSpec {
+struct PeqPageLayout {
   int templateId;
   bool output;    // outputPeq and its frames, crossover in the sum
   int bandCount;  // 2 or 6
@@ -74,13 +74,13 @@ class PeqPage : public CBaseDialog {
   int LastGain(int band) const { return rows_[kGainRow].last[Index(band)]; }
 
  protected:
-  PeqPage(const PeqPageSpec& spec, const PageContext& context, QWidget* parent);
+  PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidget* parent);
 
   void paintEvent(QPaintEvent* event) override;
   // The paint timer's graph pass; the output page recomputes its crossover first.
   virtual void OnPaintTimer();
 
-  const PeqPageSpec& Spec() const { return spec_; }
+  const PeqPageLayout& Layout() const { return layout_; }
   const PageContext& Context() const { return context_; }
   PeqBand& StoredBand(int band0, int channel) const;
 
@@ -112,7 +112,7 @@ class PeqPage : public CBaseDialog {
   std::string FrameFor(Field field) const;
   static std::size_t Index(int band) { return static_cast<std::size_t>(band); }
 
-  PeqPageSpec spec_;
+  PeqPageLayout layout_;
   PageContext context_;
   int channel_ = 0;
   int band_ = 1;

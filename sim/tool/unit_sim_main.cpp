@@ -92,15 +92,15 @@ std::vector<corvella::sim::VirtualUnit> MakeUnits(const Options& options) {
   if (options.units.empty()) {
     units.push_back(options.demo ? corvella::sim::MakeDemoUnit() : corvella::sim::VirtualUnit{});
   }
-  for (const auto& spec : options.units) {
+  for (const auto& wanted : options.units) {
     if (units.empty() && options.demo) {
       units.push_back(corvella::sim::MakeDemoUnit());
-      units.back().SetId(spec.id);
-      if (!spec.name.empty()) units.back().SetName(spec.name);
-      units.back().SetKind(spec.kind);
+      units.back().SetId(wanted.id);
+      if (!wanted.name.empty()) units.back().SetName(wanted.name);
+      units.back().SetKind(wanted.kind);
     } else {
-      units.emplace_back(spec.id, spec.name.empty() ? corvella::sim::kDefaultUnitName : spec.name,
-                         spec.kind);
+      units.emplace_back(wanted.id, wanted.name.empty() ? corvella::sim::kDefaultUnitName : wanted.name,
+                         wanted.kind);
     }
   }
   for (auto& unit : units) unit.SetFaults(options.faults);

@@ -53,16 +53,16 @@ std::optional<int> Number(std::string_view text, int min, int max) {
   return value;
 }
 
-std::optional<UnitSpec> ParseUnit(std::string_view text, std::string& error) {
-  UnitSpec spec;
+std::optional<UnitOption> ParseUnit(std::string_view text, std::string& error) {
+  UnitOption wanted;
   const auto firstColon = text.find(':');
   const auto id = Number(text.substr(0, firstColon), kMinDeviceId, kMaxDeviceId);
   if (!id) {
     error = "--unit: the ID must be a number from 1 to 10: " + std::string(text);
     return std::nullopt;
   }
-  spec.id = *id;
-  if (firstColon == std::string_view::npos) return spec;
+  wanted.id = *id;
+  if (firstColon == std::string_view::npos) return wanted;
   std::string_view rest = text.substr(firstColon + 1);
   const auto secondColon = rest.find(':');
   const std::string_view name = rest.substr(0, secondColon);
@@ -73,15 +73,15 @@ std::optional<UnitSpec> ParseUnit(std::string_view text, std::string& error) {
         std::string(name);
     return std::nullopt;
   }
-  if (!name.empty()) spec.name = PadName(name, kDeviceNameLength);
-  if (secondColon == std::string_view::npos) return spec;
+  if (!name.empty()) wanted.name = PadName(name, kDeviceNameLength);
+  if (secondColon == std::string_view::npos) return wanted;
   const auto kind = Number(rest.substr(secondColon + 1), 0, 1);
   if (!kind) {
     error = "--unit: the kind must be 0 or 1: " + std::string(text);
     return std::nullopt;
   }
-  spec.kind = *kind == 0 ? ProbeKind::Long : ProbeKind::Short;
-  return spec;
+  wanted.kind = *kind == 0 ? ProbeKind::Long : ProbeKind::Short;
+  return wanted;
 }
 
 bool TakesValue(std::string_view flag) {
@@ -128,12 +128,12 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
     } else if (!hasValue && TakesValue(arg)) {
       return fail(std::string(arg) + " needs a value (see --help)");
     } else if (flag("--unit")) {
-      auto spec = ParseUnit(value(), result.error);
-      if (!spec) return result;
-      for (const UnitSpec& other : options.units) {
-        if (other.id == spec->id) return fail("--unit: ID " + std::to_string(spec->id) + " twice");
+      auto wanted = ParseUnit(value(), result.error);
+      if (!wanted) return result;
+      for (const UnitOption& other : options.units) {
+        if (other.id == wanted->id) return fail("--unit: ID " + std::to_string(wanted->id) + " twice");
       }
-      options.units.push_back(*spec);
+      options.units.push_back(*wanted);
     } else if (flag("--link")) {
       options.linkPath = value();
     } else if (flag("--load")) {

@@ -10,14 +10,14 @@
 
 namespace corvella::sim::tool {
 
-struct UnitSpec {
+struct UnitOption {
   int id = 1;
   std::string name;  // empty: the unit's default name
   ProbeKind kind = ProbeKind::Long;
 };
 
 struct Options {
-  std::vector<UnitSpec> units;  // empty: one unit with ID 1
+  std::vector<UnitOption> units;  // empty: one unit with ID 1
   bool demo = false;
   bool ignoreStdin = false;
   bool help = false;
