@@ -18,14 +18,7 @@ SearchDialog::SearchDialog(QWidget* parent)
       picture_(new QLabel(this)),
       bar_(new QProgressBar(this)),
       frames_(DrawFrames(Dlu(24))) {
-  setFrameStyle(QFrame::Panel | QFrame::Raised);
-  setLineWidth(2);
-  setAutoFillBackground(true);
-  // A dialog's face, whatever the view behind it looks like.
-  QPalette face = palette();
-  face.setColor(QPalette::Window, SysColor::kBtnFace);
-  face.setColor(QPalette::WindowText, Qt::black);
-  setPalette(face);
+  MakeDialogPanel(*this);
   setFixedSize(Dlu(160), Dlu(72));
   auto* group = new QGroupBox(QStringLiteral("Search Device......."), this);
   group->setGeometry(DluRect(7, 4, 146, 62));

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFrame>
+#include <QPalette>
 
 namespace corvella::shell::SysColor {
 
@@ -12,3 +14,19 @@ inline const QColor kBtnShadow{128, 128, 128};
 inline const QColor k3dDkShadow{64, 64, 64};
 
 }  // namespace corvella::shell::SysColor
+
+namespace corvella::shell {
+
+// The raised, button-face panel of the small progress windows that sit over the view, whatever the
+// view behind them looks like.
+inline void MakeDialogPanel(QFrame& panel) {
+  panel.setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel.setLineWidth(2);
+  panel.setAutoFillBackground(true);
+  QPalette face = panel.palette();
+  face.setColor(QPalette::Window, SysColor::kBtnFace);
+  face.setColor(QPalette::WindowText, Qt::black);
+  panel.setPalette(face);
+}
+
+}  // namespace corvella::shell

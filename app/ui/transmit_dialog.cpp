@@ -8,14 +8,7 @@
 namespace corvella::shell {
 
 TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
-  setFrameStyle(QFrame::Panel | QFrame::Raised);
-  setLineWidth(2);
-  setAutoFillBackground(true);
-  // A dialog's face, whatever the view behind it looks like.
-  QPalette face = palette();
-  face.setColor(QPalette::Window, SysColor::kBtnFace);
-  face.setColor(QPalette::WindowText, Qt::black);
-  setPalette(face);
+  MakeDialogPanel(*this);
   setFixedSize(Dlu(160), Dlu(40));
   auto* text = new QLabel(QStringLiteral("Transmitting data please wait ......"), this);
   text->setGeometry(DluRect(10, 14, 140, 12));
