@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -150,20 +152,37 @@ TEST_F(SerialPortTest, ABurstReachesTheOwnerByteByByteInOrder) {
 TEST_F(SerialPortTest, FramesQueuedWhileTheLineIsBusyLeaveWholeInOrderAndStaleInputIsDropped) {
   ASSERT_TRUE(OpenDefault(port));
   ASSERT_TRUE(port.StartMonitoring());
-  // Far more than the pseudo-terminal holds, so the worker is stuck in the middle of the queue
-  // until the far side reads.
+  // Far more than any pseudo-terminal buffers (about 70 KiB on Linux), so while the far side reads
+  // nothing the worker is stuck in the middle of the queue.
   std::string expected;
-  for (std::size_t i = 0; i < 120; ++i) {
-    const std::string frame = "(" + std::string(300 + i, static_cast<char>('A' + i % 26)) + ")";
+  for (std::size_t i = 0; i < 2000; ++i) {
+    const std::string frame = "(" + std::string(400 + i % 100, static_cast<char>('A' + i % 26)) + ")";
     ASSERT_TRUE(port.WriteToPort(frame));
     expected += frame;
   }
-  // Once the first byte is out the worker is busy with the queue; an answer that nobody has read
-  // yet when the next frame goes out is stale.
-  std::string received = pty.Receive(1);
-  ASSERT_TRUE(pty.Send("(01$stale)"));
-  received += pty.Receive(expected.size() - received.size());
-  EXPECT_EQ(received, expected);
+  // An answer that arrives while frames are still owed is stale: the next frame to go out drops it.
+  // To be sure a next frame follows the answer, it is sent once the worker has filled the terminal
+  // and stands waiting for room, and the far side reads nothing until the answer sits in the port's
+  // input (past the terminal's own hand-over queue, which a flush does not reach).
+  auto waitingAt = [](int fd) {
+    int count = 0;
+    return ::ioctl(fd, FIONREAD, &count) == 0 ? count : -1;
+  };
+  int filled = -1;
+  for (int tries = 0, still = 0; tries < 2000 && still < 30; ++tries) {
+    const int now = waitingAt(pty.Master());
+    still = (now == filled && now > 0) ? still + 1 : 0;
+    filled = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::string stale = "(01$stale)";
+  ASSERT_TRUE(pty.Send(stale));
+  for (int tries = 0; tries < 2000 && waitingAt(pty.Slave()) < static_cast<int>(stale.size()); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const std::string received = pty.Receive(expected.size());
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected) << "frames torn or out of order";
 
   ASSERT_TRUE(pty.Send("(01X)"));
   ASSERT_TRUE(RunUntil([&] { return recorder.bytes.size() >= 5; }));
