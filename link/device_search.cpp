@@ -198,10 +198,10 @@ void ProtocolEngine::OnDisconnectTimer() {
   if (link_.frameComplete != 0) {
     Kill(timers::kDisconnect);
     link_.frameComplete = 0;
-    if (link_.rxFrame == ByeFrame(link_.deviceId)) {
-      Status(kDisconnected);
-      reset = true;
-    }
+    // The port closes below whatever came back, so an answer other than "bye)" must still end the
+    // link; otherwise it stays marked connected with nothing behind it.
+    Status(link_.rxFrame == ByeFrame(link_.deviceId) ? kDisconnected : kIgnorDisconnected);
+    reset = true;
   } else if (++link_.waitCount > timers::kWaitLimit) {
     Kill(timers::kDisconnect);
     Status(kIgnorDisconnected);

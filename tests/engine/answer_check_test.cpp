@@ -162,6 +162,22 @@ TEST(Disconnect, AnsweredByeDisconnectsAtTheFirstTick) {
   EXPECT_FALSE(h.clock.IsArmed(timers::kDisconnect));
 }
 
+TEST(Disconnect, AGarbledAnswerStillEndsTheLinkItClosed) {
+  Harness h;
+  sim::FaultPlan faults;
+  faults.garbleFor.prefixes = {"bye"};
+  h.AddUnit().SetFaults(faults);
+  h.Connect();
+  h.engine.DisableCommunications();
+  h.clock.Advance(200);
+  EXPECT_EQ(h.view.LastStatus(), kIgnorDisconnected);
+  EXPECT_FALSE(h.port.IsOpen());
+  EXPECT_EQ(h.session.link.linkConnected, 0);
+  EXPECT_EQ(h.session.link.identityShown, 0);
+  EXPECT_FALSE(h.clock.IsArmed(timers::kDisconnect));
+  EXPECT_TRUE(h.engine.CanEnableCommunications());
+}
+
 TEST(PortEvents, FailureIsShownAsApplicationError) {
   Harness h;
   h.engine.OnPortFailure(1, "WARNING:  ReadFile() Failed with the following error: \nx\nPort: 1\n");
