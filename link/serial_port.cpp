@@ -109,6 +109,7 @@ bool SerialPort::Open(PortEvents* newOwner, int newPortNumber, int baud, char pa
 bool SerialPort::StartMonitoring() {
   if (!IsOpen()) return false;
   if (IsMonitoring()) return true;
+  if (workerThread.joinable()) workerThread.join();  // one that has ended but not been joined yet
   PrepareWorker();
   shutdown.store(false, std::memory_order_release);
   workerAlive.store(true, std::memory_order_release);

@@ -297,13 +297,14 @@ void SerialPort::WorkerMain() {
     ::GetOverlappedResult(handle, &waitRecord, &unused, TRUE);
   }
 
+  // Report the loss once and leave the port closed: no loop of failing calls. Marked closed and
+  // ended before the report, so the owner handling it sees a port neither open nor monitored.
+  if (step == Step::Lost) portOpen.store(false, std::memory_order_release);
+  workerAlive.store(false, std::memory_order_release);
   if (step == Step::Lost) {
-    // Report the loss once and leave the port closed: no loop of failing calls.
-    portOpen.store(false, std::memory_order_release);
     CloseAndClear(native->portHandle);
     ReportLost();
   }
-  workerAlive.store(false, std::memory_order_release);
 }
 
 }  // namespace corvella::link
