@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "link/engine_timers.h"
+#include "link/frames.h"
 #include "sim/demo_unit.h"
 
 namespace corvella::cli {
@@ -20,8 +22,19 @@ void WatchedTimers::KillTimer(int id) {
 }
 
 void WatchedTimers::OnTimer(int id) {
+  if (beforeTick_) beforeTick_(id);
   if (client_ != nullptr) client_->OnTimer(id);
   if (afterTick_) afterTick_();
+}
+
+UnitLink::UnitLink(TerminalView& view) : view_(view) {
+  timers_.SetBeforeTick([this](int id) {
+    const link::LinkState& state = session_.link;
+    if (id == link::timers::kInfoRefresh && state.frameComplete != 0 &&
+        state.rxFrame == link::TransferEndFrame(state.deviceId)) {
+      refreshAnswered_ = true;
+    }
+  });
 }
 
 UnitLink::~UnitLink() {
@@ -50,6 +63,7 @@ bool UnitLink::Open(link::PortTable table, bool demo, std::string& error) {
 bool UnitLink::Run(const std::function<void()>& start, int guardMs) {
   QEventLoop loop;
   bool ended = false;
+  refreshAnswered_ = false;
   timers_.SetAfterTick([&] {
     if (timers_.Idle()) {
       ended = true;

@@ -26,6 +26,7 @@ class WatchedTimers : public link::TimerHost, public link::TimerClient {
   WatchedTimers() { inner_.SetClient(this); }
   void SetClient(link::TimerClient* client) { client_ = client; }
   void SetAfterTick(std::function<void()> afterTick) { afterTick_ = std::move(afterTick); }
+  void SetBeforeTick(std::function<void(int)> beforeTick) { beforeTick_ = std::move(beforeTick); }
 
   void ArmTimer(int id, int intervalMs) override;
   void KillTimer(int id) override;
@@ -38,12 +39,13 @@ class WatchedTimers : public link::TimerHost, public link::TimerClient {
   QtTimerHost inner_;
   link::TimerClient* client_ = nullptr;
   std::function<void()> afterTick_;
+  std::function<void(int)> beforeTick_;
   std::set<int> armed_;
 };
 
 class UnitLink {
  public:
-  explicit UnitLink(TerminalView& view) : view_(view) {}
+  explicit UnitLink(TerminalView& view);
   ~UnitLink();
   UnitLink(const UnitLink&) = delete;
   UnitLink& operator=(const UnitLink&) = delete;
@@ -60,6 +62,10 @@ class UnitLink {
   Session& State() { return session_; }
   bool PortOpen() const { return port_ && port_->IsOpen(); }
   int PortCount() const { return portCount_; }
+  // Whether, during the last Run, the read-back after a download got its "U00)" answer, late or
+  // not. Its timer shows "-> connect lost...." on every tick it waits and goes on waiting, so only
+  // this tells a slow unit from one that never answered.
+  bool RefreshAnswered() const { return refreshAnswered_; }
   std::string PathOf(int portNumber) const;
 
  private:
@@ -68,6 +74,7 @@ class UnitLink {
   WatchedTimers timers_;
   Session session_;
   int portCount_ = 1;
+  bool refreshAnswered_ = false;
   // The port goes before the unit on its far side, and the engine before the port.
   std::unique_ptr<sim::VirtualUnitHost> demo_;
   std::unique_ptr<link::SerialPort> port_;

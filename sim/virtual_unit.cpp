@@ -157,7 +157,7 @@ std::optional<Reply> VirtualUnit::HandleFrame(std::string_view frame) {
 
 Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) const {
   Reply reply;
-  reply.delayMs = faults_.answerDelayMs;
+  if (!faults_.delayFor.Any() || faults_.delayFor.Matches(body)) reply.delayMs = faults_.answerDelayMs;
   reply.hangUp = faults_.hangUpAfterFrames && framesReceived_ >= *faults_.hangUpAfterFrames;
   const bool silent = faults_.silent ||
                       (faults_.silentAfterFrames && framesReceived_ > *faults_.silentAfterFrames) ||

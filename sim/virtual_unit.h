@@ -64,6 +64,7 @@ struct CommandMatch {
 // been lost or damaged on the line. Frames are counted per unit (only those addressed to it).
 struct FaultPlan {
   int answerDelayMs = 0;
+  CommandMatch delayFor;                 // when set, only these answers are late
   bool silent = false;                   // never answers
   std::optional<int> silentAfterFrames;  // answers the first N frames, then nothing
   CommandMatch silentFor;                // no answer to these commands

@@ -29,6 +29,7 @@ Line:
 Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022', '%05',
 'I00', 'X', 'bye', or 'all'):
   --delay MS               answer MS milliseconds late.
+  --delay-for CMD          with --delay, only the answers to CMD are late (repeatable).
   --silent                 never answer.
   --silent-after N         answer the first N frames, then nothing.
   --silent-for CMD         no answer to CMD (repeatable).
@@ -87,8 +88,8 @@ std::optional<UnitOption> ParseUnit(std::string_view text, std::string& error) {
 bool TakesValue(std::string_view flag) {
   constexpr std::string_view kValueFlags[] = {
       "--unit",     "--link",         "--load",          "--save",       "--log",
-      "--delay",    "--silent-after", "--hang-up-after", "--silent-for", "--garble",
-      "--no-close", "--junk-before",  "--junk-after"};
+      "--delay",    "--delay-for",    "--silent-after",  "--hang-up-after", "--silent-for",
+      "--garble",   "--no-close",     "--junk-before",   "--junk-after"};
   for (std::string_view f : kValueFlags) {
     if (f == flag) return true;
   }
@@ -149,6 +150,8 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
       if (flag("--delay")) options.faults.answerDelayMs = *number;
       if (flag("--silent-after")) options.faults.silentAfterFrames = *number;
       if (flag("--hang-up-after")) options.faults.hangUpAfterFrames = *number;
+    } else if (flag("--delay-for")) {
+      AddCommand(options.faults.delayFor, value());
     } else if (flag("--silent-for")) {
       AddCommand(options.faults.silentFor, value());
     } else if (flag("--garble")) {

@@ -122,6 +122,33 @@ TEST(CliTransfer, DownloadSendsTheFileReadsBackAndNamesTheProgram) {
   EXPECT_EQ(ParameterBytes(stored), ParameterBytes(sent));
 }
 
+TEST(CliTransfer, DownloadWaitsForALateReadBackButNotForOneThatNeverComes) {
+  const ScratchDir scratch("late-read-back");
+  const fs::path& dir = scratch.Path();
+  ASSERT_TRUE(SaveParametersFile(dir / "preset.asc", KnownSet()).ok);
+  const std::string preset = (dir / "preset.asc").string();
+  fs::create_directories(dir / "slow");
+  fs::create_directories(dir / "silent");
+  {
+    // Two ticks of the read-back's timer pass before the unit answers.
+    SimUnit slow(dir / "slow", {"--delay", "1200", "--delay-for", "U00"});
+    const RunResult run = RunCli({"--ports", slow.Path(), "download", preset});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("-> connect lost...."), std::string::npos) << "the ticks are shown";
+    const auto frames = slow.AfterSearch();
+    ASSERT_GE(frames.size(), 3u);
+    const std::vector<std::string> tail(frames.end() - 3, frames.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"(01U00)", "(01N000Known program............)",
+                                              "(01bye)"}));
+  }
+  {
+    SimUnit silent(dir / "silent", {"--silent-for", "U00"});
+    const RunResult run = RunCli({"--ports", silent.Path(), "download", preset});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.LastErrLine().find("-> connect lost...."), std::string::npos) << run.err;
+  }
+}
+
 TEST(CliTransfer, LoadDefaultNamesDownloadsStoresAndReadsBack) {
   const ScratchDir scratch("default");
   const fs::path& dir = scratch.Path();

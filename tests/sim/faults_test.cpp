@@ -41,6 +41,18 @@ TEST_F(FaultyUnit, DelayedAnswerWaitsInTheQueueThenArrives) {
   ASSERT_TRUE(host_.WaitForFrames(1, 3s));
   EXPECT_EQ(host_.PendingAnswers(), 1u);
   EXPECT_EQ(client_->ReadFrame(5s), "(01U00)");
+
+  // Limited to chosen commands, the others are answered at once.
+  Faults([](FaultPlan& f) {
+    f.answerDelayMs = 1500;
+    f.delayFor.prefixes = {"U00"};
+  });
+  EXPECT_EQ(Ask("(01bye)"), "(01bye)");
+  EXPECT_EQ(host_.PendingAnswers(), 0u);
+  client_->Write("(01U00)");
+  ASSERT_TRUE(host_.WaitForFrames(3, 3s));
+  EXPECT_EQ(host_.PendingAnswers(), 1u);
+  EXPECT_EQ(client_->ReadFrame(5s), "(01U00)");
 }
 
 TEST_F(FaultyUnit, SilenceAlwaysAfterNFramesOrForChosenCommands) {

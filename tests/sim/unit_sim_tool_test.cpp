@@ -99,7 +99,7 @@ TEST(UnitSimTool, HelpDocumentsTheOptionsAndBadOptionsAreRefused) {
   ToolProcess help({"--help"});
   const std::string text = help.ReadAll();
   EXPECT_EQ(help.Wait(), 0);
-  for (const char* option : {"--unit", "--link", "--load", "--save", "--log", "--delay", "--silent",
+  for (const char* option : {"--unit", "--link", "--load", "--save", "--log", "--delay", "--delay-for", "--silent",
                              "--silent-after", "--silent-for", "--garble", "--no-close",
                              "--junk-before", "--junk-after", "--hang-up-after"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
