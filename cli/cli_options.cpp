@@ -17,11 +17,15 @@ const char* const kUsage =
 
 Commands that talk to a unit:
   scan                   list the units found: ID, name and port, one per line
-  upload FILE            read the unit's program into a parameters file
+  upload FILE [--accept-repaired]
+                         read the unit's program into a parameters file; a program with
+                         out-of-range values is refused unless --accept-repaired is given
+                         (it is then saved repaired, with the warning)
   download FILE          write a parameters file into the unit
   load-default [FILE]    load the factory default (or FILE) into the unit and store it
   programs               list the six program memories
-  recall N [-o FILE]     recall memory N (1..6); -o saves the recalled program
+  recall N [-o FILE] [--accept-repaired]
+                         recall memory N (1..6); -o saves the recalled program
   store N                store the current program as memory N (1..6)
   rename NAME            rename the current program (up to 25 characters)
   set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
@@ -197,6 +201,7 @@ class Parser {
       case Command::Programs:
         return NoMore(name);
       case Command::Upload:
+        return UploadArguments();
       case Command::Download:
       case Command::Show:
         return FileArgument(name) && NoMore(name);
@@ -232,6 +237,21 @@ class Parser {
     return true;
   }
 
+  bool UploadArguments() {
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      if (argument == "--accept-repaired") {
+        inv_.acceptRepaired = true;
+      } else if (inv_.file.empty() && !argument.empty()) {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error("upload needs a FILE");
+    return true;
+  }
+
   bool RecallArguments() {
     bool haveMemory = false;
     while (!cursor_.AtEnd()) {
@@ -242,6 +262,8 @@ class Parser {
         const auto value = cursor_.Value(inlineValue);
         if (!value || value->empty()) return Error("-o needs a FILE");
         inv_.output = *value;
+      } else if (argument == "--accept-repaired") {
+        inv_.acceptRepaired = true;
       } else if (!haveMemory) {
         const auto n = Number(argument, 1, 6);
         if (!n) return Error("the program memory number must be 1..6: " + argument);

@@ -39,6 +39,7 @@ struct Invocation {
   Command command = Command::Scan;
   std::string file;                   // the command's FILE (empty for load-default without one)
   std::optional<std::string> output;  // -o OUT of recall and plot
+  bool acceptRepaired = false;       // upload / recall -o: keep a program that needed the repair
   int memory = 0;                     // recall / store: 1..6
   int newId = 0;                      // set-identity: 1..10
   std::string name;                   // rename / set-identity

@@ -109,8 +109,9 @@ class Replay {
     if (!Disconnect()) return Failed();
     // The window repairs a garbled upload and warns; a script only sees the exit status, so a
     // program read from the unit that needed the repair is not delivered as if it were sound.
-    if (DeliversUnitProgram() && view_.Repairs() > repairsBefore) {
-      reason_ = std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText);
+    if (DeliversUnitProgram() && view_.Repairs() > repairsBefore && !inv_.acceptRepaired) {
+      reason_ = std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText) +
+                " (--accept-repaired saves it repaired)";
       return Failed();
     }
     return Deliver();

@@ -6,7 +6,7 @@
 namespace corvella::link {
 
 bool ProtocolEngine::CanEnableCommunications() const {
-  return link_.searching == 0 && link_.linkConnected == 0;
+  return link_.searching == 0 && link_.linkConnected == 0 && !ChainRunning();
 }
 
 bool ProtocolEngine::CanDisableCommunications() const {
@@ -114,7 +114,9 @@ void ProtocolEngine::EndOfScan() {
   Kill(timers::kProbe);
   view_.HideSearchDialog();
   link_.selectedPort = link_.deviceList.front().port;
+  selecting_ = true;
   const auto choice = view_.RunSelectDialog(link_.deviceList);
+  selecting_ = false;
   if (!choice || choice->listIndex >= link_.deviceList.size()) {
     link_.searching = 0;
     link_.linkConnected = 0;
@@ -168,6 +170,7 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
   } else {
     Send(ProgramInfoRequestFrame(id, 0));
     Status(kUploading);
+    infoIntervalMs_ = timers::kProgramInfoMs;
     Arm(timers::kProgramInfo, timers::kProgramInfoMs);
   }
 }
@@ -185,6 +188,7 @@ void ProtocolEngine::DisableCommunications() {
     if (id != timers::kDisconnect) Kill(id);
   }
   levelQueue_.clear();
+  retriedStep_ = 0;
   link_.frameComplete = 0;
   link_.m00Pending = 0;
   view_.HideTransmittingDialog();
@@ -198,6 +202,7 @@ void ProtocolEngine::OnDisconnectTimer() {
   if (link_.frameComplete != 0) {
     Kill(timers::kDisconnect);
     link_.frameComplete = 0;
+    link_.waitCount = 0;
     // The port closes below whatever came back, so an answer other than "bye)" must still end the
     // link; otherwise it stays marked connected with nothing behind it.
     Status(link_.rxFrame == ByeFrame(link_.deviceId) ? kDisconnected : kIgnorDisconnected);

@@ -1,6 +1,7 @@
 // Frame building, receive assembly and answer judgement.
 #include "link/frames.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace corvella::link {
@@ -209,6 +210,17 @@ int NumberAt(std::string_view rx, std::size_t pos, std::size_t len) {
     value = value * 10 + (c - '0');
   }
   return value;
+}
+
+bool FieldInside(std::string_view rx, std::size_t pos, std::size_t len) {
+  const std::size_t end = !rx.empty() && rx.back() == ')' ? rx.size() - 1 : rx.size();
+  return pos <= end && len <= end - pos;
+}
+
+bool DigitsAt(std::string_view rx, std::size_t pos, std::size_t len) {
+  if (len == 0 || !FieldInside(rx, pos, len)) return false;
+  const std::string_view field = rx.substr(pos, len);
+  return std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string TextAt(std::string_view rx, std::size_t pos, std::size_t len) {

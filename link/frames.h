@@ -99,6 +99,11 @@ std::optional<ProbeAnswer> ParseProbeAnswer(std::string_view rx);
 // The decimal number at [pos, pos + len): its leading digits, 0 when there are none. Positions past
 // the end of the answer read as empty text.
 int NumberAt(std::string_view rx, std::size_t pos, std::size_t len);
+// Whether [pos, pos + len) lies inside the answer, before its closing ")", and holds only decimal
+// digits: what a field read by position must look like to be taken at all.
+bool DigitsAt(std::string_view rx, std::size_t pos, std::size_t len);
+// Whether [pos, pos + len) lies inside the answer, before its closing ")".
+bool FieldInside(std::string_view rx, std::size_t pos, std::size_t len);
 // The `len` characters at `pos`; characters past the end of the answer become ".".
 std::string TextAt(std::string_view rx, std::size_t pos, std::size_t len);
 

@@ -8,11 +8,14 @@
 namespace corvella::link {
 
 bool ProtocolEngine::SetProgramName(std::string_view text) {
+  if (ChainRunning()) return false;
   // The name is kept as typed; only the frame replaces characters the unit cannot take.
   std::string name(text.substr(0, kProgramNameLength));
   name.resize(kProgramNameLength, '.');
-  std::copy(name.begin(), name.end(), params_.programName.begin());
   const bool sent = link_.linkConnected != 0;
+  // The header keeps the name the unit holds until the unit confirms the new one.
+  if (sent) session_.unconfirmedName = UnconfirmedName{session_.HeaderProgramName(), name};
+  std::copy(name.begin(), name.end(), params_.programName.begin());
   if (sent) {
     Send(ProgramNameFrame(link_.deviceId, name));
     Arm(timers::kProgramName, timers::kProgramNameMs);
@@ -22,25 +25,27 @@ bool ProtocolEngine::SetProgramName(std::string_view text) {
 }
 
 void ProtocolEngine::OnProgramNameTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kProgramName, timers::kWaitLimit, timedOut);
-  if (!rx) return;  // the timeout stops silently and keeps waitCount
+  const auto rx = AwaitAnswer(timers::kProgramName);
+  if (!rx) return;
   if (*rx == Frame(link_.deviceId, "J0003")) {
     Status(kProgramInfoOk);
+    session_.unconfirmedName.reset();
     view_.RepaintHeader();
   } else {
     Status(kProgramInfoFailed);
   }
 }
 
-void ProtocolEngine::ListPrograms() {
+bool ProtocolEngine::ListPrograms() {
   // A list asked for again while one is being read starts over: two chains would otherwise share
   // the one answer buffer and put names on the wrong lines.
   for (int id = timers::kListFirst; id < timers::kListFirst + kProgramMemories; ++id) Kill(id);
   Kill(timers::kListPause);
+  if (ChainRunning()) return false;
   Send(ProgramInfoRequestFrame(link_.deviceId, 1));
   Arm(timers::kListFirst, timers::kListMs);
   view_.LinkStateChanged();
+  return true;
 }
 
 void ProtocolEngine::OnListTimer(int id) {
@@ -74,22 +79,23 @@ void ProtocolEngine::OnListPause() {
   view_.ReleaseMouseCapture();
 }
 
-void ProtocolEngine::RecallProgram(int n) {
+bool ProtocolEngine::RecallProgram(int n) {
+  if (ChainRunning()) return false;
   link_.recallProgram = n;
   Send(RecallFrame(link_.deviceId, n));
   Arm(timers::kRecall, timers::kRecallMs);
   view_.LinkStateChanged();
+  return true;
 }
 
 void ProtocolEngine::OnRecallTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kRecall, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
+  const auto rx = AwaitAnswer(timers::kRecall);
+  if (!rx) return;
+  const int id = link_.deviceId;
+  if (*rx != RecallFrame(id, link_.recallProgram)) {
+    Status(kResponseError);
     return;
   }
-  const int id = link_.deviceId;
-  if (*rx != RecallFrame(id, link_.recallProgram)) return;
   Status(kRecallOk);
   // The recalled program is read into the PC whatever the last transfer was: a download that was
   // cut off leaves these set, and would otherwise write the PC's program over the recalled one.
@@ -98,10 +104,12 @@ void ProtocolEngine::OnRecallTimer() {
   link_.infoOnly = 0;
   Send(ProgramInfoRequestFrame(id, 0));
   Status(kUploading);
+  infoIntervalMs_ = timers::kProgramInfoAfterSaveMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);
 }
 
 bool ProtocolEngine::StoreProgram(int n) {
+  if (ChainRunning()) return false;
   const bool sent = link_.linkConnected != 0;
   if (sent) {
     Send(SaveFrame(link_.deviceId, n));
@@ -114,6 +122,7 @@ bool ProtocolEngine::StoreProgram(int n) {
 }
 
 bool ProtocolEngine::ChangeDeviceIdentity(int newId, std::string_view name) {
+  if (ChainRunning()) return false;
   link_.pendingDeviceId = newId;
   link_.pendingDeviceName = PadText(name, kDeviceNameLength);
   const bool sent = link_.linkConnected != 0;
@@ -126,28 +135,28 @@ bool ProtocolEngine::ChangeDeviceIdentity(int newId, std::string_view name) {
 }
 
 void ProtocolEngine::OnIdentityTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kIdentity, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
+  const auto rx = AwaitAnswer(timers::kIdentity);
+  if (!rx) return;
+  if (*rx != Frame(link_.pendingDeviceId, "Z")) {
+    Status(kResponseError);
     return;
   }
-  if (*rx != Frame(link_.pendingDeviceId, "Z")) return;  // a wrong answer ends the change
+  // From its confirmation on the unit answers only to the new ID, whatever becomes of the name.
+  link_.deviceId = link_.pendingDeviceId;
+  view_.RepaintHeader();
   Send(DeviceNameFrame(link_.pendingDeviceId, link_.pendingDeviceName));
   Arm(timers::kDeviceName, timers::kDeviceNameMs);
 }
 
 void ProtocolEngine::OnDeviceNameTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kDeviceName, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
+  const auto rx = AwaitAnswer(timers::kDeviceName);
+  if (!rx) return;
+  if (*rx != Frame(link_.pendingDeviceId, "Y")) {
+    Status(kResponseError);
     return;
   }
-  if (*rx != Frame(link_.pendingDeviceId, "Y")) return;
   Status(kIdentityOk);
   link_.deviceName = link_.pendingDeviceName;
-  link_.deviceId = link_.pendingDeviceId;
   link_.identityShown = 1;
   view_.RepaintHeader();
 }

@@ -185,6 +185,27 @@ void Store(ProgramParameters& p, int k, std::string_view rx) {
   }
 }
 
+// Every field the upload reads from block k's answer must stand inside the answer and be digits;
+// anything else (line noise, a unit answering garbage) would otherwise be stored as a plausible 0.
+bool FieldsValid(int k, std::string_view rx) {
+  switch (Describe(k).kind) {
+    case BlockKind::InputPeq:
+    case BlockKind::OutputPeq:
+      return DigitsAt(rx, 10, 3) && DigitsAt(rx, 13, 3) && DigitsAt(rx, 16, 3) &&
+             DigitsAt(rx, 19, 3);
+    case BlockKind::Delay:
+      return DigitsAt(rx, 12, 4);
+    case BlockKind::Dynamics:
+      for (std::size_t pos = 10; pos < 30; pos += 2)
+        if (!DigitsAt(rx, pos, 2)) return false;
+      return true;
+    case BlockKind::Phase:
+      return DigitsAt(rx, 12, 1);
+    default:
+      return DigitsAt(rx, 10, 3);
+  }
+}
+
 std::string_view FailText(int k) {
   switch (Describe(k).kind) {
     case BlockKind::InputPeq:
@@ -201,12 +222,8 @@ std::string_view FailText(int k) {
 }  // namespace
 
 void ProtocolEngine::OnProgramInfoTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kProgramInfo, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
-    return;
-  }
+  const auto rx = AwaitAnswer(timers::kProgramInfo);
+  if (!rx) return;
   const int id = link_.deviceId;
   if (link_.transferDirection == 1) {
     // Reached only when a program-information frame was sent during a download.
@@ -214,11 +231,20 @@ void ProtocolEngine::OnProgramInfoTimer() {
     SendFirstBlock();
     return;
   }
-  if (link_.keepPcName == 0) {
-    const std::string name = TextAt(*rx, 11, kProgramNameLength);
-    std::copy(name.begin(), name.end(), params_.programName.begin());
+  const bool readName = link_.keepPcName == 0;
+  if (!DigitsAt(*rx, 4, 3) || (readName && !FieldInside(*rx, 11, kProgramNameLength))) {
+    RetryRead(timers::kProgramInfo, ProgramInfoRequestFrame(id, 0), infoIntervalMs_);
+    return;
   }
-  params_.programNumber = Byte(NumberAt(*rx, 4, 3));
+  retriedStep_ = 0;
+  // A whole upload starts here and is read aside; a read-back only takes number and name.
+  if (link_.infoOnly == 0) incoming_ = params_;
+  ProgramParameters& target = link_.infoOnly == 0 ? incoming_ : params_;
+  if (readName) {
+    const std::string name = TextAt(*rx, 11, kProgramNameLength);
+    std::copy(name.begin(), name.end(), target.programName.begin());
+  }
+  target.programNumber = Byte(NumberAt(*rx, 4, 3));
   if (link_.infoOnly == 0) {
     Send(ReadRequestFrame(id, ReadAddress(0)));
     Arm(StepOf(0), timers::kTransferStepMs);
@@ -237,17 +263,18 @@ void ProtocolEngine::OnProgramInfoTimer() {
 }
 
 void ProtocolEngine::OnTransferStep(int step) {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(step, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
-    return;
-  }
+  const auto rx = AwaitAnswer(step);
+  if (!rx) return;
   const int k = BlockOf(step);
   const int id = link_.deviceId;
   const bool last = k == kBlocks - 1;
   if (link_.transferDirection == 0) {
-    Store(params_, k, *rx);
+    if (!FieldsValid(k, *rx)) {
+      RetryRead(step, ReadRequestFrame(id, ReadAddress(k)), timers::kTransferStepMs);
+      return;
+    }
+    retriedStep_ = 0;
+    Store(incoming_, k, *rx);
     if (last) {
       FinishUpload();
       return;
@@ -267,6 +294,7 @@ void ProtocolEngine::OnTransferStep(int step) {
 }
 
 void ProtocolEngine::FinishUpload() {
+  params_ = incoming_;
   view_.ReleaseMouseCapture();
   if (RepairParameters(params_)) view_.ShowRepairWarning();
   view_.ReloadAllPages(ReloadForm::Upload);
@@ -293,6 +321,7 @@ void ProtocolEngine::FinishDownload() {
   link_.infoOnly = 1;
   link_.transferDirection = 0;
   Send(ProgramInfoRequestFrame(id, 0));
+  infoIntervalMs_ = timers::kProgramInfoMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoMs);
   view_.ReleaseMouseCapture();
   link_.identityShown = 1;
@@ -312,6 +341,7 @@ void ProtocolEngine::OnDownloadStartTimer() {
   if (link_.frameComplete != 0) {
     Kill(timers::kDownloadStart);
     link_.frameComplete = 0;
+    link_.waitCount = 0;
     // Any other answer (the unit's reply to a closing "U00)", say) ends the chain.
     if (link_.rxFrame == DownloadBeginFrame(id) && link_.downloadRequested != 0) {
       link_.m00Pending = 0;
@@ -348,7 +378,7 @@ void ProtocolEngine::OnDownloadStartTimer() {
 }
 
 bool ProtocolEngine::StartFactoryDefaultDownload() {
-  if (link_.linkConnected == 0) return false;
+  if (link_.linkConnected == 0 || ChainRunning()) return false;
   const std::string name = TextAt(session_.programNameText, 0, kProgramNameLength);
   std::copy(name.begin(), name.end(), params_.programName.begin());
   Send(ProgramNameFrame(link_.deviceId, name));
@@ -361,6 +391,7 @@ void ProtocolEngine::OnFactoryNameTimer() {
   if (link_.frameComplete != 0) {
     Kill(timers::kFactoryName);
     link_.frameComplete = 0;
+    link_.waitCount = 0;
     Status(link_.rxFrame == Frame(link_.deviceId, "J0003") ? kProgramInfoOk : kProgramInfoFailed);
     StartFactoryDownload();
     return;
@@ -385,12 +416,8 @@ void ProtocolEngine::StartFactoryDownload() {
 }
 
 void ProtocolEngine::OnSaveTimer() {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(timers::kSave, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
-    return;
-  }
+  const auto rx = AwaitAnswer(timers::kSave);
+  if (!rx) return;
   const int id = link_.deviceId;
   if (!IsSaveAcknowledgement(*rx, id)) {
     StopBox(kWarnningCaption, kProgramRestoreFailed);
@@ -399,6 +426,7 @@ void ProtocolEngine::OnSaveTimer() {
   link_.infoOnly = 1;
   link_.transferDirection = 0;
   Send(ProgramInfoRequestFrame(id, 0));
+  infoIntervalMs_ = timers::kProgramInfoAfterSaveMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);
   Status(kSaveOk);
 }
@@ -408,6 +436,7 @@ void ProtocolEngine::OnInfoRefreshTimer() {
   if (link_.frameComplete != 0) {
     Kill(timers::kInfoRefresh);
     link_.frameComplete = 0;
+    link_.waitCount = 0;
     if (link_.rxFrame != TransferEndFrame(id)) {
       Status(kConnectLostShort);
     } else if (link_.keepPcName != 0) {

@@ -57,6 +57,13 @@ bool IsTransferStep(int id) {
          id == timers::kPhaseHighBlock || id == timers::kPhaseLowBlock;
 }
 
+// Every timer that belongs to a chain; page edits and the level pause are not chains.
+constexpr int kChainTimers[] = {timers::kProbe,        timers::kDisconnect,   timers::kProgramName,
+                                timers::kProgramInfo,  timers::kSave,         timers::kRecall,
+                                timers::kIdentity,     timers::kDeviceName,   timers::kDownloadStart,
+                                timers::kFactoryName,  timers::kInfoRefresh,  timers::kListPause,
+                                timers::kPhaseHighBlock, timers::kPhaseLowBlock};
+
 }  // namespace
 
 ProtocolEngine::ProtocolEngine(Session& session, Port& port, TimerHost& timers, LinkView& view,
@@ -171,6 +178,7 @@ std::optional<std::string> ProtocolEngine::TakeAnswer(int id, int limit, bool& t
   if (link_.frameComplete != 0) {
     Kill(id);
     link_.frameComplete = 0;
+    link_.waitCount = 0;
     return link_.rxFrame;
   }
   ++link_.waitCount;
@@ -181,9 +189,41 @@ std::optional<std::string> ProtocolEngine::TakeAnswer(int id, int limit, bool& t
   return std::nullopt;
 }
 
+std::optional<std::string> ProtocolEngine::AwaitAnswer(int id) {
+  bool timedOut = false;
+  auto rx = TakeAnswer(id, timers::kWaitLimit, timedOut);
+  if (timedOut) ConnectionLost();
+  return rx;
+}
+
+bool ProtocolEngine::RetryRead(int step, const std::string& request, int intervalMs) {
+  if (retriedStep_ != step) {
+    retriedStep_ = step;
+    Send(request);
+    Arm(step, intervalMs);
+    return true;
+  }
+  retriedStep_ = 0;
+  Status(kResponseError);
+  view_.HideTransmittingDialog();
+  return false;
+}
+
+bool ProtocolEngine::ChainRunning() const {
+  if (selecting_) return true;
+  for (const int id : kChainTimers)
+    if (timers_.IsArmed(id)) return true;
+  for (int id = timers::kFirstBlock; id <= timers::kLastNumberedBlock; ++id)
+    if (timers_.IsArmed(id)) return true;
+  for (int id = timers::kListFirst; id <= timers::kListLast; ++id)
+    if (timers_.IsArmed(id)) return true;
+  return false;
+}
+
 void ProtocolEngine::ConnectionLost() {
   Status(kConnectionLost);
   link_.waitCount = 0;
+  retriedStep_ = 0;
   // A chain that dies here would otherwise leave "Transmitting data please wait" up for good.
   view_.HideTransmittingDialog();
 }
@@ -191,7 +231,7 @@ void ProtocolEngine::ConnectionLost() {
 // ---- editor pages ----
 
 bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int intervalMs) {
-  if (link_.linkConnected == 0) return false;
+  if (link_.linkConnected == 0 || ChainRunning()) return false;
   Send(std::string(frame));
   Arm(timerId, intervalMs);
   view_.LinkStateChanged();
@@ -214,12 +254,8 @@ void ProtocolEngine::OnLevelPause() {
 }
 
 void ProtocolEngine::OnPageEditTimer(int id) {
-  bool timedOut = false;
-  const auto rx = TakeAnswer(id, timers::kWaitLimit, timedOut);
-  if (!rx) {
-    if (timedOut) ConnectionLost();
-    return;
-  }
+  const auto rx = AwaitAnswer(id);
+  if (!rx) return;
   Status(*rx == Acknowledgement(link_.deviceId, PageEditCode(id)) ? kResponseOk : kResponseError);
 }
 

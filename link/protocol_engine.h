@@ -84,9 +84,16 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   bool CanEnableCommunications() const;
   bool CanDisableCommunications() const;
 
+  // Whether a chain runs: a search (Select dialog included), a transfer with its read-back and
+  // closing exchanges, a store, recall, rename, identity change, program list or disconnect. While
+  // one runs, every call below that would start another is refused (returns false or does
+  // nothing), and so are page edits: two chains would share the one answer buffer and mix the
+  // PC's set with the unit's. A single page edit waiting for its answer is not a chain.
+  bool ChainRunning() const;
+
   // ---- editor pages ----
-  // Sends `frame` and arms `timerId` for its answer, only while linkConnected. Returns whether
-  // it was sent.
+  // Sends `frame` and arms `timerId` for its answer, only while linkConnected and no chain runs.
+  // Returns whether it was sent.
   bool SendParameter(std::string_view frame, int timerId, int intervalMs);
   // The same after the level pause (kLevelPauseMs); queued frames leave in order, one per pause,
   // each only if the link is still connected when its pause ends.
@@ -96,15 +103,18 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // "Edit Current Program Name" OK: the text is "."-padded to 25 and stored in programName; sent
   // with "J0003" (timer 19) when connected. Returns whether it was sent.
   bool SetProgramName(std::string_view text);
-  // "List Program && Recall" opening: "I001)" and timer 60 (sent even when not connected).
-  void ListPrograms();
-  // "Recall" of row n (1..6): "R00n)" and timer 66 (sent even when not connected).
-  void RecallProgram(int n);
+  // "List Program && Recall" opening: "I001)" and timer 60 (sent even when not connected). A list
+  // asked for again while one is read starts over. False when another chain runs.
+  bool ListPrograms();
+  // "Recall" of row n (1..6): "R00n)" and timer 66 (sent even when not connected). False when
+  // another chain runs.
+  bool RecallProgram(int n);
   // "Save As Current  Program  In Device" OK with memory n (0 when nothing was selected): "S" + n
   // and timer 52 when connected; then, as the dialog returned OK, the header shows the identity.
   bool StoreProgram(int n);
   // "Edit Current Device Information" OK, after the dialog's checks: "Z" and timer 70 when
-  // connected. The new identity is taken over once the unit confirmed both steps.
+  // connected. The new ID is taken over as soon as the unit confirms "Z" (it answers only to that
+  // ID from then on), the new name once it confirms "Y".
   bool ChangeDeviceIdentity(int newId, std::string_view name);
   // Last step of "Load default setting" once the file is in the parameter set: when connected,
   // send the view's program name with "J0003" (timer 75); the download and store follow.
@@ -125,10 +135,16 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void Kill(int id);
   void Status(std::string_view text);
   void StopBox(std::string_view caption, std::string_view text);
-  // Takes the complete answer if there is one. Without one, counts the empty tick and returns
+  // Takes the complete answer if there is one (an answer clears the empty-tick count: a slow unit
+  // that answers every step is not a lost one). Without one, counts the empty tick and returns
   // nullopt; `timedOut` tells whether the count passed `limit` (the timer is then killed).
   std::optional<std::string> TakeAnswer(int id, int limit, bool& timedOut);
+  // The same for a step whose silence past the limit ends its chain with "-> Connection Lost...".
+  std::optional<std::string> AwaitAnswer(int id);
   void ConnectionLost();
+  // A read answer whose fields are not all digits inside the answer: the same request once more
+  // from the same step, then "-> Response Error". Returns true when the request was repeated.
+  bool RetryRead(int step, const std::string& request, int intervalMs);
 
   // Device search and connect (device_search.cpp).
   void Search();
@@ -170,6 +186,15 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   LinkView& view_;
   int lastPort_;
   std::deque<PendingSend> levelQueue_;
+  // An upload is read into this copy and becomes the PC's set only once it has been read whole:
+  // one that ends early leaves the PC's set exactly as it was.
+  ProgramParameters incoming_{};
+  // The step whose read request was repeated after a bad answer (0: none).
+  int retriedStep_ = 0;
+  // Interval of the running program-information step (230 ms, or 300 after a store or recall).
+  int infoIntervalMs_ = 0;
+  // The Select dialog is up: the search is still running though no timer is armed.
+  bool selecting_ = false;
 };
 
 }  // namespace corvella::link

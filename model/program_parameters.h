@@ -26,6 +26,8 @@ struct PeqBand {
   std::uint8_t frequency;  // frequency code 1..121
   std::uint8_t gain;       // 0..48, dB = 0.5 * code - 12
   std::uint8_t q;          // Q code 0..72
+
+  friend bool operator==(const PeqBand&, const PeqBand&) = default;
 };
 
 struct CrossoverSettings {
@@ -33,6 +35,8 @@ struct CrossoverSettings {
   std::uint8_t hpfFrequency;  // 0 = Off, 1..121
   std::uint8_t lpfType;       // 0..11
   std::uint8_t lpfFrequency;  // 1..121, 122 = Off
+
+  friend bool operator==(const CrossoverSettings&, const CrossoverSettings&) = default;
 };
 
 struct Dynamics {
@@ -46,6 +50,8 @@ struct Dynamics {
   std::uint8_t auxTime;
   std::uint8_t releaseTime;
   std::uint8_t attackTime;
+
+  friend bool operator==(const Dynamics&, const Dynamics&) = default;
 };
 
 inline constexpr std::size_t kProgramNameLength = 25;
@@ -68,6 +74,8 @@ struct ProgramParameters {
   std::int32_t outputDelay[kOutputCount];  // delay steps 0..1019, little-endian in the image
   std::uint8_t outputPhase[kOutputCount];  // 0 Normal, 1 Inverse
   std::uint8_t tail[34];
+
+  friend bool operator==(const ProgramParameters&, const ProgramParameters&) = default;
 };
 
 static_assert(sizeof(ProgramParameters) == kParameterImageSize);

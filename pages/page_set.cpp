@@ -123,6 +123,11 @@ bool PageSet::ShowPage(int command) {
   return true;
 }
 
+void PageSet::SetEditable(bool editable) {
+  for (QWidget* page : std::initializer_list<QWidget*>{delay_, inputPeq_, outputPeq_, crossover_, level_})
+    if (page->isEnabled() != editable) page->setEnabled(editable);
+}
+
 void PageSet::ReloadAllPages(link::ReloadForm /*form*/) {
   crossover_->LoadChannel(crossover_->Channel());
   inputPeq_->ShowBand(inputPeq_->Band(), inputPeq_->Channel());

@@ -81,6 +81,9 @@ class PageSet {
   CDelayCompressorPage& DelayCompressor() const { return *delay_; }
   CLevelPage& Level() const { return *level_; }
   QWidget* Page(PageKind kind) const;
+  // While a chain of the link runs the pages take no edits: their controls are greyed, so nothing
+  // typed is lost silently or sent into the middle of a transfer.
+  void SetEditable(bool editable);
   // The page that is shown, or nullptr before the first command.
   QWidget* VisiblePage() const;
 

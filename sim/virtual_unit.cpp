@@ -155,7 +155,7 @@ std::optional<Reply> VirtualUnit::HandleFrame(std::string_view frame) {
   return reply;
 }
 
-Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) const {
+Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) {
   Reply reply;
   if (!faults_.delayFor.Any() || faults_.delayFor.Matches(body)) reply.delayMs = faults_.answerDelayMs;
   reply.hangUp = faults_.hangUpAfterFrames && framesReceived_ >= *faults_.hangUpAfterFrames;
@@ -166,8 +166,10 @@ Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string>
   // hang-up stays unanswered, like a cable pulled while the command was on its way.
   if (!answer || silent || reply.hangUp) return reply;
   std::string text = std::move(*answer);
-  if (faults_.garbleFor.Matches(body) && text.size() > 4) {
+  if (faults_.garbleFor.Matches(body) && text.size() > 4 &&
+      (!faults_.garbleFirst || garbled_ < *faults_.garbleFirst)) {
     std::fill(text.begin() + 3, text.end() - 1, '?');
+    ++garbled_;
   }
   if (faults_.unterminatedFor.Matches(body)) text.pop_back();
   reply.bytes = faults_.junkBefore + text + faults_.junkAfter;

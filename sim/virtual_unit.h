@@ -69,6 +69,7 @@ struct FaultPlan {
   std::optional<int> silentAfterFrames;  // answers the first N frames, then nothing
   CommandMatch silentFor;                // no answer to these commands
   CommandMatch garbleFor;                // the answer's body replaced by "?" of the same length
+  std::optional<int> garbleFirst;        // only the first N answers garbleFor matches are garbled
   CommandMatch unterminatedFor;          // the answer lacks its closing ")"
   std::string junkBefore;                // bytes written before every answer
   std::string junkAfter;                 // bytes written after every answer
@@ -117,7 +118,10 @@ class VirtualUnit {
   void ClearMemory(int number);
 
   const FaultPlan& Faults() const { return faults_; }
-  void SetFaults(FaultPlan plan) { faults_ = std::move(plan); }
+  void SetFaults(FaultPlan plan) {
+    faults_ = std::move(plan);
+    garbled_ = 0;
+  }
   // Frames addressed to this unit so far (the count the "after N frames" faults use).
   int FramesReceived() const { return framesReceived_; }
 
@@ -131,13 +135,14 @@ class VirtualUnit {
   std::string Frame(std::string_view body) const;
   static std::string NameField(std::string_view name);
   std::string InfoAnswer(int number, const ProgramParameters& image) const;
-  Reply ApplyFaults(std::string_view body, std::optional<std::string> answer) const;
+  Reply ApplyFaults(std::string_view body, std::optional<std::string> answer);
 
   int id_;
   std::string name_;
   ProbeKind kind_;
   ProgramParameters current_{};
   std::array<std::optional<ProgramParameters>, kMemoryCount> memories_{};
+  int garbled_ = 0;  // answers garbled so far
   FaultPlan faults_;
   int framesReceived_ = 0;
   FrameAssembler assembler_;

@@ -225,18 +225,24 @@ void CVarnelView::OnCommand(int command) {
 
 bool CVarnelView::IsCommandEnabled(int command) const {
   const link::LinkState& link = session_.link;
+  // Commands that start a chain, or change the set a chain is reading or writing, wait for it.
+  const bool idle = !engine_->ChainRunning();
   switch (command) {
     case cmd::kFileOpen:
-      return link.linkConnected == 0;
+      return link.linkConnected == 0 && idle;
     case cmd::kEnableCommunications:
       return engine_->CanEnableCommunications();
     case cmd::kDisableCommunications:
+      // Stays available during a chain: it is the way to give up a transfer.
       return engine_->CanDisableCommunications();
     case cmd::kListProgram:
     case cmd::kSaveProgramInDevice:
-      return link.linkConnected == 1;
+      return link.linkConnected == 1 && idle;
     case cmd::kEditDeviceInformation:
-      return link.deviceInfoEditable == 1;
+      return link.deviceInfoEditable == 1 && idle;
+    case cmd::kEditProgramName:
+    case cmd::kLoadDefaultSetting:
+      return idle;
     default:
       return true;
   }
@@ -260,8 +266,7 @@ std::array<QString, 4> CVarnelView::HeaderValues() const {
     return {null, null, null, null};
   }
   const ProgramParameters& p = session_.parameters;
-  return {QString::number(p.programNumber),
-          Latin1(std::string_view(p.programName.data(), p.programName.size())),
+  return {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
           QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
 }
 
@@ -381,6 +386,7 @@ void CVarnelView::ReleaseMouseCapture() {
 }
 
 void CVarnelView::LinkStateChanged() {
+  if (pages_) pages_->SetEditable(!engine_->ChainRunning());
   emit linkStateChanged();
 }
 

@@ -34,6 +34,7 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
   --silent-after N         answer the first N frames, then nothing.
   --silent-for CMD         no answer to CMD (repeatable).
   --garble CMD             answer CMD with its body replaced by "?" (repeatable).
+  --garble-first N         with --garble, garble only the first N such answers.
   --no-close CMD           answer CMD without its closing ")" (repeatable).
   --junk-before TEXT       write TEXT before every answer.
   --junk-after TEXT        write TEXT after every answer.
@@ -89,7 +90,7 @@ bool TakesValue(std::string_view flag) {
   constexpr std::string_view kValueFlags[] = {
       "--unit",     "--link",         "--load",          "--save",       "--log",
       "--delay",    "--delay-for",    "--silent-after",  "--hang-up-after", "--silent-for",
-      "--garble",   "--no-close",     "--junk-before",   "--junk-after"};
+      "--garble",   "--garble-first",   "--no-close",     "--junk-before",   "--junk-after"};
   for (std::string_view f : kValueFlags) {
     if (f == flag) return true;
   }
@@ -143,13 +144,15 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
       options.savePath = value();
     } else if (flag("--log")) {
       options.logPath = value();
-    } else if (flag("--delay") || flag("--silent-after") || flag("--hang-up-after")) {
+    } else if (flag("--delay") || flag("--silent-after") || flag("--hang-up-after") ||
+               flag("--garble-first")) {
       const std::string_view text = value();
       const auto number = Number(text, flag("--hang-up-after") ? 1 : 0, 3'600'000);
       if (!number) return fail(std::string(arg) + " needs a number: " + std::string(text));
       if (flag("--delay")) options.faults.answerDelayMs = *number;
       if (flag("--silent-after")) options.faults.silentAfterFrames = *number;
       if (flag("--hang-up-after")) options.faults.hangUpAfterFrames = *number;
+      if (flag("--garble-first")) options.faults.garbleFirst = *number;
     } else if (flag("--delay-for")) {
       AddCommand(options.faults.delayFor, value());
     } else if (flag("--silent-for")) {

@@ -151,6 +151,12 @@ class CommandsTest : public QObject {
     view.OnCommand(cmd::kEditDeviceInformation);  // greyed: nothing happens
     QCOMPARE(identity.runs, 0);
     c.window.session().link.deviceInfoEditable = 1;
+    // The store's read-back is a chain of its own: the command waits until it has ended.
+    QVERIFY(view.engine().ChainRunning());
+    QVERIFY(!view.IsCommandEnabled(cmd::kEditDeviceInformation));
+    view.OnCommand(cmd::kEditDeviceInformation);
+    QCOMPARE(identity.runs, 0);
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, 5000));
     view.OnCommand(cmd::kEditDeviceInformation);
     // The store's read-back may still be talking; pick the identity frame out of what follows.
     std::string change;

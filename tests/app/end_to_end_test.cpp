@@ -70,7 +70,17 @@ class EndToEndTest : public QObject {
     pages::CCrossoverPage& crossover = view.pageSet().Crossover();
     QCOMPARE(crossover.HpfFrequencyEdit()->text(), QString::fromStdString(HpfFrequencyText(40)));
 
-    // Connected: the menus say so.
+    // While the transfer's closing exchange still runs, nothing that starts another chain is
+    // offered and the pages take no edits; once it has ended, the menus say "connected".
+    QVERIFY(view.engine().ChainRunning());
+    QVERIFY(!w.frame.action(cmd::kEditDeviceInformation)->isEnabled());
+    QVERIFY(!w.frame.action(cmd::kListProgram)->isEnabled());
+    QVERIFY(!w.frame.action(cmd::kLoadDefaultSetting)->isEnabled());
+    QVERIFY(w.frame.action(cmd::kDisableCommunications)->isEnabled());
+    QVERIFY(!crossover.isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, 5000));
+    QVERIFY(crossover.isEnabled());
+    QVERIFY(w.frame.action(cmd::kListProgram)->isEnabled());
     QVERIFY(!w.frame.action(cmd::kFileOpen)->isEnabled());
     QVERIFY(w.frame.action(cmd::kDisableCommunications)->isEnabled());
     QVERIFY(w.frame.action(cmd::kEditDeviceInformation)->isEnabled());

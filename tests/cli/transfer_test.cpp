@@ -196,16 +196,51 @@ TEST(CliTransfer, WrongAnswersFailTheCommandAfterTheWindowsMessages) {
   EXPECT_EQ(run.LastErrLine(),
             "corvella-cli: download failed: Warnning: Crossover Type Set Failed!");
 
-  // Garbled upload answers read as zeros and need the repair: no file is made of them.
+  // Garbled upload answers are asked for again, then end the upload: no file is made of them.
   fs::create_directories(dir / "second");
   SimUnit garbling(dir / "second", {"--garble", "%04"});
   const fs::path out = dir / "garbled.asc";
   run = RunCli({"--quiet", "--ports", garbling.Path(), "upload", out.string()});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.LastErrLine(),
-            "corvella-cli: upload failed: Warnning: Error existed in Program data, Upgrated by "
-            "valiable data!");
+  EXPECT_EQ(run.LastErrLine(), "corvella-cli: upload failed: -> Response Error");
   EXPECT_FALSE(fs::exists(out));
+
+  // Garbled once: the second request is answered and the upload completes.
+  fs::create_directories(dir / "third");
+  SimUnit once(dir / "third", {"--garble", "%045", "--garble-first", "1"});
+  run = RunCli({"--quiet", "--ports", once.Path(), "upload", out.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(out));
+}
+
+// A unit whose program holds codes out of range: the upload refuses to save it unless asked to,
+// and says how; asked to, it saves the repaired program and still shows the warning.
+TEST(CliTransfer, ARepairedUploadIsSavedOnlyWhenAccepted) {
+  const ScratchDir scratch("repaired");
+  const fs::path& dir = scratch.Path();
+  ProgramParameters odd = KnownSet();
+  odd.inputLevel[0] = 250;
+  ASSERT_TRUE(SaveParametersFile(dir / "odd.asc", odd).ok);
+  SimUnit unit(dir, {"--load", (dir / "odd.asc").string()});
+  const fs::path out = dir / "out.asc";
+  const std::string warning =
+      "Warnning: Error existed in Program data, Upgrated by valiable data!";
+
+  RunResult run = RunCli({"--quiet", "--ports", unit.Path(), "upload", out.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.LastErrLine(),
+            "corvella-cli: upload failed: " + warning + " (--accept-repaired saves it repaired)");
+  EXPECT_FALSE(fs::exists(out));
+
+  run = RunCli(
+      {"--quiet", "--ports", unit.Path(), "upload", out.string(), "--accept-repaired"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
+  ProgramParameters saved{};
+  ASSERT_TRUE(LoadParametersFile(out, saved).ok);
+  EXPECT_FALSE(RepairParameters(saved)) << "saved as repaired";
+  EXPECT_EQ(saved.inputLevel[1], odd.inputLevel[1]);
+  EXPECT_NE(saved.inputLevel[0], 250);
 }
 
 TEST(CliTransfer, SilentUnitEndsWithConnectionLostAndLeavesTheOldFileAlone) {

@@ -173,13 +173,94 @@ TEST(DeviceIdentity, ChangeTakesEffectAfterBothSteps) {
   h.RunIdle();
   EXPECT_EQ(h.view.LastStatus(), kResponseOk);
 
-  // A wrong first answer ends the change silently.
+  // A wrong first answer ends the change and says so.
   h.port.script = [](int, const std::string&) { return std::vector<Answer>{{"(03Z)"}}; };
-  const auto statuses = h.view.statuses.size();
   h.engine.ChangeDeviceIdentity(2, "x");
   h.RunIdle();
-  EXPECT_EQ(h.view.statuses.size(), statuses);
+  EXPECT_EQ(h.view.LastStatus(), kResponseError);
   EXPECT_EQ(h.session.link.deviceId, 7);
+}
+
+// Once the unit confirmed "Z" it answers only to its new ID: the PC follows at once, so a failed
+// "Y" leaves a link that still works, showing the new ID with the old name.
+TEST(DeviceIdentity, AFailedNameStepKeepsTheNewIdAndSaysWhy) {
+  for (const bool silent : {true, false}) {
+    SCOPED_TRACE(silent ? "no answer to Y" : "wrong answer to Y");
+    Harness h(1);
+    h.AddUnit();
+    h.Attach();
+    h.session.link.deviceName = "Virtual Unit..";
+    h.session.link.identityShown = 1;
+    h.port.script = [&h, silent](int, const std::string& frame) {
+      if (frame[3] == 'Y') {
+        return silent ? std::vector<Answer>{} : std::vector<Answer>{{"(04Q)"}};
+      }
+      std::vector<Answer> out;
+      for (const char c : frame)
+        for (const auto& r : h.port.buses[1].Feed(c).replies) out.push_back({r.bytes});
+      return out;
+    };
+    h.engine.ChangeDeviceIdentity(4, "Stage right");
+    h.RunIdle();
+    EXPECT_EQ(h.view.LastStatus(), silent ? kConnectionLost : kResponseError);
+    EXPECT_EQ(h.session.link.deviceId, 4);
+    EXPECT_EQ(h.session.link.deviceName, "Virtual Unit..");
+    EXPECT_EQ(h.port.Unit(1).Id(), 4);
+
+    // The next command reaches the unit under its new ID.
+    h.port.script = nullptr;
+    h.Edit(OutputPhaseFrame(h.session.link.deviceId, Output::High, 1), timers::kPhase);
+    h.RunIdle();
+    EXPECT_EQ(h.view.LastStatus(), kResponseOk);
+  }
+}
+
+TEST(ProgramMemories, ARecallTheUnitAnswersWronglySaysSo) {
+  Harness h(1);
+  h.AddUnit();
+  h.Attach();
+  h.port.script = [](int, const std::string&) { return std::vector<Answer>{{"(01R002)"}}; };
+  const ProgramParameters before = h.session.parameters;
+  EXPECT_TRUE(h.engine.RecallProgram(1));
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kResponseError);
+  EXPECT_EQ(h.port.sent.size(), 1u) << "nothing is read after a recall that did not happen";
+  EXPECT_EQ(h.session.parameters, before);
+}
+
+// The header shows a new program name only once the unit has it; a rename that fails says so.
+TEST(ProgramMemories, TheHeaderShowsANewNameOnlyOnceTheUnitConfirmedIt) {
+  Harness h(1);
+  h.AddUnit();
+  h.Attach();
+  const std::string old = h.session.HeaderProgramName();
+  h.port.script = [](int, const std::string&) { return std::vector<Answer>{}; };
+  EXPECT_TRUE(h.engine.SetProgramName("Evening"));
+  EXPECT_EQ(Name(h.session.parameters), "Evening" + std::string(18, '.'));
+  EXPECT_EQ(h.session.HeaderProgramName(), old);
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kConnectionLost) << "no answer is no longer silent";
+  EXPECT_EQ(h.session.link.waitCount, 0);
+  EXPECT_EQ(h.session.HeaderProgramName(), old);
+
+  h.port.script = [](int, const std::string&) { return std::vector<Answer>{{"(01J0004)"}}; };
+  h.engine.SetProgramName("Night");
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kProgramInfoFailed);
+  EXPECT_EQ(h.session.HeaderProgramName(), old);
+
+  h.port.script = nullptr;
+  const int repaints = h.view.headerRepaints;
+  h.engine.SetProgramName("Night");
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kProgramInfoOk);
+  EXPECT_EQ(h.session.HeaderProgramName(), "Night" + std::string(20, '.'));
+  EXPECT_GT(h.view.headerRepaints, repaints);
+
+  // Any other change of the PC's name (a file, an upload) is shown as it is.
+  h.engine.SetProgramName("Late");
+  h.session.parameters.programName.fill('x');
+  EXPECT_EQ(h.session.HeaderProgramName(), std::string(25, 'x'));
 }
 
 }  // namespace

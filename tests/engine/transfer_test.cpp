@@ -18,13 +18,21 @@ std::size_t Count(const std::vector<std::string>& frames, const std::string& fra
   return static_cast<std::size_t>(std::count(frames.begin(), frames.end(), frame));
 }
 
-TEST(Upload, AnswersAreParsedByPositionOnly) {
+// The request echoed without its ")" and zeros far enough for every field of any block (and for
+// the program name of "I000)").
+std::string ZeroAnswer(const std::string& request) {
+  return request.substr(0, request.size() - 1) + std::string(36, '0') + ")";
+}
+
+TEST(Upload, AnswersAreParsedByPositionWithTheirPrefixUnchecked) {
   Harness h(1);
   h.AddUnit();
+  const std::string name = "Stage main program.......";
   const std::map<std::string, std::string> answers = {
       {"(01X)", "(01XVirtual Unit..00)"},
-      {"(01I000)", "(01I003)"},  // too short for a name
-      {"(01%021100)", "(01%021100001069024046)"},
+      {"(01I000)", "(01I0030000" + name + ")"},
+      // Other unit variants answer with another prefix; only the positions count.
+      {"(01%021100)", "(99#xxxxxx001069024046)"},
       {"(01%025100)", "(01%025100999)"},  // out of range for a level
       {"(01%051100)", "(01%051100000057)"},
       {"(01%059100)", "(01%05910099010203040506077580)"},
@@ -33,19 +41,20 @@ TEST(Upload, AnswersAreParsedByPositionOnly) {
   h.port.script = [&answers](int, const std::string& frame) {
     const auto it = answers.find(frame);
     if (it != answers.end()) return std::vector<Answer>{{it->second}};
-    return std::vector<Answer>{{"(01)"}};  // every other step: nothing but the envelope
+    if (frame.find('%') != std::string::npos) return std::vector<Answer>{{ZeroAnswer(frame)}};
+    return std::vector<Answer>{{frame}};
   };
   h.session.parameters.inputPeq[1][0] = PeqBand{5, 100, 30, 60};
   h.Connect();
 
   const ProgramParameters& p = h.session.parameters;
   EXPECT_EQ(p.programNumber, 3);
-  EXPECT_EQ(std::string(p.programName.begin(), p.programName.end()), std::string(25, '.'));
+  EXPECT_EQ(std::string(p.programName.begin(), p.programName.end()), name);
   EXPECT_EQ(p.inputPeq[0][0].type, 1);
   EXPECT_EQ(p.inputPeq[0][0].frequency, 69);
   EXPECT_EQ(p.inputPeq[0][0].gain, 24);
   EXPECT_EQ(p.inputPeq[0][0].q, 46);
-  EXPECT_EQ(p.inputPeq[1][0].type, 0) << "\"(01)\" stores zeros";
+  EXPECT_EQ(p.inputPeq[1][0].type, 0);
   EXPECT_EQ(p.inputPeq[1][0].frequency, 0);
   EXPECT_EQ(p.outputDelay[0], 57);
   EXPECT_EQ(p.outputDelay[1], 0);
@@ -61,39 +70,181 @@ TEST(Upload, AnswersAreParsedByPositionOnly) {
   EXPECT_EQ(h.view.LastStatus(), kTransferOk);
 }
 
-TEST(Upload, UnitFallingSilentEndsTheChainWhereItIs) {
+// A field that is not digits, or does not lie inside the answer, is never stored: the step asks
+// once more, and a second bad answer ends the upload with the PC's set exactly as it was.
+TEST(Upload, BadAnswersAreAskedAgainOnceThenEndTheUploadWithTheSetUntouched) {
+  struct Case {
+    const char* what;
+    std::string request;  // whose answers go bad
+    int badAnswers;
+    std::string badAnswer;  // empty: the body garbled into "?"
+  };
+  const std::vector<Case> cases = {
+      {"garbled once", "(01%045203)", 1, ""},
+      {"garbled twice", "(01%045203)", 2, ""},
+      {"envelope only", "(01%049200)", 2, "(01)"},
+      {"field cut by the end", "(01%051100)", 2, "(01%05110000)"},
+      {"digit field holds a sign", "(01%059100)", 2, "(01%059100-1010203040506077580)"},
+      {"program information too short for its name", "(01I000)", 2, "(01I003)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h(1);
+    auto& unit = h.AddUnit();
+    unit.Current().outputPeq[3][1] = PeqBand{2, 80, 30, 20};
+    unit.Current().outputLevel[1] = 77;
+    unit.SetProgramName("Unit");
+    int bad = 0;
+    h.port.script = [&](int, const std::string& frame) {
+      std::vector<Answer> out;
+      for (const char ch : frame) {
+        for (auto& r : h.port.buses[1].Feed(ch).replies) {
+          if (frame == c.request && bad < c.badAnswers) {
+            ++bad;
+            if (c.badAnswer.empty()) {
+              std::fill(r.bytes.begin() + 3, r.bytes.end() - 1, '?');
+            } else {
+              r.bytes = c.badAnswer;
+            }
+          }
+          out.push_back({r.bytes, r.delayMs, r.hangUp});
+        }
+      }
+      return out;
+    };
+    h.session.parameters.outputLevel[1] = 12;
+    const ProgramParameters before = h.session.parameters;
+    h.Connect();
+
+    const auto frames = h.port.Frames();
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), c.request), 2)
+        << "asked once more from the same step, never a third time";
+    if (c.badAnswers == 1) {
+      EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+      EXPECT_EQ(h.session.parameters.outputPeq[3][1].frequency, 80);
+      EXPECT_EQ(h.session.parameters.outputLevel[1], 77);
+      EXPECT_EQ(h.view.reloads.size(), 1u);
+    } else {
+      EXPECT_EQ(h.view.LastStatus(), kResponseError);
+      EXPECT_FALSE(h.view.SawStatus(kTransferOk));
+      EXPECT_FALSE(h.view.transmittingVisible);
+      EXPECT_TRUE(h.view.reloads.empty());
+      EXPECT_EQ(h.view.repairWarnings, 0);
+      EXPECT_EQ(h.session.parameters, before) << "never half old and half new";
+      EXPECT_NE(frames.back(), "(01U00)");
+      EXPECT_TRUE(h.NoTimers());
+    }
+  }
+}
+
+TEST(Upload, AnUploadCutOffLeavesThePcSetAsItWas) {
   Harness h(1);
   auto& unit = h.AddUnit();
   unit.SetFaults(SilentAfter(10));
   unit.Current().inputPeq[0][0].type = 3;
   h.session.parameters.outputDelay[1] = 777;
+  const ProgramParameters before = h.session.parameters;
   h.Connect();
   EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
   EXPECT_TRUE(h.view.reloads.empty());
   EXPECT_EQ(h.view.repairWarnings, 0);
   EXPECT_EQ(h.session.link.identityShown, 0);
   EXPECT_EQ(h.session.link.linkConnected, 1);
-  // The probe, the name and eight blocks were answered: those are in, the rest is untouched.
+  // The probe, the name and eight blocks were answered; none of them reached the PC's set.
   EXPECT_EQ(h.port.sent.size(), 10u + 10u);
-  EXPECT_EQ(h.session.parameters.inputPeq[0][0].type, 3);
-  EXPECT_EQ(h.session.parameters.outputDelay[1], 777);
+  EXPECT_EQ(h.session.parameters, before);
   EXPECT_TRUE(h.NoTimers());
+
+  // Disable Communications in the middle of the next upload: likewise.
+  h.port.Unit(1).SetFaults({});
+  h.session.link.linkConnected = 0;
+  h.session.link.searchRestart = 1;
+  h.view.selectChoice = SelectChoice{0, 0};
+  h.engine.EnableCommunications();
+  h.clock.AdvanceUntil([&h] { return h.port.Frames().back() == "(01%045100)"; }, 60'000);
+  h.engine.DisableCommunications();
+  h.RunIdle();
+  EXPECT_EQ(h.session.parameters, before);
 }
 
-TEST(Upload, FiveEmptyTicksInEveryStepEndTheFifthStep) {
+// A unit (or an adapter) that answers every request between one and two ticks late finishes the
+// transfer: an answer clears the count of empty ticks. Silence still ends one step at its 21st.
+TEST(Transfer, ALateUnitCompletesAndASilentStepStillEndsAtItsLimit) {
+  for (const int direction : {0, 1}) {
+    SCOPED_TRACE(direction == 0 ? "upload" : "download");
+    Harness h(1);
+    auto& unit = h.AddUnit();
+    unit.Current().outputDelay[0] = 345;
+    h.session.parameters.outputDelay[1] = 543;
+    h.port.latencyMs = 0;
+    unit.SetFaults(Delayed(345));
+    h.Connect(direction);
+    EXPECT_FALSE(h.view.SawStatus(kConnectionLost));
+    EXPECT_TRUE(h.view.SawStatus(kTransferOk));
+    EXPECT_EQ(h.session.link.waitCount, 0);
+    if (direction == 0) {
+      EXPECT_EQ(h.session.parameters.outputDelay[0], 345);
+    } else {
+      EXPECT_EQ(h.port.Unit(1).Current().outputDelay[1], 543);
+    }
+  }
+
   Harness h(1);
   h.AddUnit();
   h.Attach();
   h.port.script = [](int, const std::string& frame) {
     if (frame == "(01R001)") return std::vector<Answer>{{frame}};
-    return std::vector<Answer>{{"(01)", 5 * 230}};
+    if (frame == "(01%021201)") return std::vector<Answer>{};
+    return std::vector<Answer>{{ZeroAnswer(frame), 5 * 230}};
   };
+  VirtualClock::Ms lastSend = 0;
   h.engine.RecallProgram(1);
+  h.clock.AdvanceUntil([&] { return h.port.Frames().back() == "(01%021201)"; }, 60'000);
+  lastSend = h.clock.Now();
   h.RunIdle();
   EXPECT_EQ(h.view.LastStatus(), kConnectionLost);
-  // The recall, then "I000)" and four block requests.
-  EXPECT_EQ(h.port.sent.size(), 6u);
   EXPECT_EQ(h.port.sent.back().frame, "(01%021201)");
+  EXPECT_EQ(h.clock.Now() - lastSend, 21 * 230) << "the 21st empty tick of that one step";
+}
+
+// One chain at a time: whatever would start a second one while an upload runs is refused and
+// sends nothing, so the unit's answers cannot be mixed into another chain's set.
+TEST(Chains, NothingStartsWhileAChainRuns) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  unit.SetMemory(2, unit.Current());
+  h.view.selectChoice = SelectChoice{0, 0};
+  h.engine.EnableCommunications();
+  h.clock.AdvanceUntil([&h] { return h.session.link.linkConnected == 1; }, 60'000);
+  h.clock.Advance(4000);
+  ASSERT_TRUE(h.engine.ChainRunning());
+  const std::size_t sent = h.port.sent.size();
+  const ProgramParameters before = h.session.parameters;
+
+  EXPECT_FALSE(h.engine.StartFactoryDefaultDownload());
+  EXPECT_FALSE(h.engine.ListPrograms());
+  EXPECT_FALSE(h.engine.RecallProgram(2));
+  EXPECT_FALSE(h.engine.StoreProgram(3));
+  EXPECT_FALSE(h.engine.SetProgramName("Other"));
+  EXPECT_FALSE(h.engine.ChangeDeviceIdentity(5, "Other"));
+  EXPECT_FALSE(h.Edit(OutputPhaseFrame(1, Output::High, 1), timers::kPhase));
+  EXPECT_FALSE(h.engine.CanEnableCommunications());
+  h.engine.EnableCommunications();
+  h.clock.Advance(460);
+  // Only the upload's own read requests went out since.
+  ASSERT_GT(h.port.sent.size(), sent);
+  for (std::size_t i = sent; i < h.port.sent.size(); ++i)
+    EXPECT_NE(h.port.sent[i].frame.find('%'), std::string::npos) << h.port.sent[i].frame;
+  EXPECT_EQ(h.session.parameters, before);
+
+  h.RunIdle();
+  EXPECT_EQ(h.view.LastStatus(), kTransferOk);
+  EXPECT_FALSE(h.engine.ChainRunning());
+  // A page edit waiting for its answer is not a chain: the next command still starts.
+  EXPECT_TRUE(h.Edit(OutputPhaseFrame(1, Output::High, 1), timers::kPhase));
+  EXPECT_FALSE(h.engine.ChainRunning());
+  EXPECT_TRUE(h.engine.StoreProgram(3));
+  EXPECT_TRUE(h.engine.ChainRunning());
 }
 
 TEST(Download, EveryBlockAcknowledgedEndsWithReadBackAndName) {
