@@ -14,6 +14,7 @@ const char* const kUsage =
   --id N         connect to the unit whose ID is N (1..10; default: the first found)
   --quiet        do not echo status lines
   --demo         run against an in-process virtual unit on COM1
+  --version      print the version and end
 
 Commands that talk to a unit:
   scan                   list the units found: ID, name and port, one per line

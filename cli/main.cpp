@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_options.h"
 #include "cli/output_file.h"
@@ -117,6 +118,10 @@ int RunOffline(const Invocation& inv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::puts("corvella-cli " CORVELLA_VERSION);
+    return kExitOk;
+  }
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
   const ParseOutcome parsed = ParseArguments(arguments);

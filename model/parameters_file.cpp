@@ -150,7 +150,11 @@ FileResult SaveParametersFile(const std::filesystem::path& path, const ProgramPa
 std::vector<std::filesystem::path> FactoryDefaultCandidates(
     const std::filesystem::path& executableDir) {
   std::vector<std::filesystem::path> candidates;
-  if (!executableDir.empty()) candidates.push_back(executableDir / kFactoryDefaultFileName);
+  if (!executableDir.empty()) {
+    candidates.push_back(executableDir / kFactoryDefaultFileName);
+    candidates.push_back((executableDir / config::kDataDirFromBinDir).lexically_normal() /
+                         kFactoryDefaultFileName);
+  }
   candidates.push_back(std::filesystem::path(config::kInstallDataDir) / kFactoryDefaultFileName);
   return candidates;
 }

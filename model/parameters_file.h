@@ -61,8 +61,9 @@ FileResult LoadParametersFile(const std::filesystem::path& path, ProgramParamete
 // destroys the previous file.
 FileResult SaveParametersFile(const std::filesystem::path& path, const ProgramParameters& p);
 
-// Where "factory default.asc" is looked for, in order: the executable's directory, then the
-// installed data directory (Linux installs).
+// Where "factory default.asc" is looked for, in order: the executable's directory (a build
+// folder), the data directory beside an installed executable's (../share/corvella), then the
+// configured installation's data directory.
 std::vector<std::filesystem::path> FactoryDefaultCandidates(
     const std::filesystem::path& executableDir);
 // The first candidate that exists as a regular file; nullopt means kFactoryDefaultMissingText.

@@ -91,7 +91,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     return outcome;
   }
   if (parser.isSet(QStringLiteral("help"))) {
-    outcome.message = parser.helpText();
+    // Qt knows the program's name only once an application object exists; --help runs before.
+    outcome.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                QStringLiteral("corvella"));
     return outcome;
   }
   if (parser.isSet(QStringLiteral("version"))) {

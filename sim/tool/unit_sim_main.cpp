@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/parameters_file.h"
@@ -210,6 +211,10 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::puts("corvella-unit-sim " CORVELLA_VERSION);
+    return 0;
+  }
   std::vector<std::string_view> args(argv + 1, argv + argc);
   const auto parsed = corvella::sim::tool::ParseOptions(args);
   if (!parsed.options) return Fail(parsed.error, 2);

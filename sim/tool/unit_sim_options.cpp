@@ -42,6 +42,7 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
                            answer), then exit.
 
   --help                   show this text.
+  --version                print the version and end.
 )usage";
 
 namespace {

@@ -147,6 +147,23 @@ TEST(FactoryDefault, LookedForBesideTheProgramFirst) {
   EXPECT_TRUE(fs::exists(ExecutableDirectory() / "corvella_model_tests"));
 }
 
+TEST(FactoryDefault, AnInstalledProgramFindsItInTheDataFolderBesideItsOwn) {
+  // An installed tree as a package lays it out, under a prefix the build was not configured for.
+  TempDir root;
+  const fs::path bin = root / "bin";
+  const fs::path data = root / "share" / "corvella";
+  fs::create_directories(bin);
+  fs::create_directories(data);
+  const fs::path shipped = data / "factory default.asc";
+  WriteAll(shipped, Bytes(kParameterImageSize, 0));
+  EXPECT_EQ(FindFactoryDefault(bin), shipped);
+
+  // A copy beside the program (a build folder) still comes first.
+  const fs::path beside = bin / "factory default.asc";
+  WriteAll(beside, Bytes(kParameterImageSize, 0));
+  EXPECT_EQ(FindFactoryDefault(bin), beside);
+}
+
 TEST(FactoryDefault, TheShippedFileHoldsTheStartUpValues) {
   const Bytes bytes = ReadAll(CORVELLA_FACTORY_DEFAULT_FILE);
   const auto expected = ToImage(ResetSet());

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# completion_test.sh COMPLETION-SCRIPT CORVELLA-CLI: what bash offers after "corvella-cli ...<TAB>".
+set -u
+script=$(realpath "$1") cli=$(realpath "$2")
+failed=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Offers for the words given, the last being the one under the cursor, one per line, sorted.
+offers() {
+  (cd "$work" && bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1));
+                          _corvella_cli; printf "%s\n" "${COMPREPLY[@]}"' _ "$script" "$cli" "$@") |
+    sort
+}
+expect() {  # expect "WORDS..." -- OFFER... : each OFFER is among the offers
+  local words=() offered
+  while [ "$1" != -- ]; do words+=("$1"); shift; done
+  shift
+  offered=$(offers "${words[@]}")
+  for want in "$@"; do
+    grep -qxF -- "$want" <<<"$offered" ||
+      { echo "FAIL: after '${words[*]}' expected '$want', got: $(tr '\n' ' ' <<<"$offered")" >&2; failed=1; }
+  done
+}
+expect_exactly() {  # expect_exactly "WORDS..." -- OFFER... : these and nothing else
+  local words=() offered
+  while [ "$1" != -- ]; do words+=("$1"); shift; done
+  shift
+  offered=$(offers "${words[@]}")
+  [ "$offered" = "$(printf '%s\n' "$@" | sort)" ] ||
+    { echo "FAIL: after '${words[*]}' expected exactly '$*', got: $(tr '\n' ' ' <<<"$offered")" >&2; failed=1; }
+}
+
+touch "$work/stage left.asc" "$work/stage right.asc" "$work/notes.txt"
+
+expect "" -- scan upload download load-default programs recall store rename set-identity show plot
+expect_exactly "re" -- recall rename
+expect "-" -- --ports --id --quiet --demo --version --help
+# Options and their values before the command do not hide it.
+expect_exactly --id 3 --quiet "s" -- scan store set-identity show
+expect_exactly plot x.asc --graph "" -- input-peq output-peq crossover level
+expect_exactly plot x.asc --channel "" -- mic line high low
+expect_exactly plot x.asc --channel "l" -- line low
+expect_exactly plot x.asc "--g" -- --graph
+# File names, spaces included, where a command takes a file; nothing where it takes none.
+expect_exactly upload "stage" -- "stage left.asc" "stage right.asc"
+expect_exactly --demo show "n" -- notes.txt
+expect_exactly plot x.asc --graph level -o "stage r" -- "stage right.asc"
+expect_exactly recall 2 "-" -- -o --ports --id --quiet --demo --version --help
+expect_exactly rename "s" --
+expect_exactly --id "" --
+
+[ $failed -eq 0 ] && echo "completion offers as expected"
+exit $failed
