@@ -90,7 +90,8 @@ class SerialPort final : public Port {
   // The socket backend for a COMn that names a network address (socket_port_posix.cpp).
   bool OpenNetwork(const std::string& address, std::string_view definition);
   void PrepareNetworkWorker();
-  void NetworkWorkerMain();
+  bool RunNetworkWorker();  // true when the connection was lost
+  void EndWorker(bool lost);
 #endif
 
   // Shared by the backends.

@@ -220,7 +220,7 @@ void SerialPort::CloseDevice() {
 
 void SerialPort::WorkerMain() {
   if (native->network) {
-    NetworkWorkerMain();
+    EndWorker(RunNetworkWorker());
     return;
   }
   const int fd = native->portHandle;
@@ -309,12 +309,20 @@ void SerialPort::WorkerMain() {
     }
   }
 
+  EndWorker(step == Step::Lost);
+}
+
+void SerialPort::EndWorker(bool lost) {
   // Report the loss once and leave the port closed: no loop of failing calls. Marked closed and
   // ended before the report, so the owner handling it sees a port neither open nor monitored.
-  if (step == Step::Lost) portOpen.store(false, std::memory_order_release);
+  if (lost) portOpen.store(false, std::memory_order_release);
   workerAlive.store(false, std::memory_order_release);
-  if (step == Step::Lost) {
-    CloseDeviceFd(native->portHandle);
+  if (lost) {
+    if (native->network) {
+      CloseFd(native->portHandle);
+    } else {
+      CloseDeviceFd(native->portHandle);
+    }
     ReportLost();
   }
 }

@@ -259,7 +259,7 @@ void SerialPort::PrepareNetworkWorker() {
       ReceiveAll(native->portHandle, native->telnet, {}, [](const std::string&) {});
 }
 
-void SerialPort::NetworkWorkerMain() {
+bool SerialPort::RunNetworkWorker() {
   const int fd = native->portHandle;
   const int wake = native->wakeRead;
   const Waker waker{wake, &shutdown};
@@ -301,13 +301,7 @@ void SerialPort::NetworkWorkerMain() {
     }
   }
 
-  // As for a device: marked closed and ended before the one report of the loss.
-  if (step == Step::Lost) portOpen.store(false, std::memory_order_release);
-  workerAlive.store(false, std::memory_order_release);
-  if (step == Step::Lost) {
-    posix::CloseFd(native->portHandle);
-    ReportLost();
-  }
+  return step == Step::Lost;
 }
 
 }  // namespace corvella::link
