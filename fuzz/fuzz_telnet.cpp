@@ -85,10 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(whole.replies.size() <= server.size());
 
   // The same bytes as line data: escaped, with commands between them, read in any pieces.
-  static const std::vector<std::string> kCommands = {
-      Bytes({255, 241}),       Bytes({255, 249}),      Bytes({255, 253, 1}),
-      Bytes({255, 251, 3}),    Bytes({255, 254, 44}),  Bytes({255, 250, 44, 107, 0x30, 255, 240}),
-      Bytes({255, 250, 44, 104, 255, 255, 255, 240}),  Bytes({255, 250, 1, 2, 3, 255, 241})};
+  static const std::vector<std::string> kCommands = {Bytes({255, 241}),
+                                                     Bytes({255, 249}),
+                                                     Bytes({255, 253, 1}),
+                                                     Bytes({255, 251, 3}),
+                                                     Bytes({255, 254, 44}),
+                                                     Bytes({255, 250, 44, 107, 0x30, 255, 240}),
+                                                     Bytes({255, 250, 44, 104, 255, 255, 255, 240}),
+                                                     Bytes({255, 250, 1, 2, 3, 255, 241})};
   std::string stream;
   for (const char c : server) {
     stream += telnet::Escape(std::string_view(&c, 1));

@@ -15,8 +15,9 @@ bool IsBlank(char c) {
 
 std::string Lower(std::string_view text) {
   std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  });
   return out;
 }
 
@@ -65,8 +66,7 @@ std::optional<NetworkAddress> ParseNetworkAddress(std::string_view entry) {
   }
   unsigned port = 0;
   const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), port);
-  if (error != std::errc() || end != rest.data() + rest.size() || port == 0 ||
-      port > 65535) {
+  if (error != std::errc() || end != rest.data() + rest.size() || port == 0 || port > 65535) {
     return std::nullopt;
   }
   address.host = std::string(host);

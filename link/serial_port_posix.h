@@ -15,9 +15,9 @@ namespace corvella::link {
 
 struct SerialPort::Native {
   int portHandle = -1;
-  int wakeRead = -1;   // the worker waits on this beside the port
-  int wakeWrite = -1;  // one byte here: a frame is queued, or shutdown is set
-  bool network = false;                // portHandle is a connected socket
+  int wakeRead = -1;                    // the worker waits on this beside the port
+  int wakeWrite = -1;                   // one byte here: a frame is queued, or shutdown is set
+  bool network = false;                 // portHandle is a connected socket
   std::optional<telnet::Codec> telnet;  // the socket speaks Telnet (rfc2217://)
 };
 

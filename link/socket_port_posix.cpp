@@ -12,7 +12,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "link/network_address.h"
 #include "link/serial_port_posix.h"
@@ -56,21 +61,59 @@ void TuneSocket(int fd) {
 #endif
 }
 
-// A connected non-blocking socket, or -1 when no address of the host took the connection in time.
-int Connect(const NetworkAddress& address) {
+// The addresses of a host name, looked up on a thread of its own: the system's resolver has no
+// timeout of ours, and a name server that does not answer must not stall the search. A lookup
+// still running at the deadline is left to finish by itself and its answer thrown away.
+struct Lookup {
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  addrinfo* found = nullptr;
+
+  ~Lookup() {
+    if (found != nullptr) ::freeaddrinfo(found);
+  }
+};
+
+std::shared_ptr<Lookup> Resolve(const NetworkAddress& address, Clock::time_point deadline) {
+  auto lookup = std::make_shared<Lookup>();
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &hints, &found) !=
-      0) {
-    return -1;
+  const std::string service = std::to_string(address.port);
+  // A numeric address needs no name server.
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  if (::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &lookup->found) == 0) {
+    return lookup;
   }
+  lookup->found = nullptr;
+  hints.ai_flags = AI_NUMERICSERV;
+  try {
+    std::thread([lookup, host = address.host, service, hints] {
+      addrinfo* found = nullptr;
+      if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) found = nullptr;
+      std::lock_guard<std::mutex> guard(lookup->lock);
+      lookup->found = found;
+      lookup->done = true;
+      lookup->finished.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  std::unique_lock<std::mutex> guard(lookup->lock);
+  if (!lookup->finished.wait_until(guard, deadline, [&] { return lookup->done; })) return nullptr;
+  return lookup;
+}
+
+// A connected non-blocking socket, or -1 when no address of the host took the connection in time.
+int Connect(const NetworkAddress& address) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+  const std::shared_ptr<Lookup> lookup = Resolve(address, deadline);
+  if (!lookup || lookup->found == nullptr) return -1;
   int connected = -1;
-  for (const addrinfo* ai = found; ai != nullptr && connected < 0; ai = ai->ai_next) {
-    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                      ai->ai_protocol);
+  for (const addrinfo* ai = lookup->found; ai != nullptr && connected < 0; ai = ai->ai_next) {
+    int fd =
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) continue;
     bool ok = ::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0;
     if (!ok && errno == EINPROGRESS) {
@@ -90,7 +133,6 @@ int Connect(const NetworkAddress& address) {
     }
     if (MillisLeft(deadline) == 0) break;
   }
-  ::freeaddrinfo(found);
   if (connected >= 0) TuneSocket(connected);
   return connected;
 }
@@ -196,8 +238,8 @@ long NegotiateComPort(int fd, std::optional<telnet::Codec>& session, const LineS
     }
     if (session->ComPortOffer() == telnet::Codec::Offer::Accepted && !requested) {
       requested = true;
-      io = SendAll(fd, session->RequestSettings(ComPortSettingsFor(line)), {},
-                   MillisLeft(deadline));
+      io =
+          SendAll(fd, session->RequestSettings(ComPortSettingsFor(line)), {}, MillisLeft(deadline));
       continue;
     }
     if (session->Contradicted()) {

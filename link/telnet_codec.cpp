@@ -60,12 +60,12 @@ std::string Codec::Start() {
 }
 
 std::string Codec::RequestSettings(const ComPortSettings& settings) {
-  asked_ = {settings.baud, settings.dataSize, settings.parity, settings.stopSize,
-            settings.control};
+  asked_ = {settings.baud, settings.dataSize, settings.parity, settings.stopSize, settings.control};
   confirmed_ = {};
   requested_ = true;
   std::string out;
-  const char baud[4] = {static_cast<char>(settings.baud >> 24), static_cast<char>(settings.baud >> 16),
+  const char baud[4] = {static_cast<char>(settings.baud >> 24),
+                        static_cast<char>(settings.baud >> 16),
                         static_cast<char>(settings.baud >> 8), static_cast<char>(settings.baud)};
   Subnegotiation(out, kSetBaudRate, std::string_view(baud, 4));
   for (std::size_t i = kDataSize; i < kSettings; ++i) {
@@ -169,9 +169,11 @@ void Codec::Negotiate(std::uint8_t verb, std::uint8_t option, std::string& repli
 }
 
 void Codec::EndSubnegotiation() {
-  if (subOverflow_ || sub_.size() < 2 || static_cast<std::uint8_t>(sub_[0]) != kComPortOption) return;
+  if (subOverflow_ || sub_.size() < 2 || static_cast<std::uint8_t>(sub_[0]) != kComPortOption)
+    return;
   const auto code = static_cast<std::uint8_t>(sub_[1]);
-  if (code < kServerOffset + kSetBaudRate || code >= kServerOffset + kSetBaudRate + kSettings) return;
+  if (code < kServerOffset + kSetBaudRate || code >= kServerOffset + kSetBaudRate + kSettings)
+    return;
   const std::size_t which = code - kServerOffset - kSetBaudRate;
   const std::string_view value = std::string_view(sub_).substr(2);
   const std::size_t width = which == kBaud ? 4 : 1;

@@ -25,8 +25,8 @@ ProgramParameters StageSet() {
   return p;
 }
 
-#define SKIP_WITHOUT_SER2NET()                                                                \
-  if (Ser2net::Program().empty())                                                             \
+#define SKIP_WITHOUT_SER2NET()                                                                    \
+  if (Ser2net::Program().empty())                                                                 \
   GTEST_SKIP() << "ser2net is not installed (Debian package ser2net; scripts/bootstrap installs " \
                   "it)"
 
@@ -65,7 +65,6 @@ TEST(CliNetwork, ScanAndUploadThroughADeviceServerMatchThePseudoTerminal) {
   ASSERT_EQ(viaPty.size(), 168u);
   EXPECT_TRUE(ReadAll(dir / "raw.asc") == viaPty);
   EXPECT_TRUE(ReadAll(dir / "telnet.asc") == viaPty);
-
 }
 
 TEST(CliNetwork, DownloadsThroughADeviceServerSendWhatThePseudoTerminalSends) {
@@ -116,8 +115,9 @@ TEST(CliNetwork, TheDeviceServerStoppingMidUploadIsOneLossAndEndsTheCommand) {
     }
     server.Stop();
   });
-  const RunResult run = RunCli({"--ports", server.TelnetUrl(), "upload", (dir / "out.asc").string()},
-                               std::chrono::seconds(30));
+  const RunResult run =
+      RunCli({"--ports", server.TelnetUrl(), "upload", (dir / "out.asc").string()},
+             std::chrono::seconds(30));
   done = true;
   operatorHand.join();
   EXPECT_EQ(run.status, 1) << run.err;

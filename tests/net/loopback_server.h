@@ -21,7 +21,8 @@ class LoopbackServer {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener_ < 0 ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_, backlog) != 0 ||
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
       Close(listener_);
@@ -37,6 +38,7 @@ class LoopbackServer {
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   bool Ok() const { return port_ > 0; }
+  int Port() const { return port_; }
   std::string Url(std::string_view scheme) const {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
   }

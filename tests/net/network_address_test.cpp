@@ -24,10 +24,10 @@ TEST(NetworkAddressTest, RawAndTelnetAddressesParseWithTheirHostAndPort) {
   ASSERT_TRUE(v6);
   EXPECT_EQ(v6->host, "::1");
 
-  for (const char* bad : {"tcp://host", "tcp://host:", "tcp://:4001", "tcp://host:0",
-                          "tcp://host:65536", "tcp://host:40x1", "tcp://host:-1", "tcp://::1:2000",
-                          "tcp://[::1]2000", "tcp://[::1", "telnet://host:23", "tcp://a b:1",
-                          "tcp://host/x:1", "tcp://user@host:1"}) {
+  for (const char* bad :
+       {"tcp://host", "tcp://host:", "tcp://:4001", "tcp://host:0", "tcp://host:65536",
+        "tcp://host:40x1", "tcp://host:-1", "tcp://::1:2000", "tcp://[::1]2000", "tcp://[::1",
+        "telnet://host:23", "tcp://a b:1", "tcp://host/x:1", "tcp://user@host:1"}) {
     EXPECT_FALSE(ParseNetworkAddress(bad)) << bad;
     EXPECT_TRUE(IsNetworkEntry(bad)) << bad;
   }

@@ -24,8 +24,8 @@ class Ser2net {
  public:
   // The installed program, or empty when ser2net is missing.
   static std::string Program() {
-    for (const char* candidate : {"/usr/sbin/ser2net", "/usr/bin/ser2net", "/usr/local/sbin/ser2net",
-                                  "/usr/local/bin/ser2net"}) {
+    for (const char* candidate : {"/usr/sbin/ser2net", "/usr/bin/ser2net",
+                                  "/usr/local/sbin/ser2net", "/usr/local/bin/ser2net"}) {
       if (::access(candidate, X_OK) == 0) return candidate;
     }
     return {};

@@ -27,7 +27,8 @@ class Ser2netTest : public ::testing::Test {
       GTEST_SKIP() << "ser2net is not installed (Debian package ser2net; scripts/bootstrap "
                       "installs it)";
     }
-    dir = std::filesystem::temp_directory_path() / ("corvella_ser2net_" + std::to_string(::getpid()));
+    dir =
+        std::filesystem::temp_directory_path() / ("corvella_ser2net_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string error;
     ASSERT_TRUE(unit.Start(&error)) << error;
@@ -69,8 +70,8 @@ class Ser2netTest : public ::testing::Test {
 
 TEST_F(Ser2netTest, TheTelnetPortSetsTheUnitsLineAndBothPortsReachTheUnit) {
   SerialPort port(queue, PortTable({server.TelnetUrl(), server.RawUrl()}));
-  ASSERT_TRUE(port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                        kWriteBufferSize));
+  ASSERT_TRUE(
+      port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
   ASSERT_TRUE(port.StartMonitoring());
   // ser2net confirmed 9600 baud, 8 data bits, no parity, two stop bits and put them on the line.
   const termios line = LineOfTheUnit();
@@ -84,8 +85,8 @@ TEST_F(Ser2netTest, TheTelnetPortSetsTheUnitsLineAndBothPortsReachTheUnit) {
   // ser2net lets go of the device a moment after a connection ends and turns a new one away
   // ("Port's device already in use") until then.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_TRUE(port.Open(&recorder, 2, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                        kWriteBufferSize));
+  ASSERT_TRUE(
+      port.Open(&recorder, 2, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
   ASSERT_TRUE(port.StartMonitoring());
   EXPECT_EQ(Probe(port), answer);
   port.Close();
@@ -96,8 +97,8 @@ TEST_F(Ser2netTest, TheTelnetPortSetsTheUnitsLineAndBothPortsReachTheUnit) {
 
 TEST_F(Ser2netTest, TheServerGoingAwayIsOneLostPort) {
   SerialPort port(queue, PortTable({server.TelnetUrl()}));
-  ASSERT_TRUE(port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                        kWriteBufferSize));
+  ASSERT_TRUE(
+      port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
   ASSERT_TRUE(port.StartMonitoring());
   ASSERT_FALSE(Probe(port).empty());
   server.Stop();
@@ -107,8 +108,8 @@ TEST_F(Ser2netTest, TheServerGoingAwayIsOneLostPort) {
   EXPECT_FALSE(port.IsOpen());
   EXPECT_TRUE(recorder.failures.empty());
   // Nobody serves the address now: it no longer opens.
-  EXPECT_FALSE(port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                         kWriteBufferSize));
+  EXPECT_FALSE(
+      port.Open(&recorder, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
 }
 
 }  // namespace

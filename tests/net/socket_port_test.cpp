@@ -41,11 +41,13 @@ int OpenDescriptors() {
 
 // The confirmations a server that took every setting sends back.
 const std::string kConfirmations =
-    Bytes({255, 250, 44, 101, 0, 0, 0x25, 0x80, 255, 240, 255, 250, 44, 102, 8, 255, 240, 255, 250,
-           44, 103, 1, 255, 240, 255, 250, 44, 104, 2, 255, 240, 255, 250, 44, 105, 1, 255, 240});
+    Bytes({255, 250, 44,  101, 0,   0,   0x25, 0x80, 255, 240, 255, 250, 44,
+           102, 8,   255, 240, 255, 250, 44,   103,  1,   255, 240, 255, 250,
+           44,  104, 2,   255, 240, 255, 250,  44,   105, 1,   255, 240});
 const std::string kRequests =
-    Bytes({255, 250, 44, 1, 0, 0, 0x25, 0x80, 255, 240, 255, 250, 44, 2, 8, 255, 240, 255, 250, 44,
-           3, 1, 255, 240, 255, 250, 44, 4, 2, 255, 240, 255, 250, 44, 5, 1, 255, 240});
+    Bytes({255, 250, 44,  1,   0,   0,   0x25, 0x80, 255, 240, 255, 250, 44,
+           2,   8,   255, 240, 255, 250, 44,   3,    1,   255, 240, 255, 250,
+           44,  4,   2,   255, 240, 255, 250,  44,   5,   1,   255, 240});
 
 class SocketPortTest : public ::testing::Test {
  protected:
@@ -89,8 +91,10 @@ TEST_F(SocketPortTest, RawBytesReachTheOwnerInOrderAndFramesLeaveWholeAndUnchang
 
   std::string expected;
   for (int i = 0; i < 3000; ++i) {
-    const std::string frame = "(" + std::string(static_cast<std::size_t>(100 + i % 300), static_cast<char>('A' + i % 26)) +
-                              (i % 2 == 0 ? "\xff" : "") + ")";
+    const std::string frame =
+        "(" +
+        std::string(static_cast<std::size_t>(100 + i % 300), static_cast<char>('A' + i % 26)) +
+        (i % 2 == 0 ? "\xff" : "") + ")";
     ASSERT_TRUE(port.WriteToPort(frame));
     expected += frame;
   }
@@ -101,7 +105,9 @@ TEST_F(SocketPortTest, RawBytesReachTheOwnerInOrderAndFramesLeaveWholeAndUnchang
 }
 
 TEST_F(SocketPortTest, InputFromBeforeMonitoringIsDroppedAndLaterInputKept) {
-  SerialPort port(queue, PortTable({server.Url("tcp")}));
+  // By name this time: the name goes through the system's resolver.
+  const std::string byName = "tcp://localhost:" + std::to_string(server.Port());
+  SerialPort port(queue, PortTable({byName}));
   ASSERT_TRUE(OpenDefault(port));
   ASSERT_TRUE(server.Accept());
   ASSERT_TRUE(server.Send("(01$stale)"));
@@ -118,8 +124,8 @@ TEST_F(SocketPortTest, AConnectionThatEndsIsOneLostPortWhetherClosedOrReset) {
     SCOPED_TRACE(reset ? "reset" : "closed");
     PortRecorder events;
     SerialPort port(queue, PortTable({server.Url("tcp")}));
-    ASSERT_TRUE(port.Open(&events, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                          kWriteBufferSize));
+    ASSERT_TRUE(
+        port.Open(&events, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
     ASSERT_TRUE(server.Accept());
     ASSERT_TRUE(port.StartMonitoring());
     ASSERT_TRUE(server.Send("(01"));
@@ -189,7 +195,8 @@ TEST_F(SocketPortTest, TelnetSetsTheLineAndKeepsEscapingAndNegotiationFromTheOwn
 
   // 255 in the data arrives escaped and reaches the owner once; a notification in between is
   // Telnet's business only.
-  ASSERT_TRUE(server.Send(Bytes({'(', 255, 255, 255, 250, 44, 107, 0x30, 255, 240, 255, 255, ')'})));
+  ASSERT_TRUE(
+      server.Send(Bytes({'(', 255, 255, 255, 250, 44, 107, 0x30, 255, 240, 255, 255, ')'})));
   ASSERT_TRUE(RunUntil([&] { return recorder.bytes.size() >= 4; }));
   queue.RunFor(50);
   EXPECT_EQ(recorder.bytes, Bytes({'(', 255, 255, ')'}));
@@ -228,8 +235,8 @@ TEST_F(SocketPortTest, ATelnetServerThatRefusesOrIgnoresTheLineSettingsIsReporte
       }
       if (c.answer.empty()) server.Receive(1, 2500);  // connected until the client gives up
     });
-    EXPECT_TRUE(port.Open(&events, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask,
-                          kWriteBufferSize));
+    EXPECT_TRUE(
+        port.Open(&events, 1, kBaud, kParity, kDataBits, kStopBits, kEventMask, kWriteBufferSize));
     far.join();
     EXPECT_TRUE(port.IsOpen()) << "the line is usable, only its settings are in doubt";
     ASSERT_TRUE(queue.RunUntil([&] { return !events.failures.empty(); }, kWaitMs));
@@ -262,12 +269,15 @@ TEST_F(SocketPortTest, TheJournalNamesANetworkPortByItsComNumberAndShowsTheLines
   Journal journal;
   ASSERT_TRUE(journal.Open(path));
   SerialPort logged(queue, PortTable({"/dev/corvella-none", server.Url("rfc2217")}), &journal);
-  ASSERT_TRUE(OpenTelnet(logged, [&] {
-    server.Receive(3);
-    server.Send(Bytes({255, 253, 44}));
-    server.Receive(kRequests.size());
-    server.Send(kConfirmations);
-  }, 2));
+  ASSERT_TRUE(OpenTelnet(
+      logged,
+      [&] {
+        server.Receive(3);
+        server.Send(Bytes({255, 253, 44}));
+        server.Receive(kRequests.size());
+        server.Send(kConfirmations);
+      },
+      2));
   ASSERT_TRUE(logged.StartMonitoring());
   ASSERT_TRUE(logged.WriteToPort("(01X)"));
   ASSERT_EQ(server.Receive(5), "(01X)");

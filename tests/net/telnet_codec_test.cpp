@@ -29,8 +29,8 @@ Fed FeedAll(Codec& codec, const std::string& bytes) {
 
 // What ser2net opens a Telnet COM port connection with (taken from a real session).
 const std::string kSer2netGreeting =
-    Bytes({255, 251, 3, 255, 253, 3, 255, 251, 1, 255, 254, 1, 255, 253, 0, 255, 251, 0, 255, 253,
-           44, 255, 250, 44, 107, 0, 255, 240});
+    Bytes({255, 251, 3,   255, 253, 3,   255, 251, 1,   255, 254, 1, 255, 253,
+           0,   255, 251, 0,   255, 253, 44,  255, 250, 44,  107, 0, 255, 240});
 
 std::string Confirmation(int code, std::string value) {
   return Bytes({255, 250, 44, code}) + Escape(value) + Bytes({255, 240});
@@ -74,13 +74,12 @@ TEST(TelnetCodecTest, LineSettingsAreRequestedAndTheirConfirmationsChecked) {
   (void)FeedAll(codec, Bytes({255, 253, 44}));
   EXPECT_FALSE(codec.Confirmed());  // nothing asked yet
   EXPECT_EQ(codec.RequestSettings(unit),
-            Bytes({255, 250, 44, 1, 0, 0, 0x25, 0x80, 255, 240, 255, 250, 44, 2, 8, 255, 240,
-                   255, 250, 44, 3, 1, 255, 240, 255, 250, 44, 4, 2, 255, 240, 255, 250, 44, 5, 1,
-                   255, 240}));
-  const std::string confirmations =
-      Confirmation(101, Bytes({0, 0, 0x25, 0x80})) + Confirmation(102, Bytes({8})) +
-      Confirmation(103, Bytes({1})) + Confirmation(104, Bytes({2})) +
-      Confirmation(105, Bytes({1}));
+            Bytes({255, 250, 44,  1,   0,   0,   0x25, 0x80, 255, 240, 255, 250, 44,
+                   2,   8,   255, 240, 255, 250, 44,   3,    1,   255, 240, 255, 250,
+                   44,  4,   2,   255, 240, 255, 250,  44,   5,   1,   255, 240}));
+  const std::string confirmations = Confirmation(101, Bytes({0, 0, 0x25, 0x80})) +
+                                    Confirmation(102, Bytes({8})) + Confirmation(103, Bytes({1})) +
+                                    Confirmation(104, Bytes({2})) + Confirmation(105, Bytes({1}));
   // Confirmations arrive in pieces, mixed with notifications the client does not use.
   std::string data;
   std::string replies;
@@ -121,7 +120,8 @@ TEST(TelnetCodecTest, DataSurvivesEscapingCommandsAndAnySplit) {
   EXPECT_EQ(Escape(all).size(), all.size() + 5);
   for (std::size_t cut = 0; cut <= all.size(); ++cut) {
     // A command between any two data bytes, and the stream split anywhere, even inside a pair.
-    const std::string wire = Escape(all.substr(0, cut)) + Bytes({255, 241}) + Escape(all.substr(cut));
+    const std::string wire =
+        Escape(all.substr(0, cut)) + Bytes({255, 241}) + Escape(all.substr(cut));
     const std::size_t split = (cut * 7) % (wire.size() + 1);
     Codec codec;
     std::string data;
