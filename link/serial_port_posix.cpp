@@ -1,4 +1,6 @@
 // The POSIX backend: termios, poll() on the device and a wake-up pipe, one worker per open port.
+#include "link/serial_port_posix.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -9,7 +11,6 @@
 #include <cstring>
 
 #include "link/network_address.h"
-#include "link/serial_port_posix.h"
 
 namespace corvella::link {
 
