@@ -59,7 +59,9 @@ class Ser2net {
     const std::string program = Program();
     if (program.empty()) return Fail("ser2net is not installed");
     rawPort_ = FreePort();
-    telnetPort_ = FreePort();
+    do {
+      telnetPort_ = FreePort();
+    } while (telnetPort_ == rawPort_);
     const std::filesystem::path config = dir / "ser2net.yaml";
     {
       std::ofstream out(config);
