@@ -12,6 +12,7 @@
 #include "cli/plot_image.h"
 #include "cli/show_text.h"
 #include "cli/unit_commands.h"
+#include "link/network_address.h"
 #include "link/port_table.h"
 #include "model/parameters_file.h"
 
@@ -61,7 +62,10 @@ std::optional<ProgramParameters> OpenOffline(const fs::path& path) {
 std::optional<link::PortTable> PortsFor(const Invocation& inv, std::string& error) {
   if (inv.portsList) {
     auto table = link::PortTable::Parse(*inv.portsList);
-    if (!table) error = "--ports needs a comma-separated list of serial devices";
+    if (!table) {
+      error = "--ports needs a comma-separated list of serial devices";
+      if (auto bad = link::BadNetworkEntry(*inv.portsList)) error = "--ports: " + *bad;
+    }
     return table;
   }
   // An empty or unusable variable is passed over, as the window passes over it.

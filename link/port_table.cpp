@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "link/network_address.h"
+
 namespace corvella::link {
 namespace {
 
@@ -95,6 +97,7 @@ std::string ComDeviceName(int number) {
 PortTable::PortTable(std::vector<std::string> paths) : paths_(std::move(paths)) {}
 
 std::optional<PortTable> PortTable::Parse(std::string_view list) {
+  if (BadNetworkEntry(list)) return std::nullopt;
   std::vector<std::string> paths;
   while (true) {
     const std::size_t comma = list.find(',');
@@ -193,6 +196,9 @@ LinkOptions ParseLinkOptions(const std::vector<std::string>& arguments) {
         options.error =
             "--ports needs a comma-separated list of serial devices, e.g. "
             "--ports /dev/ttyUSB0,/dev/ttyUSB1";
+      }
+      if (value) {
+        if (auto bad = BadNetworkEntry(*value)) options.error = "--ports: " + *bad;
       }
     } else if (i > 0 && TakeOption(arguments, i, "--log", value)) {
       if (!value || value->empty()) {

@@ -17,7 +17,9 @@ class PortTable {
   PortTable() = default;
   explicit PortTable(std::vector<std::string> paths);
 
-  // "PATH[,PATH...]"; blanks around a path are dropped. Empty when the list names no path.
+  // "PATH[,PATH...]"; blanks around a path are dropped. A path may also be a device server's
+  // line, tcp://HOST:PORT or rfc2217://HOST:PORT (link/network_address.h). Empty when the list
+  // names no path or holds a malformed network address.
   static std::optional<PortTable> Parse(std::string_view list);
   // The serial devices present, USB adapters first, each family in natural order (ttyUSB2 before
   // ttyUSB10). On Windows the numbers map straight to COM1 .. COM256.

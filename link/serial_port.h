@@ -1,6 +1,7 @@
 // The serial port that reaches the unit: opens and configures COMn (the n-th device of the port
-// table), runs one worker thread that hands every received byte to the owner and writes the queued
-// frames whole, one after the other. Knows nothing of frames or of the protocol.
+// table, or a device server's line on the network: tcp:// or rfc2217://), runs one worker thread
+// that hands every received byte to the owner and writes the queued frames whole, one after the
+// other. Knows nothing of frames or of the protocol.
 #pragma once
 
 #include <atomic>
@@ -85,6 +86,13 @@ class SerialPort final : public Port {
   void WorkerMain();
   static std::string SystemErrorText(long code);
   static long OverlongFrameError();
+#ifndef _WIN32
+  // The socket backend for a COMn that names a network address (socket_port_posix.cpp).
+  bool OpenNetwork(const std::string& address, std::string_view definition);
+  void PrepareNetworkWorker();
+  bool RunNetworkWorker();  // true when the connection was lost
+  void EndWorker(bool lost);
+#endif
 
   // Shared by the backends.
   void StopWorker();

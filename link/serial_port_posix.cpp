@@ -1,4 +1,6 @@
 // The POSIX backend: termios, poll() on the device and a wake-up pipe, one worker per open port.
+#include "link/serial_port_posix.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -8,22 +10,15 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/serial_port.h"
+#include "link/network_address.h"
 
 namespace corvella::link {
 
-struct SerialPort::Native {
-  int portHandle = -1;
-  int wakeRead = -1;   // the worker waits on this beside the device
-  int wakeWrite = -1;  // one byte here: a frame is queued, or shutdown is set
-};
-
 namespace {
 
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
-  fd = -1;
-}
+using posix::CloseFd;
+using posix::DrainWake;
+using posix::MakeWakePipe;
 
 // The exclusive flag belongs to the terminal, not to our descriptor: it would outlive our close
 // while someone else (a virtual unit holding its pseudo-terminal's slave) keeps the device open,
@@ -133,29 +128,6 @@ bool ApplyLineSettings(const LineSettings& settings, termios& tio) {
   return cfsetispeed(&tio, *speed) == 0 && cfsetospeed(&tio, *speed) == 0;
 }
 
-bool MakeWakePipe(int& readEnd, int& writeEnd) {
-  int fds[2];
-  if (::pipe(fds) != 0) return false;
-  for (const int fd : fds) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0 ||
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
-      ::close(fds[0]);
-      ::close(fds[1]);
-      return false;
-    }
-  }
-  readEnd = fds[0];
-  writeEnd = fds[1];
-  return true;
-}
-
-void DrainWake(int fd) {
-  char sink[64];
-  while (::read(fd, sink, sizeof sink) > 0) {
-  }
-}
-
 }  // namespace
 
 auto SerialPort::NewNative() -> std::unique_ptr<Native, NativeDeleter> {
@@ -175,6 +147,7 @@ long SerialPort::OverlongFrameError() {
 }
 
 bool SerialPort::OpenDevice(const std::string& path, std::string_view definition) {
+  if (IsNetworkEntry(path)) return OpenNetwork(path, definition);
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   // Exclusive use, like an unshared Windows handle. A device that refuses it (not a terminal at
@@ -217,6 +190,10 @@ bool SerialPort::OpenDevice(const std::string& path, std::string_view definition
 }
 
 void SerialPort::PrepareWorker() {
+  if (native->network) {
+    PrepareNetworkWorker();
+    return;
+  }
   // Whatever came before monitoring began answers nothing we sent. Purged here rather than by the
   // worker, so that every byte arriving once StartMonitoring has returned reaches the owner.
   if (::tcflush(native->portHandle, TCIOFLUSH) != 0) Report("PurgeComm()", errno);
@@ -234,12 +211,19 @@ void SerialPort::SignalShutdown() {
 }
 
 void SerialPort::CloseDevice() {
+  if (native->network) CloseFd(native->portHandle);
+  native->network = false;
+  native->telnet.reset();
   CloseDeviceFd(native->portHandle);
   CloseFd(native->wakeRead);
   CloseFd(native->wakeWrite);
 }
 
 void SerialPort::WorkerMain() {
+  if (native->network) {
+    EndWorker(RunNetworkWorker());
+    return;
+  }
   const int fd = native->portHandle;
   const int wake = native->wakeRead;
   enum class Step { Go, Stop, Lost };
@@ -326,12 +310,20 @@ void SerialPort::WorkerMain() {
     }
   }
 
+  EndWorker(step == Step::Lost);
+}
+
+void SerialPort::EndWorker(bool lost) {
   // Report the loss once and leave the port closed: no loop of failing calls. Marked closed and
   // ended before the report, so the owner handling it sees a port neither open nor monitored.
-  if (step == Step::Lost) portOpen.store(false, std::memory_order_release);
+  if (lost) portOpen.store(false, std::memory_order_release);
   workerAlive.store(false, std::memory_order_release);
-  if (step == Step::Lost) {
-    CloseDeviceFd(native->portHandle);
+  if (lost) {
+    if (native->network) {
+      CloseFd(native->portHandle);
+    } else {
+      CloseDeviceFd(native->portHandle);
+    }
     ReportLost();
   }
 }
