@@ -15,7 +15,8 @@ bool ProtocolEngine::CanDisableCommunications() const {
 
 void ProtocolEngine::EnableCommunications() {
   // The menu greys the command in these states; a second caller must not restart a running search.
-  if (!CanEnableCommunications()) return;
+  if (Refuse(Chain::Search) || !CanEnableCommunications()) return;
+  StartChain(Chain::Search);
   Search();
   view_.LinkStateChanged();
 }
@@ -104,6 +105,7 @@ void ProtocolEngine::EndOfPass() {
   link_.deviceList.clear();
   Status(kNotFound);
   link_.searchEnded = 1;
+  EndChain(Outcome::NotFound, kDeviceNotFoundBox);
 }
 
 void ProtocolEngine::EndOfScan() {
@@ -125,8 +127,10 @@ void ProtocolEngine::EndOfScan() {
     link_.deviceList.clear();
     Status(kStopConnect);
     link_.searchEnded = 1;
+    EndChain(Outcome::Cancelled, kStopConnect);
     return;
   }
+  EndChain(Outcome::Done);
   Connect(*choice);
 }
 
@@ -138,6 +142,7 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
   link_.deviceName = unit.name;
   link_.deviceKind = unit.kind;
   link_.transferDirection = choice.direction == 1 ? 1 : 0;
+  StartChain(link_.transferDirection == 1 ? Chain::Download : Chain::Upload);
 
   if (!port_.Open(this, link_.comPort, kBaud, kParity, kDataBits, kStopBits, kEventMask,
                   kWriteBufferSize)) {
@@ -147,6 +152,7 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
     link_.searchRestart = 1;
     link_.searchEnded = 1;
     link_.deviceList.clear();
+    EndChain(Outcome::PortFailed, kCannotOpen);
     return;
   }
   (void)port_.StartMonitoring();
@@ -192,6 +198,9 @@ void ProtocolEngine::DisableCommunications() {
   link_.frameComplete = 0;
   link_.m00Pending = 0;
   view_.HideTransmittingDialog();
+  // The one command that may interrupt a chain: the chain ends here, given up.
+  EndChain(Outcome::Cancelled);
+  StartChain(Chain::Disconnect);
   Send(ByeFrame(link_.deviceId));
   Arm(timers::kDisconnect, timers::kDisconnectMs);
   view_.LinkStateChanged();
@@ -199,18 +208,27 @@ void ProtocolEngine::DisableCommunications() {
 
 void ProtocolEngine::OnDisconnectTimer() {
   bool reset = false;
+  Outcome outcome = Outcome::Done;
+  std::string_view detail;
   if (link_.frameComplete != 0) {
     Kill(timers::kDisconnect);
     link_.frameComplete = 0;
     link_.waitCount = 0;
     // The port closes below whatever came back, so an answer other than "bye)" must still end the
     // link; otherwise it stays marked connected with nothing behind it.
-    Status(link_.rxFrame == ByeFrame(link_.deviceId) ? kDisconnected : kIgnorDisconnected);
+    const bool bye = link_.rxFrame == ByeFrame(link_.deviceId);
+    Status(bye ? kDisconnected : kIgnorDisconnected);
+    if (!bye) {
+      outcome = Outcome::WrongAnswer;
+      detail = kIgnorDisconnected;
+    }
     reset = true;
   } else if (++link_.waitCount > timers::kWaitLimit) {
     Kill(timers::kDisconnect);
     Status(kIgnorDisconnected);
     link_.waitCount = 0;
+    outcome = Outcome::NoAnswer;
+    detail = kIgnorDisconnected;
     reset = true;
   }
   if (reset) {
@@ -224,6 +242,7 @@ void ProtocolEngine::OnDisconnectTimer() {
   }
   // Closed at every tick, so no answer can arrive after the first one.
   if (port_.IsOpen()) port_.Close();
+  if (reset) EndChain(outcome, detail);
 }
 
 }  // namespace corvella::link

@@ -30,6 +30,34 @@ struct MessageBoxRequest {
   BoxAnswer defaultButton = BoxAnswer::Ok;
 };
 
+// The chains of the engine, as a front end or a test sees them end. A connect is reported as the
+// search that found the unit (Search) and then its first transfer (Upload or Download).
+enum class Chain {
+  Search,
+  Upload,
+  Download,
+  FactoryDefault,
+  ProgramList,
+  Recall,
+  Store,
+  Rename,
+  Identity,
+  Disconnect,
+  PageEdit,
+};
+
+// How a chain ended. WrongAnswer also covers a chain that went on past a wrong answer (a download
+// step's wrong acknowledgement, the factory default's refused name) and completed otherwise.
+enum class Outcome {
+  Done,
+  NoAnswer,
+  WrongAnswer,
+  NotFound,
+  Cancelled,
+  Refused,  // another chain was running; nothing was sent
+  PortFailed,
+};
+
 // The three callers of ReloadAllPages want slightly different work done.
 enum class ReloadForm {
   FileLoad,  // parameter file and factory default: reload, redraw visible graphs, erase the area
@@ -107,6 +135,10 @@ class LinkView {
 
   // Called after every engine step and command, so menus and buttons follow the link state.
   virtual void LinkStateChanged() {}
+
+  // Every chain ends with exactly one call: how it ended, and the status or box text that said
+  // so when it did not succeed (empty otherwise). The texts shown are unchanged by it.
+  virtual void ChainEnded(Chain /*chain*/, Outcome /*outcome*/, std::string_view /*detail*/) {}
 };
 
 }  // namespace corvella::link

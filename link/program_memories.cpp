@@ -8,7 +8,7 @@
 namespace corvella::link {
 
 bool ProtocolEngine::SetProgramName(std::string_view text) {
-  if (ChainRunning()) return false;
+  if (Refuse(Chain::Rename)) return false;
   // The name is kept as typed; only the frame replaces characters the unit cannot take.
   std::string name(text.substr(0, kProgramNameLength));
   name.resize(kProgramNameLength, '.');
@@ -17,6 +17,7 @@ bool ProtocolEngine::SetProgramName(std::string_view text) {
   if (sent) session_.unconfirmedName = UnconfirmedName{session_.HeaderProgramName(), name};
   std::copy(name.begin(), name.end(), params_.programName.begin());
   if (sent) {
+    StartChain(Chain::Rename);
     Send(ProgramNameFrame(link_.deviceId, name));
     Arm(timers::kProgramName, timers::kProgramNameMs);
   }
@@ -31,8 +32,10 @@ void ProtocolEngine::OnProgramNameTimer() {
     Status(kProgramInfoOk);
     session_.unconfirmedName.reset();
     view_.RepaintHeader();
+    EndChain(Outcome::Done);
   } else {
     Status(kProgramInfoFailed);
+    EndChain(Outcome::WrongAnswer, kProgramInfoFailed);
   }
 }
 
@@ -41,7 +44,9 @@ bool ProtocolEngine::ListPrograms() {
   // the one answer buffer and put names on the wrong lines.
   for (int id = timers::kListFirst; id < timers::kListFirst + kProgramMemories; ++id) Kill(id);
   Kill(timers::kListPause);
-  if (ChainRunning()) return false;
+  if (running_ == Chain::ProgramList) EndChain(Outcome::Cancelled);
+  if (Refuse(Chain::ProgramList)) return false;
+  StartChain(Chain::ProgramList);
   Send(ProgramInfoRequestFrame(link_.deviceId, 1));
   Arm(timers::kListFirst, timers::kListMs);
   view_.LinkStateChanged();
@@ -77,10 +82,12 @@ void ProtocolEngine::OnListTimer(int id) {
 void ProtocolEngine::OnListPause() {
   Kill(timers::kListPause);
   view_.ReleaseMouseCapture();
+  EndChain(Outcome::Done);
 }
 
 bool ProtocolEngine::RecallProgram(int n) {
-  if (ChainRunning()) return false;
+  if (Refuse(Chain::Recall)) return false;
+  StartChain(Chain::Recall);
   link_.recallProgram = n;
   Send(RecallFrame(link_.deviceId, n));
   Arm(timers::kRecall, timers::kRecallMs);
@@ -94,6 +101,7 @@ void ProtocolEngine::OnRecallTimer() {
   const int id = link_.deviceId;
   if (*rx != RecallFrame(id, link_.recallProgram)) {
     Status(kResponseError);
+    EndChain(Outcome::WrongAnswer, kResponseError);
     return;
   }
   Status(kRecallOk);
@@ -109,9 +117,10 @@ void ProtocolEngine::OnRecallTimer() {
 }
 
 bool ProtocolEngine::StoreProgram(int n) {
-  if (ChainRunning()) return false;
+  if (Refuse(Chain::Store)) return false;
   const bool sent = link_.linkConnected != 0;
   if (sent) {
+    StartChain(Chain::Store);
     Send(SaveFrame(link_.deviceId, n));
     Arm(timers::kSave, timers::kSaveMs);
   }
@@ -122,11 +131,12 @@ bool ProtocolEngine::StoreProgram(int n) {
 }
 
 bool ProtocolEngine::ChangeDeviceIdentity(int newId, std::string_view name) {
-  if (ChainRunning()) return false;
+  if (Refuse(Chain::Identity)) return false;
   link_.pendingDeviceId = newId;
   link_.pendingDeviceName = PadText(name, kDeviceNameLength);
   const bool sent = link_.linkConnected != 0;
   if (sent) {
+    StartChain(Chain::Identity);
     Send(IdentityChangeFrame(link_.deviceId, newId, link_.pendingDeviceName));
     Arm(timers::kIdentity, timers::kIdentityMs);
   }
@@ -139,6 +149,7 @@ void ProtocolEngine::OnIdentityTimer() {
   if (!rx) return;
   if (*rx != Frame(link_.pendingDeviceId, "Z")) {
     Status(kResponseError);
+    EndChain(Outcome::WrongAnswer, kResponseError);
     return;
   }
   // From its confirmation on the unit answers only to the new ID, whatever becomes of the name.
@@ -153,12 +164,14 @@ void ProtocolEngine::OnDeviceNameTimer() {
   if (!rx) return;
   if (*rx != Frame(link_.pendingDeviceId, "Y")) {
     Status(kResponseError);
+    EndChain(Outcome::WrongAnswer, kResponseError);
     return;
   }
   Status(kIdentityOk);
   link_.deviceName = link_.pendingDeviceName;
   link_.identityShown = 1;
   view_.RepaintHeader();
+  EndChain(Outcome::Done);
 }
 
 }  // namespace corvella::link

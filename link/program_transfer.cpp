@@ -227,7 +227,10 @@ void ProtocolEngine::OnProgramInfoTimer() {
   const int id = link_.deviceId;
   if (link_.transferDirection == 1) {
     // Reached only when a program-information frame was sent during a download.
-    if (*rx != Frame(id, "J0003")) StopBox(kWarnningCaption, kProgramInfoSetFailed);
+    if (*rx != Frame(id, "J0003")) {
+      StopBox(kWarnningCaption, kProgramInfoSetFailed);
+      NoteWrongAnswer(kProgramInfoSetFailed);
+    }
     SendFirstBlock();
     return;
   }
@@ -258,8 +261,11 @@ void ProtocolEngine::OnProgramInfoTimer() {
     Send(TransferEndFrame(id));
     link_.uploadEnded = 1;
     Arm(timers::kInfoRefresh, timers::kInfoRefreshMs);
+    link_.infoOnly = 0;
+    return;
   }
   link_.infoOnly = 0;
+  EndChain(Outcome::Done);
 }
 
 void ProtocolEngine::OnTransferStep(int step) {
@@ -282,8 +288,10 @@ void ProtocolEngine::OnTransferStep(int step) {
     Send(ReadRequestFrame(id, ReadAddress(k + 1)));
   } else {
     // A wrong acknowledgement is reported and the download goes on.
-    if (*rx != Acknowledgement(id, CodeText(Describe(k).code)))
+    if (*rx != Acknowledgement(id, CodeText(Describe(k).code))) {
       StopBox(kWarnningCaption, FailText(k));
+      NoteWrongAnswer(FailText(k));
+    }
     if (last) {
       FinishDownload();
       return;
@@ -352,6 +360,9 @@ void ProtocolEngine::OnDownloadStartTimer() {
       link_.m00Pending = 0;
       view_.HideTransmittingDialog();
       Status(kResponseError);
+      EndChain(Outcome::WrongAnswer, kResponseError);
+    } else {
+      EndChain(Outcome::Done);  // the unit's reply to an upload's closing "U00)"
     }
     return;
   }
@@ -368,17 +379,20 @@ void ProtocolEngine::OnDownloadStartTimer() {
   // dialog left up: it counts like any other step.
   if (link_.uploadEnded != 0 && link_.m00Pending == 0) {
     Kill(timers::kDownloadStart);
+    EndChain(Outcome::Done);
     return;
   }
   if (++link_.waitCount > timers::kWaitLimit) {
     Kill(timers::kDownloadStart);
     link_.m00Pending = 0;
     ConnectionLost();
+    EndChain(Outcome::NoAnswer, kConnectionLost);
   }
 }
 
 bool ProtocolEngine::StartFactoryDefaultDownload() {
-  if (link_.linkConnected == 0 || ChainRunning()) return false;
+  if (link_.linkConnected == 0 || Refuse(Chain::FactoryDefault)) return false;
+  StartChain(Chain::FactoryDefault);
   const std::string name = TextAt(session_.programNameText, 0, kProgramNameLength);
   std::copy(name.begin(), name.end(), params_.programName.begin());
   Send(ProgramNameFrame(link_.deviceId, name));
@@ -392,12 +406,16 @@ void ProtocolEngine::OnFactoryNameTimer() {
     Kill(timers::kFactoryName);
     link_.frameComplete = 0;
     link_.waitCount = 0;
-    Status(link_.rxFrame == Frame(link_.deviceId, "J0003") ? kProgramInfoOk : kProgramInfoFailed);
+    const bool named = link_.rxFrame == Frame(link_.deviceId, "J0003");
+    Status(named ? kProgramInfoOk : kProgramInfoFailed);
+    if (!named) NoteWrongAnswer(kProgramInfoFailed);
     StartFactoryDownload();
     return;
   }
   if (++link_.waitCount > timers::kFactoryNameWaitLimit) {
     Kill(timers::kFactoryName);
+    // The download goes on, as it always did; the chain still ends as not wholly done.
+    NoteWrongAnswer(kNameNotConfirmed);
     StartFactoryDownload();
   }
 }
@@ -421,6 +439,7 @@ void ProtocolEngine::OnSaveTimer() {
   const int id = link_.deviceId;
   if (!IsSaveAcknowledgement(*rx, id)) {
     StopBox(kWarnningCaption, kProgramRestoreFailed);
+    EndChain(Outcome::WrongAnswer, kProgramRestoreFailed);
     return;
   }
   link_.infoOnly = 1;
@@ -439,11 +458,15 @@ void ProtocolEngine::OnInfoRefreshTimer() {
     link_.waitCount = 0;
     if (link_.rxFrame != TransferEndFrame(id)) {
       Status(kConnectLostShort);
-    } else if (link_.keepPcName != 0) {
+      EndChain(Outcome::WrongAnswer, kConnectLostShort);
+      return;
+    }
+    if (link_.keepPcName != 0) {
       link_.keepPcName = 0;
       const std::string name(params_.programName.begin(), params_.programName.end());
       Send(ProgramNameAfterDownloadFrame(id, name));  // no answer awaited
     }
+    EndChain(Outcome::Done);
     return;
   }
   Status(kConnectLostShort);
@@ -451,6 +474,7 @@ void ProtocolEngine::OnInfoRefreshTimer() {
   if (++link_.waitCount > timers::kWaitLimit) {
     Kill(timers::kInfoRefresh);
     link_.waitCount = 0;
+    EndChain(Outcome::NoAnswer, kConnectLostShort);
   }
 }
 

@@ -192,8 +192,39 @@ std::optional<std::string> ProtocolEngine::TakeAnswer(int id, int limit, bool& t
 std::optional<std::string> ProtocolEngine::AwaitAnswer(int id) {
   bool timedOut = false;
   auto rx = TakeAnswer(id, timers::kWaitLimit, timedOut);
-  if (timedOut) ConnectionLost();
+  if (timedOut) {
+    ConnectionLost();
+    EndChain(Outcome::NoAnswer, kConnectionLost);
+  }
   return rx;
+}
+
+void ProtocolEngine::StartChain(Chain chain) {
+  running_ = chain;
+  wrongAnswer_.reset();
+}
+
+bool ProtocolEngine::Refuse(Chain chain) {
+  if (!ChainRunning()) return false;
+  view_.ChainEnded(chain, Outcome::Refused, {});
+  return true;
+}
+
+void ProtocolEngine::NoteWrongAnswer(std::string_view text) {
+  if (!wrongAnswer_) wrongAnswer_ = std::string(text);
+}
+
+void ProtocolEngine::EndChain(Outcome outcome, std::string_view detail) {
+  if (!running_) return;
+  const Chain chain = *running_;
+  running_.reset();
+  const std::optional<std::string> wrong = std::move(wrongAnswer_);
+  wrongAnswer_.reset();
+  if (outcome == Outcome::Done && wrong) {
+    view_.ChainEnded(chain, Outcome::WrongAnswer, *wrong);
+  } else {
+    view_.ChainEnded(chain, outcome, detail);
+  }
 }
 
 bool ProtocolEngine::RetryRead(int step, const std::string& request, int intervalMs) {
@@ -206,6 +237,7 @@ bool ProtocolEngine::RetryRead(int step, const std::string& request, int interva
   retriedStep_ = 0;
   Status(kResponseError);
   view_.HideTransmittingDialog();
+  EndChain(Outcome::WrongAnswer, kResponseError);
   return false;
 }
 
@@ -231,7 +263,7 @@ void ProtocolEngine::ConnectionLost() {
 // ---- editor pages ----
 
 bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int intervalMs) {
-  if (link_.linkConnected == 0 || ChainRunning()) return false;
+  if (link_.linkConnected == 0 || Refuse(Chain::PageEdit)) return false;
   Send(std::string(frame));
   Arm(timerId, intervalMs);
   view_.LinkStateChanged();
@@ -254,9 +286,20 @@ void ProtocolEngine::OnLevelPause() {
 }
 
 void ProtocolEngine::OnPageEditTimer(int id) {
-  const auto rx = AwaitAnswer(id);
-  if (!rx) return;
-  Status(*rx == Acknowledgement(link_.deviceId, PageEditCode(id)) ? kResponseOk : kResponseError);
+  // Not AwaitAnswer: a page edit's silence ends the edit, not a chain that may have started since.
+  bool timedOut = false;
+  const auto rx = TakeAnswer(id, timers::kWaitLimit, timedOut);
+  if (!rx) {
+    if (timedOut) {
+      ConnectionLost();
+      view_.ChainEnded(Chain::PageEdit, Outcome::NoAnswer, kConnectionLost);
+    }
+    return;
+  }
+  const bool right = *rx == Acknowledgement(link_.deviceId, PageEditCode(id));
+  Status(right ? kResponseOk : kResponseError);
+  view_.ChainEnded(Chain::PageEdit, right ? Outcome::Done : Outcome::WrongAnswer,
+                   right ? std::string_view{} : kResponseError);
 }
 
 }  // namespace corvella::link

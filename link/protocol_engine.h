@@ -45,6 +45,10 @@ inline constexpr std::string_view kConnected = "-> Connected...";
 inline constexpr std::string_view kStopConnect = "-> Stop connect...";
 inline constexpr std::string_view kCannotOpen = "-> cann't open comm port ...";
 
+// Why a factory-default load is not wholly done when its name step got no answer (nothing is
+// shown then; front ends that report outcomes in words use it).
+inline constexpr std::string_view kNameNotConfirmed = "the unit did not confirm the program name";
+
 // Message boxes.
 inline constexpr std::string_view kWarnningCaption = "Warnning";
 inline constexpr std::string_view kProgramRestoreFailed = "Program Restore Failed";
@@ -142,6 +146,11 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // The same for a step whose silence past the limit ends its chain with "-> Connection Lost...".
   std::optional<std::string> AwaitAnswer(int id);
   void ConnectionLost();
+  // Chain bookkeeping: a start, a refused start, a wrong answer the chain goes on past, the end.
+  void StartChain(Chain chain);
+  bool Refuse(Chain chain);
+  void NoteWrongAnswer(std::string_view text);
+  void EndChain(Outcome outcome, std::string_view detail = {});
   // A read answer whose fields are not all digits inside the answer: the same request once more
   // from the same step, then "-> Response Error". Returns true when the request was repeated.
   bool RetryRead(int step, const std::string& request, int intervalMs);
@@ -189,6 +198,10 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // An upload is read into this copy and becomes the PC's set only once it has been read whole:
   // one that ends early leaves the PC's set exactly as it was.
   ProgramParameters incoming_{};
+  // The chain that runs, to report its end; a page edit is reported on its own.
+  std::optional<Chain> running_;
+  // The running chain went on past a wrong answer: it ends as WrongAnswer, with this text.
+  std::optional<std::string> wrongAnswer_;
   // The step whose read request was repeated after a bad answer (0: none).
   int retriedStep_ = 0;
   // Interval of the running program-information step (230 ms, or 300 after a store or recall).

@@ -32,6 +32,16 @@ bool IsLossStatus(const std::string& status) {
 
 enum class Fault { Silence, NoClose };
 
+// The transfer's one typed result (a connect also reports its search first).
+Outcome TransferOutcome(const Drill& d, int direction) {
+  const Chain chain = direction == kUpload ? Chain::Upload : Chain::Download;
+  std::vector<Outcome> seen;
+  for (const auto& e : d.h.view.ended)
+    if (e.chain == chain) seen.push_back(e.outcome);
+  EXPECT_EQ(seen.size(), 1u) << "a transfer ends exactly once";
+  return seen.empty() ? Outcome::Refused : seen.back();
+}
+
 void LoseAnswerAtEveryStep(int direction, Fault fault) {
   const std::vector<std::string> steps = CleanTransfer(direction);
   ASSERT_GE(steps.size(), 35u);
@@ -51,6 +61,7 @@ void LoseAnswerAtEveryStep(int direction, Fault fault) {
     const std::string last = d.h.view.LastStatus();
     if (Awaited(body, direction)) {
       EXPECT_TRUE(IsLossStatus(last)) << last;
+      EXPECT_EQ(TransferOutcome(d, direction), Outcome::NoAnswer);
       // Nothing after the lost answer was sent.
       EXPECT_EQ(d.TransferFrames().size(), k + 1);
     } else {
@@ -105,6 +116,8 @@ TEST(TransferDrills, GarbledAnswerAtEveryStepOfAnUpload) {
       EXPECT_TRUE(d.h.view.boxes.empty());
       EXPECT_EQ(d.h.view.repairWarnings, 0);
       EXPECT_FALSE(d.h.view.transmittingVisible);
+      EXPECT_EQ(TransferOutcome(d, kUpload),
+                once || !Awaited(body, kUpload) ? Outcome::Done : Outcome::WrongAnswer);
       if (once || !Awaited(body, kUpload)) {
         EXPECT_TRUE(d.h.view.SawStatus(kTransferOk));
         EXPECT_FALSE(d.h.view.SawStatus(kResponseError));

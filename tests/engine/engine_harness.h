@@ -42,6 +42,14 @@ class RecordingView : public link::LinkView {
   std::function<void(const std::string&)> onStatus;
   // Runs while the Select dialog is up (the user may pull a cable meanwhile).
   std::function<void()> duringSelect;
+  // Every chain's end, in order.
+  struct Ended {
+    link::Chain chain;
+    link::Outcome outcome;
+    std::string detail;
+  };
+  std::vector<Ended> ended;
+  std::function<void()> onEnded;
 
   void SetStatusText(std::string_view text) override {
     statuses.emplace_back(text);
@@ -71,6 +79,10 @@ class RecordingView : public link::LinkView {
     listLines[n] = {std::string(text), enableRecall};
   }
   void ReleaseMouseCapture() override { ++captureReleases; }
+  void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override {
+    ended.push_back({chain, outcome, std::string(detail)});
+    if (onEnded) onEnded();
+  }
 
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
   bool SawStatus(std::string_view text) const {

@@ -46,7 +46,7 @@ expect_exactly plot x.asc "--g" -- --graph
 expect_exactly upload "stage" -- "stage left.asc" "stage right.asc"
 expect_exactly --demo show "n" -- notes.txt
 expect_exactly plot x.asc --graph level -o "stage r" -- "stage right.asc"
-expect_exactly recall 2 "-" -- -o --ports --id --quiet --demo --version --help
+expect_exactly recall 2 "-" -- -o --accept-repaired --ports --id --quiet --demo --version --help
 expect_exactly rename "s" --
 expect_exactly --id "" --
 
