@@ -5,15 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "model/parameter_listing.h"
 #include "model/program_parameters.h"
 
 namespace corvella::cli {
 
-// " None" .. " Notch" as the equaliser pages list them, without the leading blank; "?" for a type
-// outside 0..5.
-std::string_view PeqTypeName(int type);
-// "-12dB Butterworth" .. "-24dB Linkwitz-Riley"; "?" for a type outside 0..11.
-std::string_view CrossoverTypeName(int type);
+using corvella::CrossoverTypeName;
+using corvella::PeqTypeName;
 
 // One line per parameter: "<name>  <code>  <text>", under one heading per page and channel.
 std::string ShowText(const ProgramParameters& p);

@@ -190,10 +190,11 @@ void ProtocolEngine::DisableCommunications() {
   link_.deviceList.clear();
   // Whatever was still waiting for an answer is given up: otherwise a running transfer step takes
   // the unit's "bye)" as its own answer and the link stays marked connected with the port closed.
-  for (int id = 1; id <= timers::kLevelPause; ++id) {
+  for (int id = 1; id <= timers::kEditStep; ++id) {
     if (id != timers::kDisconnect) Kill(id);
   }
   levelQueue_.clear();
+  edits_.clear();
   retriedStep_ = 0;
   link_.frameComplete = 0;
   link_.m00Pending = 0;

@@ -71,6 +71,9 @@ inline constexpr int kInfoRefreshMs = 500;
 // Engine-internal steps that replace blocking pauses; not unit protocol.
 inline constexpr int kListPause = 80;
 inline constexpr int kLevelPause = 81;
+// One single-parameter edit of a list sent as a chain (a comparison's "send"); its interval is
+// the edit's own.
+inline constexpr int kEditStep = 82;
 
 // Limits of the shared empty-tick counter.
 inline constexpr int kWaitLimit = 20;

@@ -44,6 +44,8 @@ enum class Chain {
   Identity,
   Disconnect,
   PageEdit,
+  ReadUnit,   // the unit's program read aside, the PC's set untouched
+  SendEdits,  // a list of single-parameter edits, each acknowledged
 };
 
 // How a chain ended. WrongAnswer also covers a chain that went on past a wrong answer (a download

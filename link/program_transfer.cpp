@@ -302,10 +302,15 @@ void ProtocolEngine::OnTransferStep(int step) {
 }
 
 void ProtocolEngine::FinishUpload() {
-  params_ = incoming_;
   view_.ReleaseMouseCapture();
-  if (RepairParameters(params_)) view_.ShowRepairWarning();
-  view_.ReloadAllPages(ReloadForm::Upload);
+  if (readAside_) {
+    // Compared as the unit holds it: out-of-range codes are differences to see, not to repair.
+    readAside_ = false;
+  } else {
+    params_ = incoming_;
+    if (RepairParameters(params_)) view_.ShowRepairWarning();
+    view_.ReloadAllPages(ReloadForm::Upload);
+  }
   Status(kTransferOk);
   link_.identityShown = 1;
   view_.RepaintHeader();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "link/edit_table.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 
@@ -62,7 +63,8 @@ constexpr int kChainTimers[] = {timers::kProbe,        timers::kDisconnect,   ti
                                 timers::kProgramInfo,  timers::kSave,         timers::kRecall,
                                 timers::kIdentity,     timers::kDeviceName,   timers::kDownloadStart,
                                 timers::kFactoryName,  timers::kInfoRefresh,  timers::kListPause,
-                                timers::kPhaseHighBlock, timers::kPhaseLowBlock};
+                                timers::kPhaseHighBlock, timers::kPhaseLowBlock,
+                                timers::kEditStep};
 
 }  // namespace
 
@@ -123,6 +125,9 @@ void ProtocolEngine::OnTimer(int id) {
         break;
       case timers::kLevelPause:
         OnLevelPause();
+        break;
+      case timers::kEditStep:
+        OnEditStep();
         break;
       default:
         Kill(id);
@@ -202,6 +207,7 @@ std::optional<std::string> ProtocolEngine::AwaitAnswer(int id) {
 void ProtocolEngine::StartChain(Chain chain) {
   running_ = chain;
   wrongAnswer_.reset();
+  readAside_ = false;
 }
 
 bool ProtocolEngine::Refuse(Chain chain) {
@@ -300,6 +306,68 @@ void ProtocolEngine::OnPageEditTimer(int id) {
   Status(right ? kResponseOk : kResponseError);
   view_.ChainEnded(Chain::PageEdit, right ? Outcome::Done : Outcome::WrongAnswer,
                    right ? std::string_view{} : kResponseError);
+}
+
+// ---- comparison with the unit ----
+
+bool ProtocolEngine::ReadUnitProgram() {
+  if (link_.linkConnected == 0 || Refuse(Chain::ReadUnit)) return false;
+  StartChain(Chain::ReadUnit);
+  readAside_ = true;
+  link_.transferDirection = 0;
+  link_.infoOnly = 0;
+  link_.keepPcName = 0;
+  link_.downloadRequested = 0;
+  Send(ProgramInfoRequestFrame(link_.deviceId, 0));
+  Status(kUploading);
+  infoIntervalMs_ = timers::kProgramInfoMs;
+  Arm(timers::kProgramInfo, timers::kProgramInfoMs);
+  view_.LinkStateChanged();
+  return true;
+}
+
+bool ProtocolEngine::SendEdits(const std::vector<ParameterRef>& edits) {
+  if (link_.linkConnected == 0 || Refuse(Chain::SendEdits)) return false;
+  StartChain(Chain::SendEdits);
+  edits_.clear();
+  for (const ParameterRef& ref : edits) {
+    std::string frame = EditFrame(link_.deviceId, params_, ref);
+    if (frame.empty()) continue;
+    const bool queued = std::any_of(edits_.begin(), edits_.end(),
+                                    [&frame](const QueuedEdit& e) { return e.frame == frame; });
+    if (!queued) edits_.push_back({ref.field, std::move(frame)});
+  }
+  SendNextEdit();
+  view_.LinkStateChanged();
+  return true;
+}
+
+void ProtocolEngine::SendNextEdit() {
+  if (edits_.empty()) {
+    EndChain(Outcome::Done);
+    return;
+  }
+  const QueuedEdit& next = edits_.front();
+  Send(next.frame);
+  Arm(timers::kEditStep, FindEdit(next.field)->intervalMs);
+}
+
+void ProtocolEngine::OnEditStep() {
+  const auto rx = AwaitAnswer(timers::kEditStep);
+  if (!rx) {
+    if (!running_) edits_.clear();  // given up: the rest is not sent
+    return;
+  }
+  const Field field = edits_.front().field;
+  edits_.pop_front();
+  const bool right = *rx == EditAcknowledgement(link_.deviceId, field);
+  // The same texts a page edit or a rename shows for its answer.
+  const std::string_view text = field == Field::ProgramName
+                                    ? (right ? kProgramInfoOk : kProgramInfoFailed)
+                                    : (right ? kResponseOk : kResponseError);
+  Status(text);
+  if (!right) NoteWrongAnswer(text);
+  SendNextEdit();
 }
 
 }  // namespace corvella::link

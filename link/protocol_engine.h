@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "link/link_view.h"
+#include "model/parameter_listing.h"
 #include "link/port.h"
 #include "link/session.h"
 #include "link/timer_host.h"
@@ -124,6 +125,18 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // send the view's program name with "J0003" (timer 75); the download and store follow.
   bool StartFactoryDefaultDownload();
 
+  // ---- comparison with the unit ----
+  // Reads the unit's current program as an upload does (same frames, texts and closing), into
+  // UnitProgram() instead of the PC's set: the PC's set, pages and header stay as they are.
+  // Needs a connected unit and no running chain.
+  bool ReadUnitProgram();
+  // The program the last whole upload read, aside or not.
+  const ProgramParameters& UnitProgram() const { return incoming_; }
+  // Sends the PC's value of every listed parameter with the frame a page sends for it, one at a
+  // time, each waited for as a page edit is; parameters that share a frame go once. Ends with one
+  // result: done, a wrong answer (the rest still sent) or no answer (the rest not sent).
+  bool SendEdits(const std::vector<ParameterRef>& edits);
+
   const Session& session() const { return session_; }
 
  private:
@@ -186,6 +199,8 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void OnRecallTimer();
   void OnIdentityTimer();
   void OnDeviceNameTimer();
+  void OnEditStep();
+  void SendNextEdit();
 
   Session& session_;
   LinkState& link_;
@@ -204,6 +219,13 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   std::optional<std::string> wrongAnswer_;
   // The step whose read request was repeated after a bad answer (0: none).
   int retriedStep_ = 0;
+  // The upload in progress is read aside (ReadUnitProgram): the PC's set is left alone.
+  bool readAside_ = false;
+  struct QueuedEdit {
+    Field field;
+    std::string frame;
+  };
+  std::deque<QueuedEdit> edits_;
   // Interval of the running program-information step (230 ms, or 300 after a store or recall).
   int infoIntervalMs_ = 0;
   // The Select dialog is up: the search is still running though no timer is armed.

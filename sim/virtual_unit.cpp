@@ -192,8 +192,15 @@ std::string VirtualUnit::NameField(std::string_view name) {
 std::optional<std::string> VirtualUnit::Answer(std::string_view body) {
   if (body.empty()) return std::nullopt;
   switch (body.front()) {
-    case '$':
+    case '$': {
+      if (faults_.ignoreWritesFor.Matches(body)) {
+        const ProgramParameters kept = current_;
+        auto answer = AnswerWrite(body);
+        current_ = kept;  // acknowledged as if applied, but not applied
+        return answer;
+      }
       return AnswerWrite(body);
+    }
     case '%':
       return AnswerRead(body);
     default:

@@ -70,6 +70,7 @@ struct FaultPlan {
   CommandMatch silentFor;                // no answer to these commands
   CommandMatch garbleFor;                // the answer's body replaced by "?" of the same length
   std::optional<int> garbleFirst;        // only the first N answers garbleFor matches are garbled
+  CommandMatch ignoreWritesFor;          // these writes are acknowledged but not applied
   CommandMatch unterminatedFor;          // the answer lacks its closing ")"
   std::string junkBefore;                // bytes written before every answer
   std::string junkAfter;                 // bytes written after every answer

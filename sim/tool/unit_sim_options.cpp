@@ -35,6 +35,7 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
   --silent-for CMD         no answer to CMD (repeatable).
   --garble CMD             answer CMD with its body replaced by "?" (repeatable).
   --garble-first N         with --garble, garble only the first N such answers.
+  --ignore-writes CMD      acknowledge writes of CMD (e.g. '$049') without applying them.
   --no-close CMD           answer CMD without its closing ")" (repeatable).
   --junk-before TEXT       write TEXT before every answer.
   --junk-after TEXT        write TEXT after every answer.
@@ -91,7 +92,7 @@ bool TakesValue(std::string_view flag) {
   constexpr std::string_view kValueFlags[] = {
       "--unit",     "--link",         "--load",          "--save",       "--log",
       "--delay",    "--delay-for",    "--silent-after",  "--hang-up-after", "--silent-for",
-      "--garble",   "--garble-first",   "--no-close",     "--junk-before",   "--junk-after"};
+      "--garble",   "--garble-first", "--ignore-writes",   "--no-close",     "--junk-before",   "--junk-after"};
   for (std::string_view f : kValueFlags) {
     if (f == flag) return true;
   }
@@ -160,6 +161,8 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
       AddCommand(options.faults.silentFor, value());
     } else if (flag("--garble")) {
       AddCommand(options.faults.garbleFor, value());
+    } else if (flag("--ignore-writes")) {
+      AddCommand(options.faults.ignoreWritesFor, value());
     } else if (flag("--no-close")) {
       AddCommand(options.faults.unterminatedFor, value());
     } else if (flag("--junk-before")) {

@@ -1,0 +1,32 @@
+// The one table of parameter edits: for every kind of stored value, the command that sets it on
+// the unit, the timer that waits for the answer and its interval, and the frame that carries the
+// value. Whatever sends a single parameter (the pages, a comparison's "send", undo) builds its
+// frame here, so no two places spell the same edit differently.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/parameter_listing.h"
+#include "model/program_parameters.h"
+
+namespace corvella::link {
+
+struct EditRow {
+  Field field;
+  std::string_view code;  // "$" command code ("022"), or the letter command ("J0003")
+  int timerId;            // the page's answer timer for it
+  int intervalMs;
+};
+
+// The row of `field`; nullopt for the program number, which no command sets.
+std::optional<EditRow> FindEdit(Field field);
+
+// The frame that sets `ref` on unit `id` to the value it has in `p`. Several fields may share a
+// frame (the compressor/limiter settings travel together); empty for the program number.
+std::string EditFrame(int id, const ProgramParameters& p, const ParameterRef& ref);
+// The answer the unit gives when it took that frame.
+std::string EditAcknowledgement(int id, Field field);
+
+}  // namespace corvella::link

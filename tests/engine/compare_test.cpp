@@ -1,0 +1,157 @@
+// Comparing with the unit: reading its program aside, and sending single parameters with the
+// frames the pages send.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_harness.h"
+#include "link/edit_table.h"
+#include "link/engine_timers.h"
+#include "link/frames.h"
+#include "model/parameter_listing.h"
+
+namespace corvella::test {
+namespace {
+
+using namespace corvella::link;
+
+// A value unlike `p`'s for the row's field, still in range.
+void Change(ProgramParameters& p, const ParameterRef& r) {
+  const auto c = static_cast<std::size_t>(r.channel);
+  const auto b = static_cast<std::size_t>(r.band);
+  const auto bump = [](std::uint8_t& v, int max) { v = static_cast<std::uint8_t>((v + 1) % (max + 1)); };
+  switch (r.field) {
+    case Field::ProgramNumber: break;
+    case Field::ProgramName: p.programName.fill('Z'); break;
+    case Field::InputPeqType: bump(p.inputPeq[b][c].type, 5); break;
+    case Field::InputPeqFrequency: bump(p.inputPeq[b][c].frequency, 121); break;
+    case Field::InputPeqQ: bump(p.inputPeq[b][c].q, 72); break;
+    case Field::InputPeqGain: bump(p.inputPeq[b][c].gain, 48); break;
+    case Field::HpfType: bump(p.crossover[c].hpfType, 11); break;
+    case Field::HpfFrequency: bump(p.crossover[c].hpfFrequency, 121); break;
+    case Field::LpfType: bump(p.crossover[c].lpfType, 11); break;
+    case Field::LpfFrequency: bump(p.crossover[c].lpfFrequency, 121); break;
+    case Field::OutputPeqType: bump(p.outputPeq[b][c].type, 5); break;
+    case Field::OutputPeqFrequency: bump(p.outputPeq[b][c].frequency, 121); break;
+    case Field::OutputPeqQ: bump(p.outputPeq[b][c].q, 72); break;
+    case Field::OutputPeqGain: bump(p.outputPeq[b][c].gain, 48); break;
+    case Field::Delay: p.outputDelay[c] = (p.outputDelay[c] + 7) % 1020; break;
+    case Field::Threshold: bump(p.dynamics.threshold, 20); break;
+    case Field::Ratio: bump(p.dynamics.ratio, 20); break;
+    case Field::Release: bump(p.dynamics.releaseTime, 20); break;
+    case Field::Attack: bump(p.dynamics.attackTime, 20); break;
+    case Field::InputLevel: bump(p.inputLevel[c], 200); break;
+    case Field::OutputLevel: bump(p.outputLevel[c], 200); break;
+    case Field::Phase: bump(p.outputPhase[c], 1); break;
+  }
+}
+
+// Every parameter but the number has an edit, and the unit takes its frame for exactly that one
+// parameter: after it, the only difference left is gone and nothing else moved.
+TEST(EditTable, EveryEditSetsExactlyItsParameterOnTheUnit) {
+  ProgramParameters start{};
+  ResetParameters(start);
+  for (const ParameterRow& row : ListParameters(start)) {
+    if (row.ref.field == Field::ProgramNumber) {
+      EXPECT_FALSE(FindEdit(row.ref.field).has_value());
+      continue;
+    }
+    SCOPED_TRACE(row.section + " " + row.parameter);
+    ASSERT_TRUE(FindEdit(row.ref.field).has_value());
+    sim::VirtualUnit unit(3);
+    unit.Current() = start;
+    ProgramParameters pc = start;
+    Change(pc, row.ref);
+    ASSERT_EQ(DiffParameters(pc, unit.Current()).size(), 1u);
+    const std::string frame = EditFrame(3, pc, row.ref);
+    const auto reply = unit.HandleFrame(frame);
+    ASSERT_TRUE(reply.has_value()) << frame;
+    EXPECT_EQ(reply->bytes, EditAcknowledgement(3, row.ref.field));
+    EXPECT_TRUE(DiffParameters(pc, unit.Current()).empty()) << frame;
+  }
+}
+
+TEST(Compare, TheUnitIsReadAsideAndOnlyTheListedEditsAreSent) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  h.Connect(0);
+  ProgramParameters& pc = h.session.parameters;
+  pc.crossover[1].hpfFrequency = 12;
+  pc.outputPeq[2][0].gain = 30;
+  pc.dynamics.ratio = 4;
+  pc.programName.fill('Q');
+  const ProgramParameters before = pc;
+  h.view.reloads.clear();
+  h.view.ended.clear();
+
+  ASSERT_TRUE(h.engine.ReadUnitProgram());
+  h.RunIdle();
+  ASSERT_EQ(h.view.ended.size(), 1u);
+  EXPECT_EQ(h.view.ended[0].chain, Chain::ReadUnit);
+  EXPECT_EQ(h.view.ended[0].outcome, Outcome::Done);
+  EXPECT_EQ(pc, before) << "the PC's set is not touched";
+  EXPECT_TRUE(h.view.reloads.empty());
+  const auto diff = DiffParameters(pc, h.engine.UnitProgram());
+  ASSERT_EQ(diff.size(), 4u);
+
+  std::vector<ParameterRef> refs;
+  for (const auto& d : diff) refs.push_back(d.a.ref);
+  const std::size_t sent = h.port.sent.size();
+  h.view.ended.clear();
+  ASSERT_TRUE(h.engine.SendEdits(refs));
+  h.RunIdle();
+  EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::Done);
+  const auto frames = h.port.Frames();
+  EXPECT_EQ(std::vector<std::string>(frames.begin() + static_cast<long>(sent), frames.end()),
+            (std::vector<std::string>{ProgramNameFrame(1, std::string(25, 'Q')),
+                                      HpfFrequencyFrame(1, Output::Low, 12),
+                                      OutputPeqGainFrame(1, Output::High, 2, 30),
+                                      CompressorFrame(1, pc.dynamics)}));
+  EXPECT_TRUE(DiffParameters(pc, unit.Current()).empty());
+}
+
+TEST(Compare, AUnitThatAcknowledgesButIgnoresAWriteIsCaughtByReadingItBack) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  sim::FaultPlan plan;
+  plan.ignoreWritesFor.prefixes = {"$049"};
+  unit.SetFaults(plan);
+  h.Connect(0);
+  h.session.parameters.outputLevel[0] = 90;
+  h.view.ended.clear();
+  ASSERT_TRUE(h.engine.SendEdits({{Field::OutputLevel, 0, 0}}));
+  h.RunIdle();
+  EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::Done) << "the unit said it took it";
+  ASSERT_TRUE(h.engine.ReadUnitProgram());
+  h.RunIdle();
+  const auto diff = DiffParameters(h.session.parameters, h.engine.UnitProgram());
+  ASSERT_EQ(diff.size(), 1u);
+  EXPECT_EQ(diff[0].a.parameter, "HIGH level");
+}
+
+TEST(Compare, SilenceStopsTheEditsAndAReadStaysAside) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  h.Connect(0);
+  const ProgramParameters before = h.session.parameters;
+  unit.SetFaults(SilentAfter(unit.FramesReceived() + 10));
+  h.view.ended.clear();
+  ASSERT_TRUE(h.engine.ReadUnitProgram());
+  h.RunIdle();
+  EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::NoAnswer);
+  EXPECT_EQ(h.session.parameters, before);
+
+  h.session.parameters.outputLevel[0] = 90;
+  h.session.parameters.outputLevel[1] = 91;
+  const std::size_t sent = h.port.sent.size();
+  h.view.ended.clear();
+  ASSERT_TRUE(h.engine.SendEdits({{Field::OutputLevel, 0, 0}, {Field::OutputLevel, 1, 0}}));
+  h.RunIdle();
+  EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::NoAnswer);
+  EXPECT_EQ(h.port.sent.size(), sent + 1) << "nothing after the unanswered edit";
+  EXPECT_FALSE(h.engine.ChainRunning());
+}
+
+}  // namespace
+}  // namespace corvella::test
