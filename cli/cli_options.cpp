@@ -22,7 +22,9 @@ Commands that talk to a unit:
                          read the unit's program into a parameters file; a program with
                          out-of-range values is refused unless --accept-repaired is given
                          (it is then saved repaired, with the warning)
-  download FILE          write a parameters file into the unit
+  download FILE [--verify]
+                         write a parameters file into the unit; --verify reads it back and
+                         compares
   load-default [FILE]    load the factory default (or FILE) into the unit and store it
   programs               list the six program memories
   recall N [-o FILE] [--accept-repaired]
@@ -30,14 +32,18 @@ Commands that talk to a unit:
   store N                store the current program as memory N (1..6)
   rename NAME            rename the current program (up to 25 characters)
   set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
+  verify FILE [--json]   read the unit's program and list how FILE differs from it
+  sync FILE              send only what differs from FILE (or all of FILE when that is
+                         quicker), then read the unit back and compare
 
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
+  diff A B [--json]      every parameter that differs between two parameters files
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
                          a page's response graph; OUT ends in .png, .svg or .csv
 
-Exit status: 0 success, 1 the unit did not answer or answered wrongly, 2 usage error or an
-unreadable or invalid file.
+Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
+the programs differ), 2 usage error or an unreadable or invalid file.
 )usage";
 
 namespace {
@@ -57,7 +63,10 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"rename", Command::Rename},
                                      {"set-identity", Command::SetIdentity},
                                      {"show", Command::Show},
-                                     {"plot", Command::Plot}};
+                                     {"plot", Command::Plot},
+                                     {"diff", Command::Diff},
+                                     {"verify", Command::Verify},
+                                     {"sync", Command::Sync}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   int value = 0;
@@ -204,6 +213,14 @@ class Parser {
       case Command::Upload:
         return UploadArguments();
       case Command::Download:
+        return FlagsAndFile(name, {{"--verify", &inv_.verify}});
+      case Command::Verify:
+        return FlagsAndFile(name, {{"--json", &inv_.json}});
+      case Command::Diff:
+        if (!FlagsAndFile(name, {{"--json", &inv_.json}}, true)) return false;
+        if (inv_.secondFile.empty()) return Error("diff needs two files A and B");
+        return true;
+      case Command::Sync:
       case Command::Show:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:
@@ -235,6 +252,31 @@ class Parser {
     const auto n = Number(text, 1, 6);
     if (!n) return Error("the program memory number must be 1..6: " + text);
     inv_.memory = *n;
+    return true;
+  }
+
+  struct Flag {
+    std::string_view text;
+    bool* value;
+  };
+  // FILE (and, with `second`, a second file) among the given flags, in any order.
+  bool FlagsAndFile(const std::string& name, std::initializer_list<Flag> flags,
+                    bool second = false) {
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      const auto flag = std::find_if(flags.begin(), flags.end(),
+                                     [&argument](const Flag& f) { return f.text == argument; });
+      if (flag != flags.end()) {
+        *flag->value = true;
+      } else if (inv_.file.empty() && !argument.empty()) {
+        inv_.file = argument;
+      } else if (second && inv_.secondFile.empty() && !argument.empty()) {
+        inv_.secondFile = argument;
+      } else {
+        return Error("unexpected argument: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error(name + " needs a FILE");
     return true;
   }
 
@@ -375,7 +417,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 }
 
 bool TalksToUnit(Command command) {
-  return command != Command::Show && command != Command::Plot;
+  return command != Command::Show && command != Command::Plot && command != Command::Diff;
 }
 
 }  // namespace corvella::cli

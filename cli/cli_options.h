@@ -20,7 +20,10 @@ enum class Command {
   Rename,
   SetIdentity,
   Show,
-  Plot
+  Plot,
+  Diff,
+  Verify,
+  Sync,
 };
 
 enum class GraphKind { InputPeq, OutputPeq, Crossover, Level };
@@ -40,6 +43,9 @@ struct Invocation {
   std::string file;                   // the command's FILE (empty for load-default without one)
   std::optional<std::string> output;  // -o OUT of recall and plot
   bool acceptRepaired = false;       // upload / recall -o: keep a program that needed the repair
+  std::string secondFile;            // diff: the file compared with `file`
+  bool json = false;                 // diff / verify: the differences as JSON
+  bool verify = false;               // download: read the unit back and compare
   int memory = 0;                     // recall / store: 1..6
   int newId = 0;                      // set-identity: 1..10
   std::string name;                   // rename / set-identity

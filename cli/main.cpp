@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/cli_options.h"
+#include "cli/diff_output.h"
 #include "cli/output_file.h"
 #include "cli/plot_image.h"
 #include "cli/show_text.h"
@@ -79,7 +80,8 @@ std::optional<link::PortTable> PortsFor(const Invocation& inv, std::string& erro
 // The parameters file a command sends, checked before any port is opened.
 std::optional<fs::path> InputFor(const Invocation& inv, std::string& error) {
   fs::path path;
-  if (inv.command == Command::Download) {
+  if (inv.command == Command::Download || inv.command == Command::Verify ||
+      inv.command == Command::Sync) {
     path = inv.file;
   } else if (inv.command == Command::LoadDefault) {
     if (!inv.file.empty()) {
@@ -102,7 +104,23 @@ std::optional<fs::path> InputFor(const Invocation& inv, std::string& error) {
   return path;
 }
 
+// Two files compared as they are stored, not repaired: an out-of-range code is a difference too.
+int RunDiff(const Invocation& inv) {
+  ProgramParameters sets[2]{};
+  const std::string* files[2] = {&inv.file, &inv.secondFile};
+  for (int i = 0; i < 2; ++i) {
+    if (const auto why = CheckParametersFile(*files[i])) return FileError(*why);
+    ResetParameters(sets[i]);
+    if (!LoadParametersFile(*files[i], sets[i]).ok) return FileError(*files[i] + ": cannot be read");
+  }
+  const auto differences = DiffParameters(sets[0], sets[1]);
+  const std::string out = inv.json ? DiffJson(differences) : DiffText(differences);
+  std::fputs(out.c_str(), stdout);
+  return differences.empty() ? kExitOk : kExitUnit;
+}
+
 int RunOffline(const Invocation& inv) {
+  if (inv.command == Command::Diff) return RunDiff(inv);
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");

@@ -47,6 +47,22 @@ class TerminalView : public link::LinkView {
   void ReloadAllPages(link::ReloadForm) override {}
   void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override;
   void ReleaseMouseCapture() override {}
+  void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override {
+    ended_.push_back({chain, outcome, std::string(detail)});
+  }
+
+  struct Ended {
+    link::Chain chain;
+    link::Outcome outcome;
+    std::string detail;
+  };
+  // The last end reported for `chain` since Mark()'s `endedMark`; nullopt when none was.
+  std::optional<Ended> LastEnded(link::Chain chain, std::size_t endedMark) const {
+    for (std::size_t i = ended_.size(); i > endedMark; --i)
+      if (ended_[i - 1].chain == chain) return ended_[i - 1];
+    return std::nullopt;
+  }
+  std::size_t EndedMark() const { return ended_.size(); }
 
   void SetSelectAnswer(const SelectAnswer& answer) { select_ = answer; }
   // The units the last Select dialog listed (empty when it never opened).
@@ -74,6 +90,7 @@ class TerminalView : public link::LinkView {
   bool selectOpened_ = false;
   int repairs_ = 0;
   std::array<std::optional<std::string>, 6> programLines_{};
+  std::vector<Ended> ended_;
 };
 
 }  // namespace corvella::cli

@@ -1,13 +1,17 @@
 #include "cli/unit_commands.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/diff_output.h"
 #include "cli/terminal_view.h"
 #include "cli/unit_link.h"
+#include "link/edit_table.h"
 #include "link/engine_timers.h"
+#include "model/parameter_listing.h"
 #include "model/parameters_file.h"
 
 namespace corvella::cli {
@@ -90,6 +94,12 @@ std::string CommandName(Command command) {
       return "show";
     case Command::Plot:
       return "plot";
+    case Command::Diff:
+      return "diff";
+    case Command::Verify:
+      return "verify";
+    case Command::Sync:
+      return "sync";
   }
   return {};
 }
@@ -102,10 +112,12 @@ class Replay {
 
   int Run() {
     if (inv_.command == Command::Scan) return Scan();
+    if (inv_.command == Command::Verify || inv_.command == Command::Sync) return Compare();
     if (inv_.command == Command::Download && !OpenInput()) return kExitUsage;
     const int repairsBefore = view_.Repairs();
     if (!Connect(inv_.command == Command::Download ? 1 : 0)) return Failed();
     if (!Action()) return Failed();
+    if (inv_.verify && !ReadBackEquals(Parameters())) return Failed();
     if (!Disconnect()) return Failed();
     // The window repairs a garbled upload and warns; a script only sees the exit status, so a
     // program read from the unit that needed the repair is not delivered as if it were sound.
@@ -257,6 +269,97 @@ class Replay {
   bool Disconnect() {
     return Step([this] { Engine().DisableCommunications(); }, {link::kDisconnected},
                 link::kDisconnected);
+  }
+
+  // Runs one engine chain to its end and tells how it ended, by its typed result.
+  bool RunChain(const std::function<void()>& start, link::Chain chain) {
+    const std::size_t mark = view_.EndedMark();
+    if (!link_.Run(start, kChainGuardMs)) {
+      reason_ = "no end within " + std::to_string(kChainGuardMs / 1000) + " s";
+      runaway_ = true;
+      return false;
+    }
+    const auto ended = view_.LastEnded(chain, mark);
+    if (!ended) {
+      reason_ = std::string(kNotConfirmed);
+      return false;
+    }
+    if (ended->outcome != link::Outcome::Done) {
+      reason_ = ended->detail.empty() ? std::string(kNotConfirmed) : ended->detail;
+      return false;
+    }
+    return true;
+  }
+
+  // Reads the unit's program aside and lists how `expected` differs from it. True when it does
+  // not; the differences go to standard output either way.
+  bool ReadBackEquals(const ProgramParameters& expected) {
+    if (!RunChain([this] { (void)Engine().ReadUnitProgram(); }, link::Chain::ReadUnit))
+      return false;
+    const auto differences = DiffParameters(expected, Engine().UnitProgram());
+    std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
+    std::fflush(out_);
+    if (differences.empty()) return true;
+    reason_ = std::to_string(differences.size()) + " parameter" +
+              (differences.size() == 1 ? "" : "s") + " differ from the unit";
+    return false;
+  }
+
+  // verify: FILE (a) against the unit (b). sync: only what differs goes to the unit (or the whole
+  // file when that is quicker), then the unit is read back and must equal FILE.
+  int Compare() {
+    ProgramParameters file{};
+    ResetParameters(file);
+    if (!LoadParametersFile(*input_, file).ok) {
+      view_.Say("corvella-cli: " + input_->string() + ": cannot be read");
+      return kExitUsage;
+    }
+    if (!Connect(0)) return Failed();
+    const auto differences = DiffParameters(file, Engine().UnitProgram());
+    if (inv_.command == Command::Verify) {
+      std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
+      std::fflush(out_);
+      if (!Disconnect()) return Failed();
+      return differences.empty() ? kExitOk : kExitUnit;
+    }
+    // The file goes into the PC's set as File > Open takes it; the edits carry its values.
+    if (!OpenInput()) return kExitUsage;
+    if (!differences.empty()) {
+      std::vector<ParameterRef> edits;
+      for (const auto& d : differences) edits.push_back(d.a.ref);
+      if (EditsTakeLongerThanADownload(edits)) {
+        std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences.size());
+        if (!Disconnect() || !Connect(1)) return Failed();
+      } else {
+        for (const auto& d : differences)
+          std::fprintf(out_, "sent: %s\n", DifferenceLine(d).c_str());
+        if (!RunChain([&] { (void)Engine().SendEdits(edits); }, link::Chain::SendEdits))
+          return Failed();
+      }
+      std::fflush(out_);
+    }
+    if (!ReadBackEquals(Parameters())) return Failed();
+    if (!Disconnect()) return Failed();
+    return kExitOk;
+  }
+
+  // Every edit waits at least its own interval; a download waits one step per block, its
+  // handshake and the read-back of the program number.
+  static bool EditsTakeLongerThanADownload(const std::vector<ParameterRef>& edits) {
+    std::vector<std::string> frames;
+    int editsMs = 0;
+    for (const ParameterRef& ref : edits) {
+      const auto row = link::FindEdit(ref.field);
+      if (!row) continue;
+      std::string frame = link::EditFrame(1, ProgramParameters{}, ref);
+      if (std::find(frames.begin(), frames.end(), frame) != frames.end()) continue;
+      frames.push_back(std::move(frame));
+      editsMs += row->intervalMs;
+    }
+    constexpr int kBlocks = 33;
+    const int downloadMs = link::timers::kDownloadStartMs + kBlocks * link::timers::kTransferStepMs +
+                           link::timers::kProgramInfoMs;
+    return editsMs > downloadMs;
   }
 
   // Output is written only once everything, the disconnect included, went well.
