@@ -1,6 +1,5 @@
 // corvella-cli: the window's engine, frames and timers from the command line, for scripts and
 // batch set-up of many units.
-#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -166,6 +165,5 @@ int main(int argc, char** argv) {
     if (target && !OutputDirectoryExists(*target, error)) return FileError(error);
   }
 
-  QCoreApplication application(argc, argv);
   return RunUnitCommand(inv, std::move(*ports), input, stdout, stderr);
 }

@@ -16,7 +16,8 @@ inline constexpr int kExitUnit = 1;
 inline constexpr int kExitUsage = 2;
 
 // `input`: the parameters file the command sends (download, load-default), already checked.
-// Runs on the thread of a Qt application object. Returns the exit status.
+// Runs the event loop on the calling thread, which serves as the owner's thread. Returns the
+// exit status.
 int RunUnitCommand(const Invocation& invocation, link::PortTable ports,
                    const std::optional<std::filesystem::path>& input, std::FILE* out,
                    std::FILE* err);

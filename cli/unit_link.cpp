@@ -1,8 +1,5 @@
 #include "cli/unit_link.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 
 #include "link/engine_timers.h"
@@ -61,27 +58,17 @@ bool UnitLink::Open(link::PortTable table, bool demo, std::string& error) {
 }
 
 bool UnitLink::Run(const std::function<void()>& start, int guardMs) {
-  QEventLoop loop;
   bool ended = false;
   refreshAnswered_ = false;
-  timers_.SetAfterTick([&] {
-    if (timers_.Idle()) {
-      ended = true;
-      loop.quit();
-    }
-  });
+  timers_.SetAfterTick([&] { ended = ended || timers_.Idle(); });
   // Bytes that came in since the last command are taken first, as the window's ever-running
   // event loop would have taken them.
-  QCoreApplication::processEvents();
+  owner_.RunPending();
   start();
-  if (!timers_.Idle()) {
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    guard.start(guardMs);
-    loop.exec();
-  } else {
+  if (timers_.Idle()) {
     ended = true;
+  } else {
+    timers_.RunUntil([&] { return ended; }, guardMs);
   }
   timers_.SetAfterTick({});
   return ended;

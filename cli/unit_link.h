@@ -1,6 +1,7 @@
-// Everything a command needs to talk to a unit: the serial port, the engine, its timers on Qt's
-// event loop and, for --demo, the in-process virtual unit. Run() starts an engine command and
-// turns the event loop until the chain it started has ended, i.e. until no engine timer is armed.
+// Everything a command needs to talk to a unit: the serial port, the engine, its timers on the
+// core's own event loop (an owner queue with steady-clock timers, so the tool needs no Qt) and, for
+// --demo, the in-process virtual unit. Run() starts an engine command and turns the event loop
+// until the chain it started has ended, i.e. until no engine timer is armed.
 #pragma once
 
 #include <functional>
@@ -8,22 +9,22 @@
 #include <set>
 #include <string>
 
-#include "app/qt/qt_owner_thread.h"
-#include "app/qt/qt_timer_host.h"
 #include "cli/terminal_view.h"
+#include "link/owner_queue.h"
 #include "link/port_table.h"
 #include "link/protocol_engine.h"
 #include "link/serial_port.h"
 #include "link/session.h"
+#include "link/steady_timer_host.h"
 #include "sim/virtual_unit_host.h"
 
 namespace corvella::cli {
 
-// The Qt timer host, watched: every chain of the engine keeps at least one timer armed until it
+// The steady timer host, watched: every chain of the engine keeps at least one timer armed until it
 // ends, so "nothing armed after a tick" is the end of whatever was started.
 class WatchedTimers : public link::TimerHost, public link::TimerClient {
  public:
-  WatchedTimers() { inner_.SetClient(this); }
+  explicit WatchedTimers(link::OwnerQueue& queue) : inner_(queue) { inner_.SetClient(this); }
   void SetClient(link::TimerClient* client) { client_ = client; }
   void SetAfterTick(std::function<void()> afterTick) { afterTick_ = std::move(afterTick); }
   void SetBeforeTick(std::function<void(int)> beforeTick) { beforeTick_ = std::move(beforeTick); }
@@ -35,8 +36,13 @@ class WatchedTimers : public link::TimerHost, public link::TimerClient {
 
   void OnTimer(int id) override;
 
+  // Runs posted tasks and ticks until `done()` holds or `timeoutMs` passed; returns done().
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    return inner_.RunUntil(done, timeoutMs);
+  }
+
  private:
-  QtTimerHost inner_;
+  link::SteadyTimerHost inner_;
   link::TimerClient* client_ = nullptr;
   std::function<void()> afterTick_;
   std::function<void(int)> beforeTick_;
@@ -70,8 +76,8 @@ class UnitLink {
 
  private:
   TerminalView& view_;
-  QtOwnerThread owner_;
-  WatchedTimers timers_;
+  link::OwnerQueue owner_;
+  WatchedTimers timers_{owner_};
   Session session_;
   int portCount_ = 1;
   bool refreshAnswered_ = false;
