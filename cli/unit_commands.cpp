@@ -20,19 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using link::ProtocolEngine;
 
-// Statuses after which a step has failed, whatever follows.
-constexpr std::string_view kFailureStatuses[] = {link::kConnectionLost,    link::kConnectLostShort,
-                                                 link::kResponseError,     link::kIgnorDisconnected,
-                                                 link::kProgramInfoFailed, link::kNotFound,
-                                                 link::kCannotOpen,        link::kStopConnect};
-
-bool IsFailureStatus(std::string_view text) {
-  for (std::string_view failure : kFailureStatuses) {
-    if (text == failure) return true;
-  }
-  return false;
-}
-
 constexpr std::string_view kNotConfirmed = "the unit did not confirm";
 
 // A chain's longest regular run: every step of a whole transfer, a store and a read-back, each
@@ -45,29 +32,25 @@ int SearchGuardMs(int portCount) {
   return link::kMaxSearchPasses * portCount * link::kLastDeviceId * probeMs + 60000;
 }
 
-struct Verdict {
-  bool ok = true;
-  std::string reason;
-};
-
-// How a step went, from what it showed: any message box or failure status fails it; otherwise
-// the `required` statuses must have come in this order and the last status must be `last`.
-Verdict Judge(const std::vector<Shown>& shown, std::initializer_list<std::string_view> required,
-              std::string_view last) {
-  std::string lastStatus;
-  std::string failure;
-  auto next = required.begin();
-  for (const Shown& s : shown) {
-    if (s.kind == Shown::Kind::Box) return {false, s.text};
-    lastStatus = s.text;
-    if (IsFailureStatus(s.text)) failure = s.text;
-    if (next != required.end() && s.text == *next) ++next;
+// Words for an end that came without a text of its own.
+std::string OutcomeWords(link::Outcome outcome) {
+  switch (outcome) {
+    case link::Outcome::Done:
+      return {};
+    case link::Outcome::NoAnswer:
+      return "the unit did not answer";
+    case link::Outcome::WrongAnswer:
+      return "the unit answered wrongly";
+    case link::Outcome::NotFound:
+      return "no unit found";
+    case link::Outcome::Cancelled:
+      return "cancelled";
+    case link::Outcome::Refused:
+      return "another command was still running";
+    case link::Outcome::PortFailed:
+      return std::string(link::kCannotOpen);
   }
-  if (!failure.empty()) return {false, failure};
-  if (next != required.end() || (!last.empty() && lastStatus != last)) {
-    return {false, std::string(kNotConfirmed)};
-  }
-  return {};
+  return std::string(kNotConfirmed);
 }
 
 std::string CommandName(Command command) {
@@ -137,40 +120,48 @@ class Replay {
     return inv_.command == Command::Upload || (inv_.command == Command::Recall && inv_.output);
   }
 
-  // What the view showed since `mark`, less the read-back's "-> connect lost...." ticks when its
-  // answer came after all: a slow unit is not a failed command.
-  std::vector<Shown> ShownSince(std::size_t mark) const {
-    std::vector<Shown> shown = view_.Since(mark);
-    if (link_.RefreshAnswered()) {
-      std::erase_if(shown, [](const Shown& s) {
-        return s.kind == Shown::Kind::Status && s.text == link::kConnectLostShort;
-      });
-    }
-    return shown;
-  }
-
-  // Runs an engine command to its end and judges what it showed.
-  bool Step(const std::function<void()>& start, std::initializer_list<std::string_view> required,
-            std::string_view last, int guardMs = kChainGuardMs) {
-    const std::size_t mark = view_.Mark();
-    if (!link_.Run(start, guardMs)) {
+  // Runs an engine command until `chain` reports its end (a connect: its search, then its
+  // transfer) and judges the command by that typed end. The reason for a failure is the text the
+  // engine gave, as the terminal showed it (a box with its caption).
+  bool RunChain(const std::function<void()>& start, link::Chain chain,
+                int guardMs = kChainGuardMs) {
+    const std::size_t endedMark = view_.EndedMark();
+    const std::size_t shownMark = view_.Mark();
+    const bool transfer = chain == link::Chain::Upload || chain == link::Chain::Download;
+    std::optional<TerminalView::Ended> end;
+    const auto ended = [&] {
+      end = view_.LastEnded(chain, endedMark);
+      if (!end && transfer) {
+        // A search that found nothing to connect to ends the connect too.
+        const auto search = view_.LastEnded(link::Chain::Search, endedMark);
+        if (search && search->outcome != link::Outcome::Done) end = search;
+      }
+      return end.has_value();
+    };
+    if (!link_.Run(start, ended, guardMs)) {
       reason_ = "no end within " + std::to_string(guardMs / 1000) + " s";
       runaway_ = true;
       return false;
     }
-    const Verdict verdict = Judge(ShownSince(mark), required, last);
-    if (!verdict.ok) reason_ = verdict.reason;
-    return verdict.ok;
+    if (end->outcome == link::Outcome::Done) return true;
+    reason_ = end->detail.empty() ? OutcomeWords(end->outcome) : end->detail;
+    for (const Shown& shown : view_.Since(shownMark)) {
+      const std::string& text = shown.text;
+      if (shown.kind == Shown::Kind::Box && !end->detail.empty() &&
+          text.size() >= end->detail.size() &&
+          text.compare(text.size() - end->detail.size(), end->detail.size(), end->detail) == 0) {
+        reason_ = text;
+      }
+    }
+    return false;
   }
 
   int Scan() {
     view_.SetSelectAnswer({});
-    const std::size_t mark = view_.Mark();
-    const bool ended =
-        link_.Run([this] { Engine().EnableCommunications(); }, SearchGuardMs(link_.PortCount()));
+    const bool ended = RunChain([this] { Engine().EnableCommunications(); }, link::Chain::Search,
+                                SearchGuardMs(link_.PortCount()));
     if (!view_.SelectOpened()) {
-      const Verdict verdict = Judge(view_.Since(mark), {}, {});
-      reason_ = !ended ? "the search did not end" : verdict.ok ? "no unit found" : verdict.reason;
+      if (ended || reason_.empty()) reason_ = "no unit found";
       return Failed();
     }
     for (const link::FoundDevice& unit : view_.Found()) {
@@ -196,23 +187,14 @@ class Replay {
 
   bool Connect(int direction) {
     view_.SetSelectAnswer({true, direction, inv_.unitId});
-    const std::size_t mark = view_.Mark();
     const int guard = SearchGuardMs(link_.PortCount()) + kChainGuardMs;
-    if (!link_.Run([this] { Engine().EnableCommunications(); }, guard)) {
-      reason_ = "the connection did not end within " + std::to_string(guard / 1000) + " s";
-      runaway_ = true;
-      return false;
-    }
-    const std::vector<Shown> shown = ShownSince(mark);
+    const bool ok = RunChain([this] { Engine().EnableCommunications(); },
+                             direction == 1 ? link::Chain::Download : link::Chain::Upload, guard);
     if (view_.SelectOpened() && link_.State().link.linkConnected == 0 && inv_.unitId) {
       reason_ = "no unit with ID " + std::to_string(*inv_.unitId) + " was found";
       return false;
     }
-    const Verdict verdict =
-        direction == 1 ? Judge(shown, {link::kConnected, link::kTransmitting}, link::kTransferOk)
-                       : Judge(shown, {link::kConnected}, link::kTransferOk);
-    if (!verdict.ok) reason_ = verdict.reason;
-    return verdict.ok;
+    return ok;
   }
 
   bool Action() {
@@ -223,16 +205,14 @@ class Replay {
       case Command::Programs:
         return Programs();
       case Command::Recall:
-        return Step([&] { engine.RecallProgram(inv_.memory); }, {link::kRecallOk},
-                    link::kTransferOk);
+        return RunChain([&] { (void)engine.RecallProgram(inv_.memory); }, link::Chain::Recall);
       case Command::Store:
-        return Step([&] { (void)engine.StoreProgram(inv_.memory); }, {link::kSaveOk},
-                    link::kTransferOk);
+        return RunChain([&] { (void)engine.StoreProgram(inv_.memory); }, link::Chain::Store);
       case Command::Rename:
-        return Step([&] { (void)engine.SetProgramName(inv_.name); }, {}, link::kProgramInfoOk);
+        return RunChain([&] { (void)engine.SetProgramName(inv_.name); }, link::Chain::Rename);
       case Command::SetIdentity:
-        return Step([&] { (void)engine.ChangeDeviceIdentity(inv_.newId, inv_.name); }, {},
-                    link::kIdentityOk);
+        return RunChain([&] { (void)engine.ChangeDeviceIdentity(inv_.newId, inv_.name); },
+                        link::Chain::Identity);
       default:
         return true;  // upload and download are done by the connect itself
     }
@@ -250,13 +230,14 @@ class Replay {
     session.programNameText = std::string(kFactoryDefaultName);
     SetProgramName(session.parameters, session.programNameText);
     if (RepairParameters(session.parameters)) view_.ShowRepairWarning();
-    return Step([this] { (void)Engine().StartFactoryDefaultDownload(); },
-                {link::kProgramInfoOk, link::kSaveOk}, link::kTransferOk);
+    return RunChain([this] { (void)Engine().StartFactoryDefaultDownload(); },
+                    link::Chain::FactoryDefault);
   }
 
   bool Programs() {
     view_.ClearProgramList();
-    if (!Step([this] { Engine().ListPrograms(); }, {}, {})) return false;
+    if (!RunChain([this] { (void)Engine().ListPrograms(); }, link::Chain::ProgramList))
+      return false;
     for (const auto& line : view_.ProgramLines()) {
       if (!line) {
         reason_ = "the program list is incomplete";
@@ -267,28 +248,7 @@ class Replay {
   }
 
   bool Disconnect() {
-    return Step([this] { Engine().DisableCommunications(); }, {link::kDisconnected},
-                link::kDisconnected);
-  }
-
-  // Runs one engine chain to its end and tells how it ended, by its typed result.
-  bool RunChain(const std::function<void()>& start, link::Chain chain) {
-    const std::size_t mark = view_.EndedMark();
-    if (!link_.Run(start, kChainGuardMs)) {
-      reason_ = "no end within " + std::to_string(kChainGuardMs / 1000) + " s";
-      runaway_ = true;
-      return false;
-    }
-    const auto ended = view_.LastEnded(chain, mark);
-    if (!ended) {
-      reason_ = std::string(kNotConfirmed);
-      return false;
-    }
-    if (ended->outcome != link::Outcome::Done) {
-      reason_ = ended->detail.empty() ? std::string(kNotConfirmed) : ended->detail;
-      return false;
-    }
-    return true;
+    return RunChain([this] { Engine().DisableCommunications(); }, link::Chain::Disconnect);
   }
 
   // Reads the unit's program aside and lists how `expected` differs from it. True when it does

@@ -2,37 +2,11 @@
 
 #include <algorithm>
 
-#include "link/engine_timers.h"
-#include "link/frames.h"
 #include "sim/demo_unit.h"
 
 namespace corvella::cli {
 
-void WatchedTimers::ArmTimer(int id, int intervalMs) {
-  inner_.ArmTimer(id, intervalMs);
-  armed_.insert(id);
-}
-
-void WatchedTimers::KillTimer(int id) {
-  inner_.KillTimer(id);
-  armed_.erase(id);
-}
-
-void WatchedTimers::OnTimer(int id) {
-  if (beforeTick_) beforeTick_(id);
-  if (client_ != nullptr) client_->OnTimer(id);
-  if (afterTick_) afterTick_();
-}
-
-UnitLink::UnitLink(TerminalView& view) : view_(view) {
-  timers_.SetBeforeTick([this](int id) {
-    const link::LinkState& state = session_.link;
-    if (id == link::timers::kInfoRefresh && state.frameComplete != 0 &&
-        state.rxFrame == link::TransferEndFrame(state.deviceId)) {
-      refreshAnswered_ = true;
-    }
-  });
-}
+UnitLink::UnitLink(TerminalView& view) : view_(view) {}
 
 UnitLink::~UnitLink() {
   timers_.SetClient(nullptr);
@@ -57,21 +31,13 @@ bool UnitLink::Open(link::PortTable table, bool demo, std::string& error) {
   return true;
 }
 
-bool UnitLink::Run(const std::function<void()>& start, int guardMs) {
-  bool ended = false;
-  refreshAnswered_ = false;
-  timers_.SetAfterTick([&] { ended = ended || timers_.Idle(); });
+bool UnitLink::Run(const std::function<void()>& start, const std::function<bool()>& ended,
+                   int guardMs) {
   // Bytes that came in since the last command are taken first, as the window's ever-running
   // event loop would have taken them.
   owner_.RunPending();
   start();
-  if (timers_.Idle()) {
-    ended = true;
-  } else {
-    timers_.RunUntil([&] { return ended; }, guardMs);
-  }
-  timers_.SetAfterTick({});
-  return ended;
+  return ended() || timers_.RunUntil(ended, guardMs);
 }
 
 std::string UnitLink::PathOf(int portNumber) const {
