@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+
+#include "model/bounded_number.h"
 
 namespace corvella::cli {
 
@@ -69,13 +70,7 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"sync", Command::Sync}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
+  return BoundedNumber(text, min, max);
 }
 
 // Splits "--opt=value" into its two halves; a plain "--opt" gives no value.

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/program_parameters.h"
+
 namespace corvella::cli {
 
 enum class Command {
@@ -29,8 +31,8 @@ enum class Command {
 enum class GraphKind { InputPeq, OutputPeq, Crossover, Level };
 enum class PlotFormat { Png, Svg, Csv };
 
-inline constexpr std::size_t kMaxProgramNameLength = 25;
-inline constexpr std::size_t kMaxDeviceNameLength = 14;
+inline constexpr std::size_t kMaxProgramNameLength = kProgramNameLength;
+inline constexpr std::size_t kMaxDeviceNameLength = kDeviceNameLength;
 
 struct Invocation {
   std::optional<std::string> portsList;  // --ports, as given

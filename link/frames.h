@@ -16,7 +16,6 @@
 
 namespace corvella::link {
 
-inline constexpr std::size_t kDeviceNameLength = 14;
 // A unit's answers are a few dozen characters; anything this long is line noise.
 inline constexpr std::size_t kRxFrameCap = 4096;
 

@@ -55,6 +55,8 @@ struct Dynamics {
 };
 
 inline constexpr std::size_t kProgramNameLength = 25;
+// A unit's name, as the probe answer and the identity commands carry it.
+inline constexpr std::size_t kDeviceNameLength = 14;
 inline constexpr std::size_t kParameterImageSize = 168;
 inline constexpr std::uint8_t kHpfOff = 0;
 inline constexpr std::uint8_t kLpfOff = 122;

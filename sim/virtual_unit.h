@@ -44,7 +44,6 @@ namespace corvella::sim {
 inline constexpr int kMemoryCount = 6;
 inline constexpr int kMinDeviceId = 1;
 inline constexpr int kMaxDeviceId = 10;
-inline constexpr std::size_t kDeviceNameLength = 14;
 inline constexpr std::string_view kDefaultUnitName = "Virtual Unit..";
 
 // The probe answer's length tells the two kinds of unit apart; kind 1 does not answer "M00)".

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "model/bounded_number.h"
+
 namespace corvella::sim::tool {
 
 const char* const kUsage = R"usage(Usage: corvella-unit-sim [options]
@@ -48,13 +50,7 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
 
 namespace {
 std::optional<int> Number(std::string_view text, int min, int max) {
-  int value = 0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
+  return BoundedNumber(text, min, max);
 }
 
 std::optional<UnitOption> ParseUnit(std::string_view text, std::string& error) {
