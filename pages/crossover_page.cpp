@@ -123,26 +123,24 @@ void CCrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
   SpinBar* bar = hpf ? hpfBar_ : lpfBar_;
   const int position = bar->value();
   const int frequency = hpf ? HpfCodeAt(position) : LpfCodeAt(position);
-  std::optional<int>& last = hpf ? lastHpfFrequency_ : lastLpfFrequency_;
-  if (frequency != last) {
-    const int id = context_.session.link.deviceId;
-    const auto output = static_cast<Output>(channel_);
-    const auto stored = static_cast<std::uint8_t>(frequency);
-    if (hpf) {
-      hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
-      Settings().hpfFrequency = stored;
-      DrawResponse(true);
-      context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
-                                    link::timers::kHpfFrequency, link::timers::kPageEditMs);
-    } else {
-      lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
-      Settings().lpfFrequency = stored;
-      DrawResponse(true);
-      context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
-                                    link::timers::kLpfFrequency, link::timers::kPageEditMs);
-    }
+  // Judged against the shown output's stored cut-off, so a step is never lost to a code some
+  // earlier scroll, another output or a load left behind.
+  std::uint8_t& stored = hpf ? Settings().hpfFrequency : Settings().lpfFrequency;
+  if (frequency == stored) return;
+  stored = static_cast<std::uint8_t>(frequency);
+  const int id = context_.session.link.deviceId;
+  const auto output = static_cast<Output>(channel_);
+  if (hpf) {
+    hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
+    DrawResponse(true);
+    context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
+                                  link::timers::kHpfFrequency, link::timers::kPageEditMs);
+  } else {
+    lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
+    DrawResponse(true);
+    context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
+                                  link::timers::kLpfFrequency, link::timers::kPageEditMs);
   }
-  last = frequency;
 }
 
 void CCrossoverPage::DrawResponse(bool draw) {

@@ -50,6 +50,7 @@ class PagesBTest : public QObject {
   void delayBarAndDisconnectedLink();
   void compressorCommitsOnEveryFocusLoss();
   void compressorBarsSendEveryStep();
+  void textWithoutANumberCommitsNothing();
   void levelSliderFramesAfterThePause();
   void phaseResentOnEachClick();
   void levelGraphInputLines();
@@ -113,19 +114,27 @@ void PagesBTest::crossoverTypeAndChannelSwitch() {
   QCOMPARE(h.TakeFrames(), Frames{"(01$0431003)"});
   QVERIFY(h.timers.IsArmed(link::timers::kLpfType));
 
-  // The last applied code belongs to the page, not to an output: after switching to LOW, stepping
-  // to the code last applied on HIGH is not applied; any other code is.
+  // Every step is judged against the shown output's own cut-off: after switching to LOW, a step to
+  // the code last applied on HIGH is a change for LOW and is applied and sent.
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // HIGH: 33 -> 34
   QCOMPARE(h.TakeFrames(), Frames{"(01$0421034)"});
   h.session.parameters.crossover[1].hpfFrequency = 35;
   page->LoadChannel(1);
   QCOMPARE(Text(page->HpfFrequencyEdit()), QStringLiteral("140.0Hz"));
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // LOW: 35 -> 34
-  QCOMPARE(h.session.parameters.crossover[1].hpfFrequency, 35);
-  QCOMPARE(Text(page->HpfFrequencyEdit()), QStringLiteral("140.0Hz"));
-  QVERIFY(h.TakeFrames().empty());
+  QCOMPARE(h.session.parameters.crossover[1].hpfFrequency, 34);
+  QCOMPARE(h.session.parameters.crossover[0].hpfFrequency, 34);
+  QCOMPARE(h.TakeFrames(), Frames{"(01$0422034)"});
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 33
   QCOMPARE(h.TakeFrames(), Frames{"(01$0422033)"});
+  // A reload that puts the stored code back where the bar last left it: a step is still sent.
+  h.session.parameters.crossover[1].lpfFrequency = 100;
+  page->LoadChannel(1);
+  page->LpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 101
+  h.session.parameters.crossover[1].lpfFrequency = 100;
+  page->LoadChannel(1);
+  page->LpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 101 again
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0442101)", "(01$0442101)"}));
 }
 
 void PagesBTest::crossoverGraphShowsTheLinkwitzRileyCutOff() {
@@ -287,6 +296,56 @@ void PagesBTest::compressorCommitsOnEveryFocusLoss() {
   QCOMPARE(h.session.parameters.dynamics.attackTime, 56);
   QCOMPARE(h.TakeFrames(),
            (Frames{"(01$059100984848000074571156)", "(01$059100984848000074571156)"}));
+}
+
+void PagesBTest::textWithoutANumberCommitsNothing() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  page->LoadChannel(0);
+  page->show();
+  const Dynamics before = h.session.parameters.dynamics;
+
+  // An emptied threshold left with Tab keeps -18.5 dB and sends nothing; Tab lands in the ratio
+  // edit, whose own "Infinity" is a value: leaving it sends, as every focus loss there does.
+  QTest::mouseClick(page->ThresholdEdit(), Qt::LeftButton);
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Delete);
+  QCOMPARE(Text(page->ThresholdEdit()), QString());
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Tab);
+  QCOMPARE(Text(page->ThresholdEdit()), QStringLiteral("-18.5 dB"));
+  QVERIFY(page->RatioEdit()->hasFocus());
+  QVERIFY(h.TakeFrames().empty());
+  // A lone minus sign, a dot and blanks in the other edits.
+  TypeInto(page->ThresholdEdit(), QStringLiteral("-"));
+  QCOMPARE(Text(page->RatioEdit()), QStringLiteral("Infinity"));
+  QCOMPARE(h.TakeFrames(), Frames{"(01$059100624848000099575956)"});
+  TypeInto(page->ReleaseEdit(), QStringLiteral(" . "));
+  TypeInto(page->AttackEdit(), QStringLiteral("  "));
+  h.window.setFocus();
+  QCOMPARE(Text(page->ThresholdEdit()), QStringLiteral("-18.5 dB"));
+  QCOMPARE(Text(page->ReleaseEdit()), QStringLiteral("820.000 ms"));
+  QCOMPARE(Text(page->AttackEdit()), QStringLiteral("470.000 ms"));
+  const Dynamics& after = h.session.parameters.dynamics;
+  QCOMPARE((std::array<int, 4>{after.threshold, after.ratio, after.releaseTime, after.attackTime}),
+           (std::array<int, 4>{before.threshold, before.ratio, before.releaseTime,
+                               before.attackTime}));
+  QVERIFY(h.TakeFrames().empty());
+
+  // An emptied delay with Enter is no 0 ms: the four texts show the stored delay again.
+  DecimalEdit* ms = page->DelayEdit(DelayUnit::Milliseconds);
+  QTest::mouseClick(ms, Qt::LeftButton);
+  QTest::keyClick(ms, Qt::Key_Delete);
+  QTest::keyClick(ms, Qt::Key_Return);
+  QVERIFY(!ms->hasFocus());
+  QCOMPARE(Text(ms), QStringLiteral("1.1875"));
+  QCOMPARE(h.session.parameters.outputDelay[0], 57);
+  QCOMPARE(page->DelayBar()->value(), kMaxDelaySteps - 57);
+  // A dot alone is no number either.
+  TypeInto(page->DelayEdit(DelayUnit::Metres), QStringLiteral("."));
+  QTest::keyClick(page->DelayEdit(DelayUnit::Metres), Qt::Key_Return);
+  QCOMPARE(Text(page->DelayEdit(DelayUnit::Metres)), QStringLiteral("  0.4038"));
+  QCOMPARE(h.session.parameters.outputDelay[0], 57);
+  QVERIFY(h.TakeFrames().empty());
 }
 
 void PagesBTest::compressorBarsSendEveryStep() {
