@@ -93,7 +93,12 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::PlaceOnScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  const QRect whole = screen->geometry();
+  // The area panels and docks leave free: on the whole screen the status line would lie under a
+  // panel or below the bottom edge.
+  PlaceWithin(screen->availableGeometry());
+}
+
+void CMainFrame::PlaceWithin(const QRect& whole) {
   const QRect wanted(whole.x(), whole.y() + 2, whole.width(), whole.height() - 4);
   // The wanted rectangle is the outer one, title bar and borders included; they are known only
   // once the window is shown, and are zero before.

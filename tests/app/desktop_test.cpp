@@ -1,0 +1,121 @@
+// The window as a desktop user meets it: dialogs that take clicks where their controls are, a
+// window that fits the screen's free area, transfer failures that stand out, a preset named on the
+// command line, the keyboard reaching every page and spinner.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "app/ui/program_dialogs.h"
+#include "app/ui/select_dialog.h"
+#include "app/ui/status_line.h"
+#include "shell_harness.h"
+
+using namespace corvella;
+using namespace corvella::shell;
+using corvella::shell::test::BoxLog;
+using corvella::shell::test::Window;
+
+namespace {
+
+// Whether a click on the middle of `control`, delivered to its window as the window system
+// delivers it, reaches that control (or a part of it).
+bool ClickReaches(QWidget& window, QWidget* control) {
+  const QPoint at = control->mapTo(&window, control->rect().center());
+  QWidget* hit = window.childAt(at);
+  return hit == control || control->isAncestorOf(hit);
+}
+
+// Every control of `dialog` an operator can click: none may lie under another widget.
+void ExpectEveryControlClickable(QWidget& dialog) {
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  int checked = 0;
+  for (QWidget* child : dialog.findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QLineEdit*>(child) != nullptr ||
+                         qobject_cast<QAbstractButton*>(child) != nullptr ||
+                         qobject_cast<QComboBox*>(child) != nullptr ||
+                         qobject_cast<QListWidget*>(child) != nullptr;
+    if (!control || !child->isVisible() || qobject_cast<QLineEdit*>(child->parentWidget())) {
+      continue;
+    }
+    if (qobject_cast<QComboBox*>(child->parentWidget()) != nullptr) continue;
+    QVERIFY2(ClickReaches(dialog, child),
+             qPrintable(dialog.windowTitle() + QStringLiteral(": ") + child->metaObject()->className() +
+                        QStringLiteral(" ") + child->objectName()));
+    ++checked;
+  }
+  QVERIFY(checked >= 2);
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void deviceInformationEditsTakeTheirClicks() {
+    QWidget parent;
+    DeviceInfoDialog dialog(true, 3, QStringLiteral("Stage"), &parent);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // Clicks through the window, as the mouse delivers them: each edit takes the focus.
+    for (QLineEdit* edit : {dialog.nameEdit(), dialog.idEdit(), dialog.nameEdit()}) {
+      QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
+                        edit->mapTo(&dialog, edit->rect().center()));
+      QVERIFY(edit->hasFocus());
+    }
+    QTest::keyClicks(dialog.nameEdit(), QStringLiteral("x"));
+    QVERIFY(dialog.nameEdit()->text().contains(QLatin1Char('x')));
+  }
+
+  void everyDialogsControlsLieOnTop() {
+    QWidget parent;
+    DeviceInfoDialog device(false, 1, QString(), &parent);
+    ExpectEveryControlClickable(device);
+    const std::vector<link::FoundDevice> devices{{1, 1, 1, 0, "Corvella Demo."}};
+    SelectDialog select(devices, &parent);
+    ExpectEveryControlClickable(select);
+    ProgramNameDialog name(QStringLiteral("factory default"), &parent);
+    ExpectEveryControlClickable(name);
+    ProgramSaveAsDialog saveAs(1, &parent);
+    ExpectEveryControlClickable(saveAs);
+    ListProgramDialog list(&parent);
+    ExpectEveryControlClickable(list);
+  }
+
+  void windowOpensWithinTheAvailableArea() {
+    Window w;
+    w.frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+    // A small screen whose panels leave 800 x 560 free, starting below a 30-pixel top panel.
+    const QRect available(0, 30, 800, 560);
+    w.frame.PlaceWithin(available);
+    QVERIFY2(available.contains(w.frame.frameGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(w.frame.frameGeometry().x())
+                            .arg(w.frame.frameGeometry().y())
+                            .arg(w.frame.frameGeometry().width())
+                            .arg(w.frame.frameGeometry().height())));
+    QCOMPARE(w.frame.frameGeometry().top(), 32);
+    // The view keeps its size and scrolls: the status line can be brought into sight.
+    auto* scroller = qobject_cast<QScrollArea*>(w.frame.centralWidget());
+    QVERIFY(scroller != nullptr);
+    QVERIFY(scroller->verticalScrollBar()->maximum() > 0);
+    scroller->ensureWidgetVisible(w.view().statusLine());
+    const QRect status(w.view().statusLine()->mapTo(scroller->viewport(), QPoint(0, 0)),
+                       w.view().statusLine()->size());
+    QVERIFY(scroller->viewport()->rect().intersects(status));
+    // On a screen as large as the view, nothing scrolls.
+    w.frame.PlaceWithin(QRect(0, 0, 1400, 900));
+    QCOMPARE(w.frame.frameGeometry().top(), 2);
+    QTRY_COMPARE(scroller->verticalScrollBar()->maximum(), 0);
+  }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "desktop_test.moc"
