@@ -112,6 +112,10 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
   connect(list_, &ListProgramDialog::recallRequested, this,
           [this](int memory) { engine_->RecallProgram(memory); });
 
+  connect(&timers_, &QtTimerHost::armed, this, [this](int id) {
+    if (transferWatch_.OnTimerArmed(id, session_.link.transferDirection == 1)) ShowTransferStep();
+  });
+
   ResetParameters(session_.parameters, session_.programNameText);
   pages_->ReloadAllPages(link::ReloadForm::Startup);
   session_.link.waitCount = 0;
@@ -261,13 +265,17 @@ void CVarnelView::ShowPage(int command) {
 // ---- painting ----
 
 std::array<QString, 4> CVarnelView::HeaderValues() const {
+  std::array<QString, 4> values;
   if (session_.link.identityShown == 0) {
-    const QString null = QStringLiteral("NULL");
-    return {null, null, null, null};
+    values.fill(QStringLiteral("NULL"));
+  } else {
+    const ProgramParameters& p = session_.parameters;
+    values = {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
+              QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
   }
-  const ProgramParameters& p = session_.parameters;
-  return {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
-          QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
+  // The unit may hold part of one program and part of another until a transfer succeeds.
+  if (transferWatch_.Incomplete()) values[1] += QStringLiteral(" (incomplete)");
+  return values;
 }
 
 bool CVarnelView::LineLabelLit() const {
@@ -312,7 +320,16 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
 // ---- LinkView ----
 
 void CVarnelView::SetStatusText(std::string_view text) {
-  statusLine()->SetText(Latin1(text));
+  const TransferWatch::StatusEffect effect = transferWatch_.OnStatus(text);
+  statusLine()->SetText(Latin1(text), effect.warning);
+  if (!transferWatch_.Running()) ShowTransferStep();
+  if (effect.markChanged) RepaintHeader();
+}
+
+void CVarnelView::ShowTransferStep() {
+  const int step = transferWatch_.Step();
+  transmit_->ShowStep(step, TransferWatch::kSteps);
+  statusBar_->ShowProgress(transferWatch_.Download() ? 0 : step, TransferWatch::kSteps);
 }
 
 link::BoxAnswer CVarnelView::ShowMessageBox(const link::MessageBoxRequest& box) {

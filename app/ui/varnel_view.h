@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/qt/qt_timer_host.h"
+#include "app/ui/transfer_watch.h"
 #include "graph/crossover_response.h"
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
@@ -50,6 +51,8 @@ class CVarnelView : public QWidget, public link::LinkView {
   ListProgramDialog* listDialog() const { return list_; }
   RegionButton* pageButton(int command) const;
   const std::array<RegionButton*, 11>& pageButtons() const { return buttons_; }
+  StatusLineBar* statusBar() const { return statusBar_; }
+  const TransferWatch& transferWatch() const { return transferWatch_; }
 
   // The four header values as painted: program number, program name, device ID, device name.
   std::array<QString, 4> HeaderValues() const;
@@ -109,6 +112,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   void ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
                          const QString& wrongLengthCaption);
   std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
+  void ShowTransferStep();
 
   link::Port& port_;
   Session session_;
@@ -124,6 +128,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   TransmitDialog* transmit_;
   ListProgramDialog* list_;
   std::optional<std::filesystem::path> factoryFolder_;
+  TransferWatch transferWatch_;
 };
 
 }  // namespace corvella::shell

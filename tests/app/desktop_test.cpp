@@ -5,11 +5,17 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QTemporaryDir>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
 
 #include "app/ui/program_dialogs.h"
+#include "app/ui/commands.h"
+#include "app/ui/transmit_dialog.h"
+#include "link/engine_timers.h"
+#include "link/protocol_engine.h"
 #include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "shell_harness.h"
@@ -17,6 +23,7 @@
 using namespace corvella;
 using namespace corvella::shell;
 using corvella::shell::test::BoxLog;
+using corvella::shell::test::ConnectedWindow;
 using corvella::shell::test::Window;
 
 namespace {
@@ -114,6 +121,98 @@ class DesktopTest : public QObject {
     w.frame.PlaceWithin(QRect(0, 0, 1400, 900));
     QCOMPARE(w.frame.frameGeometry().top(), 2);
     QTRY_COMPARE(scroller->verticalScrollBar()->maximum(), 0);
+  }
+
+  void aFailedTransferStandsOutUntilATransferSucceeds() {
+    // A download whose handshake the unit answers with garbage ends with "-> Response Error".
+    QTemporaryDir dir;
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    sim::FaultPlan garbled;
+    garbled.garbleFor.prefixes = {"M00"};
+    QVERIFY(c.host->SetFaults(0, garbled));
+    CVarnelView& view = c.window.view();
+    view.SetFactoryDefaultFolder(dir.path().toStdString());
+    ProgramParameters defaults{};
+    ResetParameters(defaults);
+    QVERIFY(SaveParametersFile(dir.filePath(QStringLiteral("factory default.asc")).toStdString(),
+                               defaults)
+                .ok);
+    c.window.session().link.identityShown = 1;
+    BoxLog boxes;
+    boxes.answers = {QMessageBox::Yes};
+    view.OnCommand(cmd::kLoadDefaultSetting);
+    QVERIFY(QTest::qWaitFor([&] { return view.transferWatch().Running(); }, 5000));
+    QVERIFY(!view.statusLine()->ShowsWarning());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return view.statusLine()->text() == QStringLiteral("-> Response Error"); }, 5000));
+    QVERIFY(view.statusLine()->ShowsWarning());
+    QCOMPARE(view.statusLine()->palette().color(QPalette::Text), QColor(Qt::red));
+    QCOMPARE(view.HeaderValues()[1], QStringLiteral("factory default.......... (incomplete)"));
+
+    // The next status is in the usual colour; the mark stays until a transfer succeeds.
+    view.SetStatusText(link::kResponseOk);
+    QVERIFY(!view.statusLine()->ShowsWarning());
+    QCOMPARE(view.statusLine()->palette().color(QPalette::Text),
+             QApplication::palette(view.statusLine()).color(QPalette::Text));
+    QVERIFY(view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
+    view.SetStatusText(link::kUploading);
+    view.SetStatusText(link::kTransferOk);
+    QCOMPARE(view.HeaderValues()[1], QStringLiteral("factory default.........."));
+    // A page edit's own "-> Response Error" outside a transfer is no transfer failure.
+    view.SetStatusText(link::kResponseError);
+    QVERIFY(!view.statusLine()->ShowsWarning());
+    QVERIFY(!view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
+  }
+
+  void transferProgressShowsStepNOf34() {
+    Window w;
+    CVarnelView& view = w.view();
+    QtTimerHost& timers = view.timerHost();
+    QProgressBar* dialogBar = view.transmitDialog()->progress();
+    QProgressBar* statusBar = view.statusBar()->progress();
+    // The engine's order for a download: the handshake, the 33 blocks, the read-back.
+    w.session().link.transferDirection = 1;
+    view.SetStatusText(link::kTranslating);
+    view.ShowTransmittingDialog();
+    timers.ArmTimer(link::timers::kDownloadStart, 230);
+    QVERIFY(dialogBar->isHidden());
+    std::vector<int> blocks;
+    for (int id = link::timers::kFirstBlock; id <= link::timers::kLastNumberedBlock; ++id) {
+      blocks.push_back(id);
+    }
+    blocks.push_back(link::timers::kPhaseHighBlock);
+    blocks.push_back(link::timers::kPhaseLowBlock);
+    view.SetStatusText(link::kTransmitting);
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+      timers.ArmTimer(blocks[k], 230);
+      QCOMPARE(dialogBar->value(), static_cast<int>(k) + 1);
+      QVERIFY(!dialogBar->isHidden());
+    }
+    QCOMPARE(dialogBar->text(), QStringLiteral("step 33 of 34"));
+    w.session().link.transferDirection = 0;
+    timers.ArmTimer(link::timers::kProgramInfo, 230);
+    QCOMPARE(dialogBar->text(), QStringLiteral("step 34 of 34"));
+    QVERIFY(statusBar->isHidden());  // a download's progress is the dialog's
+    view.SetStatusText(link::kTransferOk);
+    QVERIFY(dialogBar->isHidden());
+
+    // An upload shows its steps at the status line's end: the information first, then the blocks.
+    view.SetStatusText(link::kUploading);
+    timers.ArmTimer(link::timers::kProgramInfo, 230);
+    QCOMPARE(statusBar->text(), QStringLiteral("step 1 of 34"));
+    QVERIFY(!statusBar->isHidden());
+    timers.ArmTimer(link::timers::kFirstBlock, 230);
+    QCOMPARE(statusBar->text(), QStringLiteral("step 2 of 34"));
+    timers.ArmTimer(link::timers::kPhaseLowBlock, 230);
+    QCOMPARE(statusBar->text(), QStringLiteral("step 34 of 34"));
+    // A page edit's timer is no step.
+    timers.ArmTimer(link::timers::kInputLevel, 300);
+    QCOMPARE(statusBar->value(), 34);
+    timers.KillAll();
+    view.SetStatusText(link::kConnectionLost);
+    QVERIFY(statusBar->isHidden());
+    QVERIFY(view.statusLine()->ShowsWarning());
   }
 };
 
