@@ -1,9 +1,9 @@
 #include "app/ui/status_line.h"
 
-#include <QProgressBar>
 #include <QRegularExpressionValidator>
 
 #include "app/ui/dialog_units.h"
+#include "app/ui/step_bar.h"
 
 namespace corvella::shell {
 
@@ -28,23 +28,15 @@ void StatusLineEdit::SetText(const QString& text, bool warning) {
 }
 
 StatusLineBar::StatusLineBar(QWidget* parent)
-    : QWidget(parent), edit_(new StatusLineEdit(this)), progress_(new QProgressBar(this)) {
+    : QWidget(parent), edit_(new StatusLineEdit(this)) {
   resize(Dlu(464), Dlu(14));
   edit_->setGeometry(rect());
-  progress_->setObjectName(QStringLiteral("statusProgress"));
-  progress_->setGeometry(width() - Dlu(86), Dlu(2), Dlu(84), Dlu(10));
-  progress_->setFormat(QStringLiteral("step %v of %m"));
-  progress_->hide();
+  progress_ = MakeStepBar(this, QStringLiteral("statusProgress"),
+                          QRect(width() - Dlu(86), Dlu(2), Dlu(84), Dlu(10)));
 }
 
 void StatusLineBar::ShowProgress(int step, int steps) {
-  if (step <= 0) {
-    progress_->hide();
-    return;
-  }
-  progress_->setRange(0, steps);
-  progress_->setValue(step);
-  progress_->show();
+  ShowStep(*progress_, step, steps);
 }
 
 }  // namespace corvella::shell

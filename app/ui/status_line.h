@@ -38,7 +38,7 @@ class StatusLineBar : public QWidget {
 
  private:
   StatusLineEdit* edit_;
-  QProgressBar* progress_;
+  QProgressBar* progress_ = nullptr;
 };
 
 }  // namespace corvella::shell

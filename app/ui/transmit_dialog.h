@@ -18,7 +18,7 @@ class TransmitDialog : public QFrame {
   QProgressBar* progress() const { return progress_; }
 
  private:
-  QProgressBar* progress_;
+  QProgressBar* progress_ = nullptr;
 };
 
 }  // namespace corvella::shell
