@@ -2,10 +2,12 @@
 // engine connected: what the operator sees, what the parameter set holds, what the unit is sent.
 #include <QComboBox>
 #include <QRadioButton>
+#include <QStyleOptionSlider>
 #include <QtTest>
 
 #include "graph/graph_frame.h"
 #include "graph/paint/graph_painter.h"
+#include "link/frames.h"
 #include "page_harness.h"
 #include "pages/crossover_page.h"
 #include "pages/delay_page.h"
@@ -52,6 +54,7 @@ class PagesBTest : public QObject {
   void compressorBarsSendEveryStep();
   void textWithoutANumberCommitsNothing();
   void levelSliderFramesAfterThePause();
+  void levelDragSendsFewFramesEndingWithTheLast();
   void phaseResentOnEachClick();
   void levelGraphInputLines();
 };
@@ -376,13 +379,19 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   LevelSlider* slider = page->Slider();
   slider->setFocus();
 
-  // On the LINE input the key's step and its end of track both send, the second the same level.
+  // On the LINE input the key's step and its end of track both send the level; within one pause
+  // the second replaces the first, which is still waiting.
   QTest::keyClick(slider, Qt::Key_Down);
   QCOMPARE(h.session.parameters.inputLevel[1], 182);
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("0.5"));
   QVERIFY(h.port.frames.empty());  // not before the pause
   h.RunLevelPauses();
-  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252182)", "(01$0252182)"}));
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252182)"}));
+  QTest::keyPress(slider, Qt::Key_Up);
+  h.engine.OnTimer(link::timers::kLevelPause);
+  QTest::keyRelease(slider, Qt::Key_Up);  // the end of track, after the step's frame left
+  h.RunLevelPauses();
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252183)", "(01$0252183)"}));
   QVERIFY(h.timers.IsArmed(link::timers::kInputLevel));
 
   // On MIC and the outputs the end of track leaves the level as it was and sends nothing.
@@ -399,7 +408,7 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("12.0"));
   h.RunLevelPauses();
   QCOMPARE(h.session.parameters.outputLevel[0], 205);
-  QCOMPARE(h.TakeFrames(), (Frames{"(01$0491001)", "(01$0491205)"}));
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0491205)"}));
 
   // A stored code 0 sits at the bottom and shows -90.0.
   h.session.parameters.outputLevel[1] = 0;
@@ -407,6 +416,49 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   QCOMPARE(slider->value(), 204);
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("-90.0"));
   QCOMPARE(h.session.parameters.outputLevel[1], 0);
+}
+
+void PagesBTest::levelDragSendsFewFramesEndingWithTheLast() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CLevelPage(h.context, &h.window);
+  page->show();
+  page->LoadChannel(2);  // HIGH output
+  LevelSlider* slider = page->Slider();
+  QVERIFY(QTest::qWaitForWindowExposed(page));
+  // The thumb dragged with the mouse from the top to near the bottom: 180 positions, a pause
+  // ending after every 30 of them, as a half-second drag does.
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.upsideDown = !slider->invertedAppearance();  // as QSlider has it for a vertical one
+  const QPoint top = slider->style()
+                         ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+                         .center();
+  const int thumbY = top.y();
+  QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(top.x(), thumbY));
+  QVERIFY(slider->isSliderDown());
+  int moves = 0;
+  for (int y = thumbY; y <= slider->height() + 40; y += 1) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(top.x(), y), slider->mapToGlobal(QPointF(top.x(), y)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &move);
+    if (++moves % 30 == 0) h.engine.OnTimer(link::timers::kLevelPause);
+  }
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(top.x(), slider->height() + 40));
+  h.RunLevelPauses();
+  const Frames frames = h.TakeFrames();
+  const int last = h.session.parameters.outputLevel[0];
+  QCOMPARE(Text(page->LevelEdit()), QString::fromStdString(LevelText(last)));
+  QVERIFY2(last < 30, qPrintable(QString::number(last)));  // the thumb reached the bottom
+  // One frame per pause at most, not one per notification, and the last is the level shown.
+  QVERIFY2(frames.size() >= 2 && frames.size() <= static_cast<std::size_t>(moves / 30 + 2),
+           qPrintable(QString::number(frames.size())));
+  QCOMPARE(frames.back(), link::OutputLevelFrame(1, Output::High, last));
 }
 
 void PagesBTest::phaseResentOnEachClick() {
