@@ -435,7 +435,10 @@ void CVarnelView::ReportFileFailure(const FileResult& result, const QString& wro
 }
 
 void CVarnelView::OpenParametersFile() {
-  const QString path = AskParametersFileName(this, false);
+  OpenParametersFileAt(AskParametersFileName(this, false));
+}
+
+void CVarnelView::OpenParametersFileAt(const QString& path) {
   if (!path.isEmpty()) {
     const FileResult result =
         corvella::LoadParametersFile(path.toStdU16String(), session_.parameters);

@@ -68,6 +68,8 @@ class CVarnelView : public QWidget, public link::LinkView {
 
   // File and Program menu commands.
   void OpenParametersFile();
+  // File > Open on a name already chosen (the command line's file).
+  void OpenParametersFileAt(const QString& path);
   void SaveParametersFile();
   void LoadFactoryDefault();
   void DisplayProgramNumber();

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -14,6 +15,11 @@
 #include "app/ui/program_dialogs.h"
 #include "app/ui/commands.h"
 #include "app/ui/transmit_dialog.h"
+#include "app/ui/varnel_app.h"
+#include "model/parameters_file.h"
+#include "model/scales.h"
+#include "pages/level_page.h"
+#include "pages/page_set.h"
 #include "link/engine_timers.h"
 #include "link/protocol_engine.h"
 #include "app/ui/select_dialog.h"
@@ -121,6 +127,64 @@ class DesktopTest : public QObject {
     w.frame.PlaceWithin(QRect(0, 0, 1400, 900));
     QCOMPARE(w.frame.frameGeometry().top(), 2);
     QTRY_COMPARE(scroller->verticalScrollBar()->maximum(), 0);
+  }
+
+  void aPresetNamedOnTheCommandLineOpensAsFileOpenDoes() {
+    QTemporaryDir dir;
+    ProgramParameters preset{};
+    ResetParameters(preset);
+    preset.inputLevel[0] = 77;
+    preset.crossover[0].hpfType = 200;  // repaired on opening, with the warning
+    const QString good = dir.filePath(QStringLiteral("stage left.asc"));
+    QVERIFY(SaveParametersFile(good.toStdString(), preset).ok);
+    const QString bad = dir.filePath(QStringLiteral("short.asc"));
+    {
+      QFile file(bad);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(QByteArray(100, '\0'));
+    }
+    const auto start = [](const QString& file) {
+      const CommandLine line = ParseCommandLine({QStringLiteral("corvella"), file});
+      auto app = std::make_unique<CVarnelApp>();
+      QString error;
+      if (!line.options || !app->InitInstance(*line.options, &error)) return decltype(app){};
+      return app;
+    };
+
+    BoxLog boxes;
+    {
+      const std::unique_ptr<CVarnelApp> app = start(good);
+      QVERIFY(app != nullptr);
+      CVarnelView& view = *app->mainFrame()->view();
+      QVERIFY(view.statusLine()->text().isEmpty());  // nothing before the window is up
+      app->ShowMainWindow();
+      QCOMPARE(view.statusLine()->text(), QStringLiteral("-> File Open Success...!"));
+      QCOMPARE(view.session().parameters.inputLevel[0], std::uint8_t{77});
+      QVERIFY(view.session().parameters.crossover[0].hpfType < 12);
+      QCOMPARE(boxes.boxes.size(), std::size_t{1});
+      QCOMPARE(boxes.boxes[0].caption, QString::fromLatin1(kRepairWarningCaption.data(),
+                                                           kRepairWarningCaption.size()));
+      // The pages show the file: the MIC level page reads it.
+      view.OnCommand(cmd::kMicLevel);
+      QCOMPARE(view.pageSet().Level().LevelEdit()->text(),
+               QString::fromStdString(LevelText(77)));
+      app->mainFrame()->hide();
+    }
+    // A file of the wrong length is refused with File > Open's box, and the set stays.
+    boxes.boxes.clear();
+    {
+      const std::unique_ptr<CVarnelApp> app = start(bad);
+      QVERIFY(app != nullptr);
+      app->ShowMainWindow();
+      CVarnelView& view = *app->mainFrame()->view();
+      QCOMPARE(boxes.boxes.size(), std::size_t{1});
+      QCOMPARE(boxes.boxes[0].text, QStringLiteral("The File is invalid...!"));
+      QVERIFY(view.statusLine()->text().isEmpty());
+      ProgramParameters defaults{};
+      ResetParameters(defaults);
+      QCOMPARE(view.session().parameters.inputLevel[0], defaults.inputLevel[0]);
+      app->mainFrame()->hide();
+    }
   }
 
   void aFailedTransferStandsOutUntilATransferSucceeds() {

@@ -299,9 +299,15 @@ class WindowTest : public QObject {
     QVERIFY(plain.options.has_value());
     QVERIFY(!plain.options->demo);
     QVERIFY(!plain.options->logPath.has_value());
+    QVERIFY(plain.options->presetFile.isEmpty());
+    // One file name is the preset to open, wherever it stands among the options.
+    const CommandLine preset = parse({"--demo", "stage left.asc"});
+    QVERIFY2(preset.options.has_value(), qPrintable(preset.message));
+    QCOMPARE(preset.options->presetFile, QStringLiteral("stage left.asc"));
 
     for (const CommandLine& bad :
-         {parse({"--bogus"}), parse({"stray.asc"}), parse({"--ports"}), parse({"--screenshots"})}) {
+         {parse({"--bogus"}), parse({"one.asc", "two.asc"}), parse({"--ports"}),
+          parse({"--screenshots"})}) {
       QVERIFY(!bad.options.has_value());
       QCOMPARE(bad.exitCode, 2);
       QVERIFY(!bad.message.isEmpty());
