@@ -66,6 +66,8 @@ CCrossoverPage::CCrossoverPage(const PageContext& context, QWidget* parent)
   PlaceControl(lpfBar_, kLpfFrequencyBarId, 423, 138, 11, 13);
   lpfText_->setText(ToQString(LpfFrequencyText(LpfCodeAt(0))));
 
+  hpfBar_->AddBuddy(hpfText_);
+  lpfBar_->AddBuddy(lpfText_);
   graph_ = new GraphControl(this);
 
   // `activated` is the operator's choice only, also when the same type is chosen again.

@@ -69,6 +69,7 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
     delayEdits_[Index(unit)] = edit;
   }
   delayBar_ = MakeBar(this, kDelayBarId, 416, 52, 12, kMaxDelaySteps, kMaxDelaySteps);
+  for (DecimalEdit* edit : delayEdits_) delayBar_->AddBuddy(edit);
 
   compressor_ = {{
       {MakeCompressorEdit(this, kThresholdEditId, 59, 72, 42, kFilterDelay),
@@ -100,6 +101,7 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
             [this, setting] { OnCompressorEditLeft(setting); });
     connect(Control(setting).bar, &SpinBar::scrolled, this,
             [this, setting] { OnCompressorScrolled(setting); });
+    Control(setting).bar->AddBuddy(Control(setting).edit);
   }
 }
 

@@ -95,6 +95,7 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
     const int y = layout_.labelRows[r + 1] + kLabelToControl;
     row.edit->setGeometry(kControlX, y, kEditWidth, kRowHeight);
     row.bar->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
+    row.bar->AddBuddy(row.edit);
 
     FilteredEdit* edit = row.edit;
     const std::uint8_t mode = modes[r];

@@ -58,7 +58,7 @@ void CMainFrame::BuildMenus() {
   AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
   AddItem(comms, QStringLiteral("Disable Communications"), cmd::kDisableCommunications);
 
-  QMenu* program = menuBar()->addMenu(QStringLiteral("Program"));
+  QMenu* program = menuBar()->addMenu(QStringLiteral("&Program"));
   AddItem(program, QStringLiteral("Display Current Program No."), cmd::kDisplayProgramNumber);
   AddItem(program, QStringLiteral("Display Current Program Name"), cmd::kDisplayProgramName);
   program->addSeparator();
@@ -70,7 +70,7 @@ void CMainFrame::BuildMenus() {
   program->addSeparator();
   AddItem(program, QStringLiteral("Load default setting"), cmd::kLoadDefaultSetting);
 
-  QMenu* device = menuBar()->addMenu(QStringLiteral("Device"));
+  QMenu* device = menuBar()->addMenu(QStringLiteral("&Device"));
   AddItem(device, QStringLiteral("Edit Current Device Information"), cmd::kEditDeviceInformation);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));

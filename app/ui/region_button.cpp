@@ -83,6 +83,15 @@ void RegionButton::mouseDoubleClickEvent(QMouseEvent* event) {
   mousePressEvent(event);
 }
 
+void RegionButton::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    click();
+    event->accept();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
+
 void RegionButton::leaveEvent(QEvent* event) {
   SetHover(false);
   QAbstractButton::leaveEvent(event);
@@ -161,6 +170,16 @@ void RegionButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setClipRegion(region_);
   painter.drawPixmap(0, 0, bitmaps_[state]);
+  if (hasFocus()) {
+    // The keyboard's mark: a dotted frame round the caption, inside the shape.
+    const QFontMetrics metrics(font());
+    QRect frame(QPoint(0, 0), QSize(metrics.horizontalAdvance(text().trimmed()) + 6,
+                                    metrics.height() + 2));
+    frame.moveCenter(center_.toPoint());
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame);
+  }
 }
 
 }  // namespace corvella::shell

@@ -48,6 +48,8 @@ class RegionButton : public QAbstractButton {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Space presses the button as a click does; Enter and Return too.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   enum State { kNormal = 0, kPressed, kHover, kDisabled, kStateCount };

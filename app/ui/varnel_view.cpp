@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "app/ui/commands.h"
+#include "app/ui/page_keys.h"
 #include "app/ui/program_dialogs.h"
 #include "app/ui/prompts.h"
 #include "app/ui/region_button.h"
@@ -160,6 +161,7 @@ void CVarnelView::CreateButtons() {
     connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
     buttons_[i] = button;
   }
+  AddPageKeys(*this, buttons_);
 }
 
 RegionButton* CVarnelView::pageButton(int command) const {

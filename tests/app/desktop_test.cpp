@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,10 +17,13 @@
 #include "app/ui/program_dialogs.h"
 #include "app/ui/commands.h"
 #include "app/ui/transmit_dialog.h"
+#include "app/ui/page_keys.h"
+#include "app/ui/region_button.h"
 #include "app/ui/varnel_app.h"
 #include "model/parameters_file.h"
 #include "model/scales.h"
 #include "pages/level_page.h"
+#include "pages/output_peq_page.h"
 #include "pages/page_set.h"
 #include "link/engine_timers.h"
 #include "link/protocol_engine.h"
@@ -127,6 +132,79 @@ class DesktopTest : public QObject {
     w.frame.PlaceWithin(QRect(0, 0, 1400, 900));
     QCOMPARE(w.frame.frameGeometry().top(), 2);
     QTRY_COMPARE(scroller->verticalScrollBar()->maximum(), 0);
+  }
+
+  void pageButtonsAnswerTheKeyboard() {
+    Window w;
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    CVarnelView& view = w.view();
+    pages::PageSet& set = view.pageSet();
+
+    // Ctrl+1 ... Ctrl+9, Ctrl+0, Ctrl+- select the pages in reading order, as the tooltips say.
+    const std::array<QString, 11> keys = {
+        QStringLiteral("Ctrl+1"), QStringLiteral("Ctrl+2"), QStringLiteral("Ctrl+3"),
+        QStringLiteral("Ctrl+4"), QStringLiteral("Ctrl+5"), QStringLiteral("Ctrl+6"),
+        QStringLiteral("Ctrl+7"), QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+9"),
+        QStringLiteral("Ctrl+0"), QStringLiteral("Ctrl+-")};
+    for (std::size_t i = kPageKeyOrder.size(); i-- > 0;) {
+      const int command = kPageKeyOrder[i];
+      QVERIFY(view.pageButton(command)->toolTip().endsWith(QStringLiteral("(") + keys[i] + ")"));
+      view.OnCommand(command == cmd::kLinePeq ? cmd::kCompressor : cmd::kLinePeq);
+      QTest::keySequence(&w.frame, QKeySequence(keys[i]));
+      QCOMPARE(set.VisiblePage(), set.Page(pages::FindPageCommand(command)->page));
+    }
+    QVERIFY(view.LineLabelLit());     // Ctrl+1 chose the LINE input's page
+    QVERIFY(view.OutputLabelLit(0));  // and Ctrl+3 the HIGH output's crossover before it
+
+    // Tab goes round the page buttons in the same order; Space and Enter press them. Every widget
+    // Tab stops on is one the operator can see.
+    RegionButton* first = view.pageButton(kPageKeyOrder[0]);
+    first->setFocus(Qt::TabFocusReason);
+    QVERIFY(first->hasFocus());
+    for (std::size_t i = 1; i < kPageKeyOrder.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), view.pageButton(kPageKeyOrder[i]));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::DelayCompressor));
+    view.pageButton(cmd::kHighPeq)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(view.pageButton(cmd::kHighPeq), Qt::Key_Return);
+    QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::OutputPeq));
+    QCOMPARE(set.OutputPeq().Channel(), 0);
+    for (int i = 0; i < 40; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* focus = QApplication::focusWidget();
+      QVERIFY(focus != nullptr);
+      QVERIFY2(focus->isVisible() && focus->window() == &w.frame,
+               qPrintable(QString::fromLatin1(focus->metaObject()->className())));
+    }
+
+    // The focus mark is drawn only on the button that has the focus.
+    RegionButton* peq = view.pageButton(cmd::kHighPeq);
+    peq->setFocus(Qt::TabFocusReason);
+    const QImage marked = peq->grab().toImage();
+    view.pageButton(cmd::kLowPeq)->setFocus(Qt::TabFocusReason);
+    const QImage plain = peq->grab().toImage();
+    QVERIFY(marked != plain);
+  }
+
+  void altLettersOpenTheProgramAndDeviceMenus() {
+    Window w;
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    for (const auto& [key, title] : {std::pair{Qt::Key_P, QStringLiteral("&Program")},
+                                     std::pair{Qt::Key_D, QStringLiteral("&Device")}}) {
+      QTest::keyClick(&w.frame, key, Qt::AltModifier);
+      QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QVERIFY(menu != nullptr);
+      QCOMPARE(menu->title(), title);
+      menu->close();
+      QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    }
   }
 
   void aPresetNamedOnTheCommandLineOpensAsFileOpenDoes() {

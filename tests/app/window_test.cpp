@@ -67,10 +67,10 @@ class WindowTest : public QObject {
     const QStringList expected{
         QStringLiteral("&File: &Open...\tCtrl+O | Save &As... | - | E&xit"),
         QStringLiteral("&Communications: Enable Communications | Disable Communications"),
-        QStringLiteral("Program: Display Current Program No. | Display Current Program Name | - | "
+        QStringLiteral("&Program: Display Current Program No. | Display Current Program Name | - | "
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
-        QStringLiteral("Device: Edit Current Device Information"),
+        QStringLiteral("&Device: Edit Current Device Information"),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);

@@ -53,6 +53,7 @@ class PagesBTest : public QObject {
   void compressorCommitsOnEveryFocusLoss();
   void compressorBarsSendEveryStep();
   void textWithoutANumberCommitsNothing();
+  void keysAndWheelStepEverySpinnerAsItsArrowsDo();
   void levelSliderFramesAfterThePause();
   void levelDragSendsFewFramesEndingWithTheLast();
   void phaseResentOnEachClick();
@@ -348,6 +349,83 @@ void PagesBTest::textWithoutANumberCommitsNothing() {
   QTest::keyClick(page->DelayEdit(DelayUnit::Metres), Qt::Key_Return);
   QCOMPARE(Text(page->DelayEdit(DelayUnit::Metres)), QStringLiteral("  0.4038"));
   QCOMPARE(h.session.parameters.outputDelay[0], 57);
+  QVERIFY(h.TakeFrames().empty());
+}
+
+void PagesBTest::keysAndWheelStepEverySpinnerAsItsArrowsDo() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  page->LoadChannel(0);
+  page->show();
+  const ProgramParameters start = h.session.parameters;
+  struct Spinner {
+    QLineEdit* edit;
+    SpinBar* bar;
+  };
+  const std::vector<Spinner> spinners = {
+      {page->DelayEdit(DelayUnit::Milliseconds), page->DelayBar()},
+      {page->DelayEdit(DelayUnit::Feet), page->DelayBar()},
+      {page->ThresholdEdit(), page->ThresholdBar()},
+      {page->RatioEdit(), page->RatioBar()},
+      {page->ReleaseEdit(), page->ReleaseBar()},
+      {page->AttackEdit(), page->AttackBar()}};
+  // What one click on an arrow leaves: the set, the edit, the thumb and the frames.
+  struct Outcome {
+    std::array<std::uint8_t, kParameterImageSize> image;
+    QString text;
+    int position;
+    Frames frames;
+    bool operator==(const Outcome&) const = default;
+  };
+  const auto outcome = [&h](const Spinner& s) {
+    return Outcome{ToImage(h.session.parameters), s.edit->text(), s.bar->value(), h.TakeFrames()};
+  };
+  const auto restart = [&] {
+    h.window.setFocus();  // a compressor edit sends when it is left
+    h.session.parameters = start;
+    page->LoadChannel(0);
+    h.TakeFrames();
+  };
+  const auto wheel = [](QWidget* target, int delta) {
+    const QPointF at = QRectF(target->rect()).center();
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+  };
+  for (const Spinner& s : spinners) {
+    const QString name = s.edit->objectName();
+    for (const bool up : {true, false}) {
+      restart();
+      s.bar->triggerAction(up ? QAbstractSlider::SliderSingleStepSub
+                              : QAbstractSlider::SliderSingleStepAdd);
+      const Outcome clicked = outcome(s);
+      QVERIFY2(!clicked.frames.empty(), qPrintable(name));
+
+      restart();
+      s.edit->setFocus();
+      QTest::keyClick(s.edit, up ? Qt::Key_Up : Qt::Key_Down);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+
+      restart();
+      wheel(s.edit, up ? 120 : -120);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+      restart();
+      wheel(s.bar, up ? 120 : -120);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+      // A fine wheel steps once its turns add up to one notch.
+      restart();
+      wheel(s.bar, up ? 60 : -60);
+      QVERIFY2(h.port.frames.empty(), qPrintable(name));
+      wheel(s.bar, up ? 60 : -60);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+    }
+  }
+  // Up with a modifier is no step.
+  restart();
+  page->ThresholdEdit()->setFocus();
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Up, Qt::ShiftModifier);
+  QCOMPARE(h.session.parameters.dynamics.threshold, start.dynamics.threshold);
   QVERIFY(h.TakeFrames().empty());
 }
 
