@@ -106,6 +106,49 @@ class DesktopTest : public QObject {
     ExpectEveryControlClickable(list);
   }
 
+  void dialogTitlesHaveRoomToShowWhole() {
+    QWidget parent;
+    // The boxes the operator met cut off: "Current Program No." over "1", "Input error".
+    for (const auto& [caption, text] :
+         {std::pair{QStringLiteral("Current Program No."), QStringLiteral("1")},
+          std::pair{QStringLiteral("Input error"), QStringLiteral("ID error!")},
+          std::pair{QStringLiteral("Current Program Name"), QStringLiteral("factory default")}}) {
+      const std::unique_ptr<QMessageBox> box =
+          MakeMessageBox(&parent, {text, caption, QMessageBox::Critical, QMessageBox::Ok,
+                                   QMessageBox::Ok});
+      box->show();
+      QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+      QVERIFY2(box->width() >= TitleBarWidth(caption),
+               qPrintable(caption + QStringLiteral(": %1 < %2")
+                                        .arg(box->width())
+                                        .arg(TitleBarWidth(caption))));
+      box->hide();
+    }
+    // A box whose text is wider than its title keeps the size it always had.
+    const MessageRequest wide{QStringLiteral("Are you sure you want to exit ?"),
+                              QStringLiteral("Exit"), QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    QMessageBox plain(wide.icon, wide.caption, wide.text, wide.buttons, &parent);
+    plain.setDefaultButton(QMessageBox::No);
+    plain.show();
+    const std::unique_ptr<QMessageBox> made = MakeMessageBox(&parent, wide);
+    made->show();
+    QCOMPARE(made->size(), plain.size());
+    // The fixed-size dialogs are wide enough for their titles.
+    const std::vector<link::FoundDevice> devices{{1, 1, 1, 0, "Corvella Demo."}};
+    SelectDialog select(devices, &parent);
+    ProgramNameDialog name(QStringLiteral("x"), &parent);
+    ProgramSaveAsDialog saveAs(1, &parent);
+    ListProgramDialog list(&parent);
+    DeviceInfoDialog device(false, 1, QString(), &parent);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&select, &name, &saveAs, &list, &device}) {
+      QVERIFY2(dialog->width() >= TitleBarWidth(dialog->windowTitle()),
+               qPrintable(dialog->windowTitle() + QStringLiteral(": %1 < %2")
+                                                    .arg(dialog->width())
+                                                    .arg(TitleBarWidth(dialog->windowTitle()))));
+    }
+  }
+
   void windowOpensWithinTheAvailableArea() {
     Window w;
     w.frame.show();
