@@ -103,7 +103,10 @@ void RegionButton::changeEvent(QEvent* event) {
 }
 
 QPixmap RegionButton::RenderState(State state) const {
-  QPixmap pixmap(size());
+  // At the screen's resolution, so the caption is as sharp as the view's own texts.
+  const qreal ratio = devicePixelRatio();
+  QPixmap pixmap(size() * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setClipRegion(region_);
@@ -158,7 +161,7 @@ void RegionButton::Render() {
 }
 
 void RegionButton::paintEvent(QPaintEvent*) {
-  if (needsRender_) Render();
+  if (needsRender_ || bitmaps_[kNormal].devicePixelRatio() != devicePixelRatio()) Render();
   State state = kNormal;
   if (!isEnabled()) {
     state = kDisabled;
