@@ -6,18 +6,36 @@
 #include <array>
 #include <cstddef>
 
+#include "app/ui/commands.h"
+
 class QWidget;
 
 namespace corvella::shell {
 
 class RegionButton;
 
-// The page commands in reading order: the input, then the HIGH and the LOW output from left to
-// right, then the compressor that serves both.
-inline constexpr std::array<int, 11> kPageKeyOrder = {1002, 1004, 1005, 1007, 1009, 1012,
-                                                      1006, 1008, 1010, 1011, 1013};
+struct PageKey {
+  int command;
+  const char* name;  // in the button's tooltip
+};
 
-// The shortcut of the page button at `position` in kPageKeyOrder.
+// Reading order: the input, then the HIGH and the LOW output from left to right, then the
+// compressor that serves both.
+inline constexpr std::array<PageKey, 11> kPageKeys = {{
+    {cmd::kLinePeq, "Input PEQ"},
+    {cmd::kLineLevel, "Input level"},
+    {cmd::kHighCrossover, "HIGH HPF/LPF"},
+    {cmd::kHighPeq, "HIGH PEQ"},
+    {cmd::kHighLevel, "HIGH level"},
+    {cmd::kHighDelay, "HIGH delay"},
+    {cmd::kLowCrossover, "LOW HPF/LPF"},
+    {cmd::kLowPeq, "LOW PEQ"},
+    {cmd::kLowLevel, "LOW level"},
+    {cmd::kLowDelay, "LOW delay"},
+    {cmd::kCompressor, "Compressor & limiter"},
+}};
+
+// The shortcut of the page button at `position` in kPageKeys.
 QKeySequence PageShortcut(std::size_t position);
 
 // Wires `buttons` (in any order) into the Tab order and gives each its shortcut on `view`.

@@ -191,8 +191,8 @@ class DesktopTest : public QObject {
         QStringLiteral("Ctrl+4"), QStringLiteral("Ctrl+5"), QStringLiteral("Ctrl+6"),
         QStringLiteral("Ctrl+7"), QStringLiteral("Ctrl+8"), QStringLiteral("Ctrl+9"),
         QStringLiteral("Ctrl+0"), QStringLiteral("Ctrl+-")};
-    for (std::size_t i = kPageKeyOrder.size(); i-- > 0;) {
-      const int command = kPageKeyOrder[i];
+    for (std::size_t i = kPageKeys.size(); i-- > 0;) {
+      const int command = kPageKeys[i].command;
       QVERIFY(view.pageButton(command)->toolTip().endsWith(QStringLiteral("(") + keys[i] + ")"));
       view.OnCommand(command == cmd::kLinePeq ? cmd::kCompressor : cmd::kLinePeq);
       QTest::keySequence(&w.frame, QKeySequence(keys[i]));
@@ -203,12 +203,12 @@ class DesktopTest : public QObject {
 
     // Tab goes round the page buttons in the same order; Space and Enter press them. Every widget
     // Tab stops on is one the operator can see.
-    RegionButton* first = view.pageButton(kPageKeyOrder[0]);
+    RegionButton* first = view.pageButton(kPageKeys[0].command);
     first->setFocus(Qt::TabFocusReason);
     QVERIFY(first->hasFocus());
-    for (std::size_t i = 1; i < kPageKeyOrder.size(); ++i) {
+    for (std::size_t i = 1; i < kPageKeys.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      QCOMPARE(QApplication::focusWidget(), view.pageButton(kPageKeyOrder[i]));
+      QCOMPARE(QApplication::focusWidget(), view.pageButton(kPageKeys[i].command));
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::DelayCompressor));
