@@ -15,10 +15,10 @@
 #include <mutex>
 #include <string>
 
+#include "app/qt/qt_owner_thread.h"
 #include "app/ui/commands.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/varnel_view.h"
-#include "app/qt/qt_owner_thread.h"
 #include "link/frames.h"
 #include "link/serial_port.h"
 #include "pages/level_page.h"
@@ -118,8 +118,8 @@ void BM_LevelDragReleaseToLastFrame(benchmark::State& state) {
     }
     QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(start.x(), bottom));
     const Clock::time_point released = Clock::now();
-    const std::string wanted = link::OutputLevelFrame(
-        sim::kDemoUnitId, Output::High, view.session().parameters.outputLevel[0]);
+    const std::string wanted = link::OutputLevelFrame(sim::kDemoUnitId, Output::High,
+                                                      view.session().parameters.outputLevel[0]);
     QElapsedTimer limit;
     limit.start();
     bool arrived = false;
@@ -135,7 +135,8 @@ void BM_LevelDragReleaseToLastFrame(benchmark::State& state) {
       return;
     }
     // The final level may have left before the release, when the thumb stood still at the end.
-    totalMs += std::max(0.0, std::chrono::duration<double, std::milli>(log.lastAt - released).count());
+    totalMs +=
+        std::max(0.0, std::chrono::duration<double, std::milli>(log.lastAt - released).count());
     framesSent += log.frames;
     ++drags;
   }
@@ -143,7 +144,10 @@ void BM_LevelDragReleaseToLastFrame(benchmark::State& state) {
   state.counters["frames_per_drag"] = static_cast<double>(framesSent) / drags;
   frame.hide();
 }
-BENCHMARK(BM_LevelDragReleaseToLastFrame)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LevelDragReleaseToLastFrame)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -34,7 +34,6 @@ struct ParsedEdit {
 // ratio's "Infinity", a cut-off's "Off") standing as it is shown. An emptied edit names none.
 bool HoldsValue(const ParsedEdit& parsed, std::string_view typed);
 
-
 // ---- Equaliser edits
 // --------------------------------------------------------------------------------
 

@@ -55,8 +55,7 @@ void PaintAxisLabels(QPainter& painter) {
   }
 }
 
-GraphControl::GraphControl(QWidget* page)
-    : QWidget(page) {
+GraphControl::GraphControl(QWidget* page) : QWidget(page) {
   PlaceControl(this, 1054, 24, 34, 292, 114);
   // The control paints all of itself, so drawing the graph never repaints the page beneath,
   // whose painting would arm the graph's timer again.

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QGridLayout>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <utility>
 
 namespace corvella::shell {

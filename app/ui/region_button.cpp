@@ -176,8 +176,8 @@ void RegionButton::paintEvent(QPaintEvent*) {
   if (hasFocus()) {
     // The keyboard's mark: a dotted frame round the caption, inside the shape.
     const QFontMetrics metrics(font());
-    QRect frame(QPoint(0, 0), QSize(metrics.horizontalAdvance(text().trimmed()) + 6,
-                                    metrics.height() + 2));
+    QRect frame(QPoint(0, 0),
+                QSize(metrics.horizontalAdvance(text().trimmed()) + 6, metrics.height() + 2));
     frame.moveCenter(center_.toPoint());
     painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
     painter.setBrush(Qt::NoBrush);

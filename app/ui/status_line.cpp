@@ -27,8 +27,7 @@ void StatusLineEdit::SetText(const QString& text, bool warning) {
   setText(text);
 }
 
-StatusLineBar::StatusLineBar(QWidget* parent)
-    : QWidget(parent), edit_(new StatusLineEdit(this)) {
+StatusLineBar::StatusLineBar(QWidget* parent) : QWidget(parent), edit_(new StatusLineEdit(this)) {
   resize(Dlu(464), Dlu(14));
   edit_->setGeometry(rect());
   progress_ = MakeStepBar(this, QStringLiteral("statusProgress"),

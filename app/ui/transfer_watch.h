@@ -13,8 +13,8 @@ class TransferWatch {
   static constexpr int kSteps = 34;
 
   struct StatusEffect {
-    bool warning = false;        // show this status text in the warning colour
-    bool markChanged = false;    // Incomplete() changed: the header needs repainting
+    bool warning = false;      // show this status text in the warning colour
+    bool markChanged = false;  // Incomplete() changed: the header needs repainting
   };
   // A status text the engine set.
   StatusEffect OnStatus(std::string_view text);

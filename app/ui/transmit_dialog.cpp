@@ -8,8 +8,7 @@
 
 namespace corvella::shell {
 
-TransmitDialog::TransmitDialog(QWidget* parent)
-    : QFrame(parent) {
+TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
   MakeDialogPanel(*this);
   setFixedSize(Dlu(160), Dlu(40));
   auto* text = new QLabel(QStringLiteral("Transmitting data please wait ......"), this);

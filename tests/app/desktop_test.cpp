@@ -3,32 +3,32 @@
 // command line, the keyboard reaching every page and spinner.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/ui/program_dialogs.h"
 #include "app/ui/commands.h"
-#include "app/ui/transmit_dialog.h"
 #include "app/ui/page_keys.h"
+#include "app/ui/program_dialogs.h"
 #include "app/ui/region_button.h"
+#include "app/ui/select_dialog.h"
+#include "app/ui/status_line.h"
+#include "app/ui/transmit_dialog.h"
 #include "app/ui/varnel_app.h"
+#include "link/engine_timers.h"
+#include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 #include "model/scales.h"
 #include "pages/level_page.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
-#include "link/engine_timers.h"
-#include "link/protocol_engine.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/status_line.h"
 #include "shell_harness.h"
 
 using namespace corvella;
@@ -61,9 +61,9 @@ void ExpectEveryControlClickable(QWidget& dialog) {
       continue;
     }
     if (qobject_cast<QComboBox*>(child->parentWidget()) != nullptr) continue;
-    QVERIFY2(ClickReaches(dialog, child),
-             qPrintable(dialog.windowTitle() + QStringLiteral(": ") + child->metaObject()->className() +
-                        QStringLiteral(" ") + child->objectName()));
+    QVERIFY2(ClickReaches(dialog, child), qPrintable(dialog.windowTitle() + QStringLiteral(": ") +
+                                                     child->metaObject()->className() +
+                                                     QStringLiteral(" ") + child->objectName()));
     ++checked;
   }
   QVERIFY(checked >= 2);
@@ -113,15 +113,14 @@ class DesktopTest : public QObject {
          {std::pair{QStringLiteral("Current Program No."), QStringLiteral("1")},
           std::pair{QStringLiteral("Input error"), QStringLiteral("ID error!")},
           std::pair{QStringLiteral("Current Program Name"), QStringLiteral("factory default")}}) {
-      const std::unique_ptr<QMessageBox> box =
-          MakeMessageBox(&parent, {text, caption, QMessageBox::Critical, QMessageBox::Ok,
-                                   QMessageBox::Ok});
+      const std::unique_ptr<QMessageBox> box = MakeMessageBox(
+          &parent, {text, caption, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok});
       box->show();
       QVERIFY(QTest::qWaitForWindowExposed(box.get()));
-      QVERIFY2(box->width() >= TitleBarWidth(caption),
-               qPrintable(caption + QStringLiteral(": %1 < %2")
-                                        .arg(box->width())
-                                        .arg(TitleBarWidth(caption))));
+      QVERIFY2(
+          box->width() >= TitleBarWidth(caption),
+          qPrintable(caption +
+                     QStringLiteral(": %1 < %2").arg(box->width()).arg(TitleBarWidth(caption))));
       box->hide();
     }
     // A box whose text is wider than its title keeps the size it always had.
@@ -141,11 +140,12 @@ class DesktopTest : public QObject {
     ProgramSaveAsDialog saveAs(1, &parent);
     ListProgramDialog list(&parent);
     DeviceInfoDialog device(false, 1, QString(), &parent);
-    for (QDialog* dialog : std::initializer_list<QDialog*>{&select, &name, &saveAs, &list, &device}) {
+    for (QDialog* dialog :
+         std::initializer_list<QDialog*>{&select, &name, &saveAs, &list, &device}) {
       QVERIFY2(dialog->width() >= TitleBarWidth(dialog->windowTitle()),
                qPrintable(dialog->windowTitle() + QStringLiteral(": %1 < %2")
-                                                    .arg(dialog->width())
-                                                    .arg(TitleBarWidth(dialog->windowTitle()))));
+                                                      .arg(dialog->width())
+                                                      .arg(TitleBarWidth(dialog->windowTitle()))));
     }
   }
 
@@ -283,12 +283,11 @@ class DesktopTest : public QObject {
       QCOMPARE(view.session().parameters.inputLevel[0], std::uint8_t{77});
       QVERIFY(view.session().parameters.crossover[0].hpfType < 12);
       QCOMPARE(boxes.boxes.size(), std::size_t{1});
-      QCOMPARE(boxes.boxes[0].caption, QString::fromLatin1(kRepairWarningCaption.data(),
-                                                           kRepairWarningCaption.size()));
+      QCOMPARE(boxes.boxes[0].caption,
+               QString::fromLatin1(kRepairWarningCaption.data(), kRepairWarningCaption.size()));
       // The pages show the file: the MIC level page reads it.
       view.OnCommand(cmd::kMicLevel);
-      QCOMPARE(view.pageSet().Level().LevelEdit()->text(),
-               QString::fromStdString(LevelText(77)));
+      QCOMPARE(view.pageSet().Level().LevelEdit()->text(), QString::fromStdString(LevelText(77)));
       app->mainFrame()->hide();
     }
     // A file of the wrong length is refused with File > Open's box, and the set stays.

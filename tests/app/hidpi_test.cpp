@@ -70,10 +70,10 @@ class HiDpiTest : public QObject {
       for (int b = 0; b < kOutputBands; ++b) bands.push_back(s.parameters.outputPeq[b][0]);
       const graph::Curve crossover = graph::ComputeCrossover(s.parameters.crossover[0]);
       QPainter painter(&classic);
-      graph::paint::DrawPeqGraph(
-          painter, graph::paint::MakeGraphBackground(), bands,
-          graph::OutputPageCurves(s.parameters, 0, crossover.data()),
-          s.selectedOutputPeqBand - 1, graph::kOutputPixelsPerDb, graph::paint::kYellowPen);
+      graph::paint::DrawPeqGraph(painter, graph::paint::MakeGraphBackground(), bands,
+                                 graph::OutputPageCurves(s.parameters, 0, crossover.data()),
+                                 s.selectedOutputPeqBand - 1, graph::kOutputPixelsPerDb,
+                                 graph::paint::kYellowPen);
     }
     const QRect classicArea(0, 0, graph::kGraphWidth, graph::kGraphHeight);
     const QRect fineArea(0, 0, 2 * graph::kGraphWidth, 2 * graph::kGraphHeight);

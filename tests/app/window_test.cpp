@@ -305,9 +305,8 @@ class WindowTest : public QObject {
     QVERIFY2(preset.options.has_value(), qPrintable(preset.message));
     QCOMPARE(preset.options->presetFile, QStringLiteral("stage left.asc"));
 
-    for (const CommandLine& bad :
-         {parse({"--bogus"}), parse({"one.asc", "two.asc"}), parse({"--ports"}),
-          parse({"--screenshots"})}) {
+    for (const CommandLine& bad : {parse({"--bogus"}), parse({"one.asc", "two.asc"}),
+                                   parse({"--ports"}), parse({"--screenshots"})}) {
       QVERIFY(!bad.options.has_value());
       QCOMPARE(bad.exitCode, 2);
       QVERIFY(!bad.message.isEmpty());

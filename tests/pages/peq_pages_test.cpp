@@ -213,12 +213,12 @@ class PeqPagesTest : public QObject {
     QVERIFY(t.Activate());
     SpinBar* gain = t.Bar(kInputGainBar);
     gain->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 24 -> 25
-    t.Enter(kInputGainEdit, "0");                                // back to 24
+    t.Enter(kInputGainEdit, "0");                               // back to 24
     gain->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 25 again
     QCOMPARE(int{t.Band(0).gain}, 25);
     QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("0.5dB"));
-    QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$023100025)", "(01$023100024)",
-                                                       "(01$023100025)"}));
+    QCOMPARE(t.TakeFrames(),
+             (std::vector<std::string>{"(01$023100025)", "(01$023100024)", "(01$023100025)"}));
     // The same for Q after a channel switch and back.
     SpinBar* q = t.Bar(kInputQBar);
     q->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 46 -> 45
@@ -227,8 +227,8 @@ class PeqPagesTest : public QObject {
     t.Enter(kInputQEdit, "4.33");  // 46
     q->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(int{t.Band(0).q}, 45);
-    QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$024100045)", "(01$024100046)",
-                                                       "(01$024100045)"}));
+    QCOMPARE(t.TakeFrames(),
+             (std::vector<std::string>{"(01$024100045)", "(01$024100046)", "(01$024100045)"}));
   }
 
   void TextWithoutANumberCommitsNothing() {

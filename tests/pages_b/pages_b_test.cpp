@@ -330,9 +330,9 @@ void PagesBTest::textWithoutANumberCommitsNothing() {
   QCOMPARE(Text(page->ReleaseEdit()), QStringLiteral("820.000 ms"));
   QCOMPARE(Text(page->AttackEdit()), QStringLiteral("470.000 ms"));
   const Dynamics& after = h.session.parameters.dynamics;
-  QCOMPARE((std::array<int, 4>{after.threshold, after.ratio, after.releaseTime, after.attackTime}),
-           (std::array<int, 4>{before.threshold, before.ratio, before.releaseTime,
-                               before.attackTime}));
+  QCOMPARE(
+      (std::array<int, 4>{after.threshold, after.ratio, after.releaseTime, after.attackTime}),
+      (std::array<int, 4>{before.threshold, before.ratio, before.releaseTime, before.attackTime}));
   QVERIFY(h.TakeFrames().empty());
 
   // An emptied delay with Enter is no 0 ms: the four texts show the stored delay again.
@@ -514,16 +514,18 @@ void PagesBTest::levelDragSendsFewFramesEndingWithTheLast() {
   option.sliderPosition = slider->sliderPosition();
   option.sliderValue = slider->value();
   option.upsideDown = !slider->invertedAppearance();  // as QSlider has it for a vertical one
-  const QPoint top = slider->style()
-                         ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-                         .center();
+  const QPoint top =
+      slider->style()
+          ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+          .center();
   const int thumbY = top.y();
   QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(top.x(), thumbY));
   QVERIFY(slider->isSliderDown());
   int moves = 0;
   for (int y = thumbY; y <= slider->height() + 40; y += 1) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(top.x(), y), slider->mapToGlobal(QPointF(top.x(), y)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(top.x(), y),
+                     slider->mapToGlobal(QPointF(top.x(), y)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(slider, &move);
     if (++moves % 30 == 0) h.engine.OnTimer(link::timers::kLevelPause);
   }
