@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QRegion>
 #include <array>
@@ -56,8 +57,10 @@ class RegionButton : public QAbstractButton {
   void Render();
   QPixmap RenderState(State state) const;
   void SetHover(bool hover);
+  void FitMaskToScreen();
 
-  QRegion region_;  // the shape moved so that its bounding box starts at 0,0
+  QRegion region_;        // the shape moved so that its bounding box starts at 0,0
+  QPainterPath outline_;  // the same as an outline, for finer screens
   QPointF center_;
   int command_;
   int borderWidth_;

@@ -116,6 +116,22 @@ class HiDpiTest : public QObject {
       }
     }
     QVERIFY(mixed > 20);
+
+    // The arrow's slanted edges follow its outline in device pixels: enlarged layout pixels would
+    // change colour only at even device columns. Looked at right of the caption, towards the tip.
+    RegionButton* arrow = view.pageButton(cmd::kHighLevel);
+    const QImage head = arrow->grab().toImage();
+    QCOMPARE(head.size(), arrow->size() * 2);
+    int oddSteps = 0;
+    for (int y = 0; y < head.height(); ++y) {
+      for (int x = 2 * 70 + 1; x < head.width(); x += 2) {
+        oddSteps += head.pixel(x, y) != head.pixel(x - 1, y) ? 1 : 0;
+      }
+    }
+    QVERIFY2(oddSteps > 10, qPrintable(QString::number(oddSteps)));
+    // Clicks still count only inside the shape.
+    QVERIFY(arrow->containsPoint(QPoint(60, 24)));
+    QVERIFY(!arrow->containsPoint(QPoint(80, 2)));
   }
 };
 
