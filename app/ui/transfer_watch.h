@@ -1,9 +1,9 @@
-// Follows a whole-program transfer from the engine's status texts and step timers, for what the
-// window shows beside them: how far the transfer is, whether its end was a failure to be shown
-// in the warning colour, and whether the unit may be left half written.
+// Follows a whole-program transfer from the engine's step timers and chain results, for what the
+// window shows beside its status texts: how far the transfer is, whether it failed, and whether
+// the unit may be left holding part of one program and part of another.
 #pragma once
 
-#include <string_view>
+#include "link/link_view.h"
 
 namespace corvella::shell {
 
@@ -12,26 +12,24 @@ class TransferWatch {
   // A transfer has this many steps: the program information and the 33 blocks, either order.
   static constexpr int kSteps = 34;
 
-  struct StatusEffect {
-    bool warning = false;      // show this status text in the warning colour
+  struct EndEffect {
+    bool warning = false;      // a transfer failed: its failure text is shown as a warning
     bool markChanged = false;  // Incomplete() changed: the header needs repainting
   };
-  // A status text the engine set.
-  StatusEffect OnStatus(std::string_view text);
-  // The engine armed timer `id`; `download` tells the transfer's direction at that moment.
+  // The engine ended a chain.
+  EndEffect OnChainEnded(link::Chain chain, link::Outcome outcome);
+  // The engine armed timer `id`; `download` and `infoOnly` are the link's state at that moment.
   // Returns whether Step() changed.
-  bool OnTimerArmed(int id, bool download);
+  bool OnTimerArmed(int id, bool download, bool infoOnly);
 
-  bool Running() const { return running_; }
   // The step under way, 1..kSteps, or 0 outside a transfer.
-  int Step() const { return running_ ? step_ : 0; }
+  int Step() const { return step_; }
   // The running transfer writes the PC's program into the unit (its first step was a block).
-  bool Download() const { return running_ && download_; }
+  bool Download() const { return step_ > 0 && download_; }
   // A transfer ended without success and none has succeeded since.
   bool Incomplete() const { return incomplete_; }
 
  private:
-  bool running_ = false;
   bool incomplete_ = false;
   bool blocksSeen_ = false;
   bool download_ = false;

@@ -114,7 +114,10 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
           [this](int memory) { engine_->RecallProgram(memory); });
 
   connect(&timers_, &QtTimerHost::armed, this, [this](int id) {
-    if (transferWatch_.OnTimerArmed(id, session_.link.transferDirection == 1)) ShowTransferStep();
+    const link::LinkState& link = session_.link;
+    if (transferWatch_.OnTimerArmed(id, link.transferDirection == 1, link.infoOnly != 0)) {
+      ShowTransferStep();
+    }
   });
 
   ResetParameters(session_.parameters, session_.programNameText);
@@ -322,9 +325,17 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
 // ---- LinkView ----
 
 void CVarnelView::SetStatusText(std::string_view text) {
-  const TransferWatch::StatusEffect effect = transferWatch_.OnStatus(text);
-  statusLine()->SetText(Latin1(text), effect.warning);
-  if (!transferWatch_.Running()) ShowTransferStep();
+  statusLine()->SetText(Latin1(text));
+}
+
+void CVarnelView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) {
+  const TransferWatch::EndEffect effect = transferWatch_.OnChainEnded(chain, outcome);
+  ShowTransferStep();
+  // The status line already shows the text that said the transfer failed (unless that was a
+  // box); it stands out until the next status replaces it.
+  if (effect.warning && statusLine()->text() == Latin1(detail)) {
+    statusLine()->SetText(statusLine()->text(), true);
+  }
   if (effect.markChanged) RepaintHeader();
 }
 

@@ -99,6 +99,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override;
   void ReleaseMouseCapture() override;
   void LinkStateChanged() override;
+  void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override;
 
  signals:
   void linkStateChanged();

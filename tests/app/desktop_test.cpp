@@ -326,8 +326,6 @@ class DesktopTest : public QObject {
     BoxLog boxes;
     boxes.answers = {QMessageBox::Yes};
     view.OnCommand(cmd::kLoadDefaultSetting);
-    QVERIFY(QTest::qWaitFor([&] { return view.transferWatch().Running(); }, 5000));
-    QVERIFY(!view.statusLine()->ShowsWarning());
     QVERIFY(QTest::qWaitFor(
         [&] { return view.statusLine()->text() == QStringLiteral("-> Response Error"); }, 5000));
     QVERIFY(view.statusLine()->ShowsWarning());
@@ -340,13 +338,25 @@ class DesktopTest : public QObject {
     QCOMPARE(view.statusLine()->palette().color(QPalette::Text),
              QApplication::palette(view.statusLine()).color(QPalette::Text));
     QVERIFY(view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
-    view.SetStatusText(link::kUploading);
-    view.SetStatusText(link::kTransferOk);
-    QCOMPARE(view.HeaderValues()[1], QStringLiteral("factory default.........."));
-    // A page edit's own "-> Response Error" outside a transfer is no transfer failure.
+    // A refused transfer changes nothing; a page edit's failure is no transfer failure.
+    view.ChainEnded(link::Chain::Upload, link::Outcome::Refused, {});
     view.SetStatusText(link::kResponseError);
+    view.ChainEnded(link::Chain::PageEdit, link::Outcome::WrongAnswer, link::kResponseError);
     QVERIFY(!view.statusLine()->ShowsWarning());
-    QVERIFY(!view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
+    QVERIFY(view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
+    // A transfer that succeeds clears the mark; one broken off by the operator is no failure
+    // text, but leaves the unit unfinished again.
+    view.ChainEnded(link::Chain::Upload, link::Outcome::Done, {});
+    QCOMPARE(view.HeaderValues()[1], QStringLiteral("factory default.........."));
+    view.SetStatusText(link::kDisconnected);
+    view.ChainEnded(link::Chain::Download, link::Outcome::Cancelled, {});
+    QVERIFY(!view.statusLine()->ShowsWarning());
+    QVERIFY(view.HeaderValues()[1].endsWith(QStringLiteral(" (incomplete)")));
+    // A failure told in a box leaves the status line as it is.
+    view.SetStatusText(link::kSaveOk);
+    view.ChainEnded(link::Chain::FactoryDefault, link::Outcome::WrongAnswer,
+                    link::kProgramRestoreFailed);
+    QVERIFY(!view.statusLine()->ShowsWarning());
   }
 
   void transferProgressShowsStepNOf34() {
@@ -357,7 +367,6 @@ class DesktopTest : public QObject {
     QProgressBar* statusBar = view.statusBar()->progress();
     // The engine's order for a download: the handshake, the 33 blocks, the read-back.
     w.session().link.transferDirection = 1;
-    view.SetStatusText(link::kTranslating);
     view.ShowTransmittingDialog();
     timers.ArmTimer(link::timers::kDownloadStart, 230);
     QVERIFY(dialogBar->isHidden());
@@ -367,7 +376,6 @@ class DesktopTest : public QObject {
     }
     blocks.push_back(link::timers::kPhaseHighBlock);
     blocks.push_back(link::timers::kPhaseLowBlock);
-    view.SetStatusText(link::kTransmitting);
     for (std::size_t k = 0; k < blocks.size(); ++k) {
       timers.ArmTimer(blocks[k], 230);
       QCOMPARE(dialogBar->value(), static_cast<int>(k) + 1);
@@ -375,14 +383,18 @@ class DesktopTest : public QObject {
     }
     QCOMPARE(dialogBar->text(), QStringLiteral("step 33 of 34"));
     w.session().link.transferDirection = 0;
+    w.session().link.infoOnly = 1;  // the read-back of the name after the blocks
     timers.ArmTimer(link::timers::kProgramInfo, 230);
     QCOMPARE(dialogBar->text(), QStringLiteral("step 34 of 34"));
     QVERIFY(statusBar->isHidden());  // a download's progress is the dialog's
-    view.SetStatusText(link::kTransferOk);
+    view.ChainEnded(link::Chain::Download, link::Outcome::Done, {});
     QVERIFY(dialogBar->isHidden());
 
+    // A refresh of the name alone is no transfer.
+    timers.ArmTimer(link::timers::kProgramInfo, 230);
+    QVERIFY(statusBar->isHidden());
     // An upload shows its steps at the status line's end: the information first, then the blocks.
-    view.SetStatusText(link::kUploading);
+    w.session().link.infoOnly = 0;
     timers.ArmTimer(link::timers::kProgramInfo, 230);
     QCOMPARE(statusBar->text(), QStringLiteral("step 1 of 34"));
     QVERIFY(!statusBar->isHidden());
@@ -393,8 +405,13 @@ class DesktopTest : public QObject {
     // A page edit's timer is no step.
     timers.ArmTimer(link::timers::kInputLevel, 300);
     QCOMPARE(statusBar->value(), 34);
+    // Another chain refused meanwhile leaves the transfer's bar as it is.
+    view.ChainEnded(link::Chain::Recall, link::Outcome::Refused, {});
+    QCOMPARE(statusBar->value(), 34);
+    QVERIFY(!statusBar->isHidden());
     timers.KillAll();
     view.SetStatusText(link::kConnectionLost);
+    view.ChainEnded(link::Chain::Upload, link::Outcome::NoAnswer, link::kConnectionLost);
     QVERIFY(statusBar->isHidden());
     QVERIFY(view.statusLine()->ShowsWarning());
   }
