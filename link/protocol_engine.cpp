@@ -278,11 +278,30 @@ bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int inte
 
 void ProtocolEngine::SendParameterAfterPause(std::string frame, int timerId, int intervalMs) {
   if (link_.linkConnected == 0) return;
-  levelQueue_.push_back({std::move(frame), timerId, intervalMs});
+  // A dragged slider notifies many times a pause. Only the newest level of a channel waits, in
+  // the place of the first one that waited, so the unit follows the thumb one pause behind and
+  // always ends on the operator's last value. A channel's frames differ only in their value,
+  // the last three digits before ")".
+  constexpr std::size_t kValueAndEnd = 4;
+  const auto sameChannel = [&](const PendingSend& waiting) {
+    return waiting.timerId == timerId && waiting.frame.size() == frame.size() &&
+           frame.size() > kValueAndEnd &&
+           waiting.frame.compare(0, frame.size() - kValueAndEnd, frame, 0,
+                                 frame.size() - kValueAndEnd) == 0;
+  };
+  const auto waiting = std::find_if(levelQueue_.begin(), levelQueue_.end(), sameChannel);
+  if (waiting != levelQueue_.end()) {
+    waiting->frame = std::move(frame);
+    waiting->intervalMs = intervalMs;
+  } else {
+    levelQueue_.push_back({std::move(frame), timerId, intervalMs});
+  }
   if (!timers_.IsArmed(timers::kLevelPause)) Arm(timers::kLevelPause, timers::kLevelPauseMs);
 }
 
 void ProtocolEngine::OnLevelPause() {
+  // One frame leaves per pause; the pause runs on while any channel has a level waiting, so the
+  // next one keeps its distance from the frame just sent.
   if (!levelQueue_.empty()) {
     const PendingSend next = std::move(levelQueue_.front());
     levelQueue_.pop_front();

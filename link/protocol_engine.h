@@ -100,8 +100,8 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // Sends `frame` and arms `timerId` for its answer, only while linkConnected and no chain runs.
   // Returns whether it was sent.
   bool SendParameter(std::string_view frame, int timerId, int intervalMs);
-  // The same after the level pause (kLevelPauseMs); queued frames leave in order, one per pause,
-  // each only if the link is still connected when its pause ends.
+  // The same after the level pause (kLevelPauseMs): one frame leaves per pause, each only if the
+  // link is still connected then. At most one frame per channel waits; a newer one replaces it.
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
 
   // ---- Program menu ----

@@ -180,6 +180,13 @@ LeadingNumber ReadLeadingNumber(std::string_view text) {
   return {negative ? -value : value, true};
 }
 
+bool HoldsValue(const ParsedEdit& parsed, std::string_view typed) {
+  if (parsed.number) return true;
+  const auto first = std::find_if_not(typed.begin(), typed.end(), IsSpace);
+  const auto last = std::find_if_not(typed.rbegin(), typed.rend(), IsSpace).base();
+  return first < last && std::string_view(first, last) == parsed.text;
+}
+
 ParsedEdit ParseFrequencyText(std::string_view text) {
   ParsedEdit out;
   out.code = FrequencyCodeOf(text, out.number);

@@ -30,6 +30,9 @@ struct ParsedEdit {
   bool number = false;
 };
 
+// Whether `typed` named a value: it held a number, or it is the parser's own word for one (the
+// ratio's "Infinity", a cut-off's "Off") standing as it is shown. An emptied edit names none.
+bool HoldsValue(const ParsedEdit& parsed, std::string_view typed);
 
 // ---- Equaliser edits
 // --------------------------------------------------------------------------------

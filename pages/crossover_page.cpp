@@ -66,6 +66,8 @@ CCrossoverPage::CCrossoverPage(const PageContext& context, QWidget* parent)
   PlaceControl(lpfBar_, kLpfFrequencyBarId, 423, 138, 11, 13);
   lpfText_->setText(ToQString(LpfFrequencyText(LpfCodeAt(0))));
 
+  hpfBar_->AddBuddy(hpfText_);
+  lpfBar_->AddBuddy(lpfText_);
   graph_ = new GraphControl(this);
 
   // `activated` is the operator's choice only, also when the same type is chosen again.
@@ -123,26 +125,24 @@ void CCrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
   SpinBar* bar = hpf ? hpfBar_ : lpfBar_;
   const int position = bar->value();
   const int frequency = hpf ? HpfCodeAt(position) : LpfCodeAt(position);
-  std::optional<int>& last = hpf ? lastHpfFrequency_ : lastLpfFrequency_;
-  if (frequency != last) {
-    const int id = context_.session.link.deviceId;
-    const auto output = static_cast<Output>(channel_);
-    const auto stored = static_cast<std::uint8_t>(frequency);
-    if (hpf) {
-      hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
-      Settings().hpfFrequency = stored;
-      DrawResponse(true);
-      context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
-                                    link::timers::kHpfFrequency, link::timers::kPageEditMs);
-    } else {
-      lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
-      Settings().lpfFrequency = stored;
-      DrawResponse(true);
-      context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
-                                    link::timers::kLpfFrequency, link::timers::kPageEditMs);
-    }
+  // Judged against the shown output's stored cut-off, so a step is never lost to a code some
+  // earlier scroll, another output or a load left behind.
+  std::uint8_t& stored = hpf ? Settings().hpfFrequency : Settings().lpfFrequency;
+  if (frequency == stored) return;
+  stored = static_cast<std::uint8_t>(frequency);
+  const int id = context_.session.link.deviceId;
+  const auto output = static_cast<Output>(channel_);
+  if (hpf) {
+    hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
+    DrawResponse(true);
+    context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
+                                  link::timers::kHpfFrequency, link::timers::kPageEditMs);
+  } else {
+    lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
+    DrawResponse(true);
+    context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
+                                  link::timers::kLpfFrequency, link::timers::kPageEditMs);
   }
-  last = frequency;
 }
 
 void CCrossoverPage::DrawResponse(bool draw) {

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QTimer>
 #include <array>
-#include <optional>
 #include <string_view>
 
 #include "pages/base_dialog.h"
@@ -62,9 +61,6 @@ class CCrossoverPage : public CBaseDialog {
 
   const PageContext context_;  // a copy: it holds only references
   int channel_ = 0;
-  // The codes the scroll handler last applied: one pair for the page, whichever output it shows.
-  std::optional<int> lastHpfFrequency_;
-  std::optional<int> lastLpfFrequency_;
   QComboBox* hpfType_;
   FilteredEdit* hpfText_;
   SpinBar* hpfBar_;

@@ -69,6 +69,7 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
     delayEdits_[Index(unit)] = edit;
   }
   delayBar_ = MakeBar(this, kDelayBarId, 416, 52, 12, kMaxDelaySteps, kMaxDelaySteps);
+  for (DecimalEdit* edit : delayEdits_) delayBar_->AddBuddy(edit);
 
   compressor_ = {{
       {MakeCompressorEdit(this, kThresholdEditId, 59, 72, 42, kFilterDelay),
@@ -100,6 +101,7 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
             [this, setting] { OnCompressorEditLeft(setting); });
     connect(Control(setting).bar, &SpinBar::scrolled, this,
             [this, setting] { OnCompressorScrolled(setting); });
+    Control(setting).bar->AddBuddy(Control(setting).edit);
   }
 }
 
@@ -148,6 +150,11 @@ void CDelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
   }
   if (text == shown) return;
   const ParsedEdit parsed = ParseDelayText(text, unit);
+  if (!HoldsValue(parsed, text)) {
+    // An emptied edit is no delay; Enter on it must not send 0 ms.
+    ShowDelay(StoredDelay());
+    return;
+  }
   StoredDelay() = parsed.code;
   delayBar_->setValue(kMaxDelaySteps - parsed.code);
   ShowDelay(parsed.code);
@@ -165,7 +172,13 @@ void CDelayCompressorPage::OnDelayScrolled() {
 
 void CDelayCompressorPage::OnCompressorEditLeft(Setting setting) {
   const CompressorControl& c = Control(setting);
-  const ParsedEdit parsed = c.parse(c.edit->text().toStdString());
+  const std::string typed = c.edit->text().toStdString();
+  const ParsedEdit parsed = c.parse(typed);
+  if (!HoldsValue(parsed, typed)) {
+    // Text without a number is no value: the stored one stays, is shown again and not sent.
+    c.edit->setText(ToQString(c.shownText(context_.session.parameters.dynamics.*c.field)));
+    return;
+  }
   c.edit->setText(ToQString(parsed.text));
   c.bar->setValue(c.maximum - parsed.code);
   context_.session.parameters.dynamics.*c.field = static_cast<std::uint8_t>(parsed.code);

@@ -55,21 +55,30 @@ void PaintAxisLabels(QPainter& painter) {
   }
 }
 
-GraphControl::GraphControl(QWidget* page)
-    : QWidget(page), picture_(Du(292), Du(114), QImage::Format_RGB32) {
+GraphControl::GraphControl(QWidget* page) : QWidget(page) {
   PlaceControl(this, 1054, 24, 34, 292, 114);
   // The control paints all of itself, so drawing the graph never repaints the page beneath,
   // whose painting would arm the graph's timer again.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  MakePicture(1.0);
+}
+
+void GraphControl::MakePicture(qreal ratio) {
+  // Drawn at the screen's own resolution: on a high-DPI screen the curves are fine lines.
+  picture_ = QImage(QSize(Du(292), Du(114)) * ratio, QImage::Format_RGB32);
+  picture_.setDevicePixelRatio(ratio);
   // Until the first graph, the frame alone; the graph later covers all but its right and bottom
   // edges.
   picture_.fill(kPageBackground);
   QPainter painter(&picture_);
   painter.setPen(Qt::black);
-  painter.drawRect(picture_.rect().adjusted(0, 0, -1, -1));
+  painter.drawRect(QRect(0, 0, Du(292), Du(114)).adjusted(0, 0, -1, -1));
+  hasGraph_ = false;
 }
 
 QImage& GraphControl::Canvas() {
+  const qreal ratio = devicePixelRatio();
+  if (ratio != picture_.devicePixelRatio()) MakePicture(ratio);
   return picture_;
 }
 

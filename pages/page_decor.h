@@ -47,6 +47,8 @@ class GraphControl : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void MakePicture(qreal ratio);
+
   QImage picture_;
   bool hasGraph_ = false;
 };

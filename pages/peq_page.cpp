@@ -86,7 +86,6 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
   const std::array<std::uint8_t, 3> modes = {kFilterFrequency, kFilterQ, kFilterGain};
   for (std::size_t r = 0; r < rows_.size(); ++r) {
     ValueRow& row = rows_[r];
-    row.last.fill(-1);
     row.edit = new FilteredEdit(this);
     row.edit->setObjectName(ControlName(editIds[r]));
     row.edit->SetLimitText(kPeqEditLimit);
@@ -96,6 +95,7 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
     const int y = layout_.labelRows[r + 1] + kLabelToControl;
     row.edit->setGeometry(kControlX, y, kEditWidth, kRowHeight);
     row.bar->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
+    row.bar->AddBuddy(row.edit);
 
     FilteredEdit* edit = row.edit;
     const std::uint8_t mode = modes[r];
@@ -198,7 +198,15 @@ void PeqPage::CommitEdit(ValueRow& row) {
   // An edit loses the focus also when it is disabled under it (a reload, a type set to None);
   // nothing can have been typed into it then, so there is nothing to commit or send.
   if (!row.edit->isEnabled()) return;
-  const ParsedEdit parsed = row.parse(row.edit->text().toStdString());
+  const std::string typed = row.edit->text().toStdString();
+  const ParsedEdit parsed = row.parse(typed);
+  if (!HoldsValue(parsed, typed)) {
+    // An emptied or number-less edit is no value: it must not become the lowest one and be sent.
+    const int stored = StoredBand(band_ - 1, channel_).*row.code;
+    row.edit->setText(row.text(stored));
+    row.bar->setValue(row.bar->maximum() + row.codeOffset - stored);
+    return;
+  }
   row.bar->setValue(row.bar->maximum() + row.codeOffset - parsed.code);
   row.edit->setText(ToQString(parsed.text));
   StoredBand(band_ - 1, channel_).*row.code = static_cast<std::uint8_t>(parsed.code);
@@ -206,15 +214,14 @@ void PeqPage::CommitEdit(ValueRow& row) {
 }
 
 void PeqPage::ApplyScroll(ValueRow& row) {
-  const int index = row.bar->maximum() - row.bar->sliderPosition();
-  int& last = row.last[Index(band_)];
-  if (index != last) {
-    const int code = index + row.codeOffset;
-    row.edit->setText(row.text(code));
-    StoredBand(band_ - 1, channel_).*row.code = static_cast<std::uint8_t>(code);
-    Commit(row.field);
-  }
-  last = index;
+  // Judged against the band's stored code, which typing, a channel switch, a load or an upload may
+  // have changed since the bar last moved; a step to any other code is applied and sent.
+  const int code = row.bar->maximum() - row.bar->sliderPosition() + row.codeOffset;
+  std::uint8_t& stored = StoredBand(band_ - 1, channel_).*row.code;
+  if (code == stored) return;
+  row.edit->setText(row.text(code));
+  stored = static_cast<std::uint8_t>(code);
+  Commit(row.field);
 }
 
 void PeqPage::Commit(Field field) {

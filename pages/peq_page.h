@@ -68,10 +68,6 @@ class PeqPage : public CBaseDialog {
   void DrawPeqResponse(int currentBand);
 
   GraphControl& Graph() const { return *graph_; }
-  // What the last scroll action of each spinner left, by band number (shared by both channels).
-  int LastFrequency(int band) const { return rows_[kFrequencyRow].last[Index(band)]; }
-  int LastQ(int band) const { return rows_[kQRow].last[Index(band)]; }
-  int LastGain(int band) const { return rows_[kGainRow].last[Index(band)]; }
 
  protected:
   PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidget* parent);
@@ -97,12 +93,7 @@ class PeqPage : public CBaseDialog {
     QString (*text)(int code);
     FilteredEdit* edit = nullptr;
     SpinBar* bar = nullptr;
-    // What the last scroll action left, by band number (shared by both channels); -1: none yet.
-    std::array<int, 12> last{};
   };
-  static constexpr std::size_t kFrequencyRow = 0;
-  static constexpr std::size_t kQRow = 1;
-  static constexpr std::size_t kGainRow = 2;
 
   void OnBandCommand(int id);
   void OnTypeSelected(int index);
@@ -110,7 +101,6 @@ class PeqPage : public CBaseDialog {
   void ApplyScroll(ValueRow& row);
   void Commit(Field field);
   std::string FrameFor(Field field) const;
-  static std::size_t Index(int band) { return static_cast<std::size_t>(band); }
 
   PeqPageLayout layout_;
   PageContext context_;

@@ -1,5 +1,6 @@
 #include "pages/spin_bar.h"
 
+#include <QKeyEvent>
 #include <QWheelEvent>
 
 namespace corvella::pages {
@@ -41,8 +42,42 @@ void SpinBar::OnAction(int action) {
   setSliderPosition(value());
 }
 
+void SpinBar::AddBuddy(QWidget* edit) {
+  edit->installEventFilter(this);
+}
+
+bool SpinBar::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && isEnabled()) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+    if (held == Qt::NoModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+      triggerAction(key->key() == Qt::Key_Up ? SliderSingleStepSub : SliderSingleStepAdd);
+      return true;
+    }
+  } else if (event->type() == QEvent::Wheel) {
+    Wheel(static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  return QScrollBar::eventFilter(watched, event);
+}
+
 void SpinBar::wheelEvent(QWheelEvent* event) {
-  event->ignore();
+  Wheel(event);
+}
+
+void SpinBar::Wheel(QWheelEvent* event) {
+  event->accept();
+  if (!isEnabled()) return;
+  constexpr int kNotch = 120;
+  wheelRest_ += event->angleDelta().y();
+  while (wheelRest_ >= kNotch) {
+    wheelRest_ -= kNotch;
+    triggerAction(SliderSingleStepSub);
+  }
+  while (wheelRest_ <= -kNotch) {
+    wheelRest_ += kNotch;
+    triggerAction(SliderSingleStepAdd);
+  }
 }
 
 }  // namespace corvella::pages

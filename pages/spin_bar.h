@@ -20,16 +20,24 @@ class SpinBar : public QScrollBar {
   // Range minimum..maximum, page size 1, at `position`.
   SpinBar(int minimum, int maximum, int position, QWidget* parent);
 
+  // An edit showing this spinner's value: Up and Down in it, and the wheel over it, step the
+  // spinner as its arrows do.
+  void AddBuddy(QWidget* edit);
+
  signals:
   // The bar's position already holds the new value (clamped to the range) when this arrives.
   void scrolled(corvella::pages::SpinBar::Code code);
 
  protected:
-  // The wheel over a spinner does nothing; it must not move the value behind the page's back.
+  // One notch of the wheel is one arrow click (up raises the value), through the same actions.
   void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OnAction(int action);
+  void Wheel(QWheelEvent* event);
+
+  int wheelRest_ = 0;  // eighths of a degree short of a whole notch
 };
 
 }  // namespace corvella::pages

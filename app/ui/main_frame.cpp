@@ -58,7 +58,7 @@ void CMainFrame::BuildMenus() {
   AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
   AddItem(comms, QStringLiteral("Disable Communications"), cmd::kDisableCommunications);
 
-  QMenu* program = menuBar()->addMenu(QStringLiteral("Program"));
+  QMenu* program = menuBar()->addMenu(QStringLiteral("&Program"));
   AddItem(program, QStringLiteral("Display Current Program No."), cmd::kDisplayProgramNumber);
   AddItem(program, QStringLiteral("Display Current Program Name"), cmd::kDisplayProgramName);
   program->addSeparator();
@@ -70,7 +70,7 @@ void CMainFrame::BuildMenus() {
   program->addSeparator();
   AddItem(program, QStringLiteral("Load default setting"), cmd::kLoadDefaultSetting);
 
-  QMenu* device = menuBar()->addMenu(QStringLiteral("Device"));
+  QMenu* device = menuBar()->addMenu(QStringLiteral("&Device"));
   AddItem(device, QStringLiteral("Edit Current Device Information"), cmd::kEditDeviceInformation);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -93,7 +93,12 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::PlaceOnScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  const QRect whole = screen->geometry();
+  // The area panels and docks leave free: on the whole screen the status line would lie under a
+  // panel or below the bottom edge.
+  PlaceWithin(screen->availableGeometry());
+}
+
+void CMainFrame::PlaceWithin(const QRect& whole) {
   const QRect wanted(whole.x(), whole.y() + 2, whole.width(), whole.height() - 4);
   // The wanted rectangle is the outer one, title bar and borders included; they are known only
   // once the window is shown, and are zero before.

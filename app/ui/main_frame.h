@@ -28,8 +28,10 @@ class CMainFrame : public QMainWindow {
   QAction* action(int command) const;
   // Every item's enabled state from the link state, as before a menu opens.
   void UpdateCommandStates();
-  // Full screen width, screen height minus 4, two pixels below the top edge.
+  // Full width of the screen's available area, its height minus 4, two pixels below its top.
   void PlaceOnScreen();
+  // The same within `available`; the view scrolls when it does not fit.
+  void PlaceWithin(const QRect& available);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -152,6 +152,8 @@ DeviceInfoDialog::DeviceInfoDialog(bool identityShown, int deviceId, const QStri
   setFixedSize(Dlu(186), Dlu(96));
   auto* group = new QGroupBox(QStringLiteral("Device information:"), this);
   group->setGeometry(DluRect(7, 6, 172, 60));
+  // The frame is made after the edits it surrounds; below them it would take their clicks.
+  group->lower();
   AddLabel(this, QStringLiteral("ID:"), DluRect(16, 22, 24, 10));
   idEdit_->setGeometry(DluRect(44, 20, 30, 12));
   idEdit_->setMaxLength(kIdLength);

@@ -1,7 +1,9 @@
 #include "app/ui/prompts.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <utility>
 
 namespace corvella::shell {
@@ -32,11 +34,34 @@ void SetDialogHook(DialogHook hook) {
   DialogHookSlot() = std::move(hook);
 }
 
+int TitleBarWidth(const QString& title) {
+  // Room for the window icon, the minimise, maximise and close buttons and the bar's margins.
+  constexpr int kTitleBarExtras = 150;
+  QFont font = QApplication::font();
+  font.setBold(true);
+  return QFontMetrics(font).horizontalAdvance(title) + kTitleBarExtras;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const MessageRequest& request) {
+  auto box = std::make_unique<QMessageBox>(request.icon, request.caption, request.text,
+                                           request.buttons, parent);
+  if (request.defaultButton != QMessageBox::NoButton) box->setDefaultButton(request.defaultButton);
+  // A box sizes itself to its text; a short text under a long title ("1" under "Current Program
+  // No.") leaves the window manager too little room and it cuts the title. A box that is wide
+  // enough already stays exactly as it was.
+  const int wanted = TitleBarWidth(request.caption);
+  auto* grid = qobject_cast<QGridLayout*>(box->layout());
+  if (grid != nullptr && box->sizeHint().width() < wanted) {
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  return box;
+}
+
 QMessageBox::StandardButton ShowMessage(QWidget* parent, const MessageRequest& request) {
   if (MessageHookSlot()) return MessageHookSlot()(request);
-  QMessageBox box(request.icon, request.caption, request.text, request.buttons, parent);
-  if (request.defaultButton != QMessageBox::NoButton) box.setDefaultButton(request.defaultButton);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
+  const std::unique_ptr<QMessageBox> box = MakeMessageBox(parent, request);
+  return static_cast<QMessageBox::StandardButton>(box->exec());
 }
 
 void ShowError(QWidget* parent, const QString& text, const QString& caption) {

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QDialog;
 class QWidget;
@@ -29,6 +30,11 @@ void SetFileNameHook(FileNameHook hook);
 void SetDialogHook(DialogHook hook);
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, const MessageRequest& request);
+// The box ShowMessage runs, not yet shown: at least as wide as its title needs.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const MessageRequest& request);
+// The width a window needs for a window manager to show `title` whole: the caption in a bold
+// title font, the window icon and the three title-bar buttons.
+int TitleBarWidth(const QString& title);
 // The common "OK"-only boxes.
 void ShowError(QWidget* parent, const QString& text, const QString& caption);
 void ShowStop(QWidget* parent, const QString& text, const QString& caption);

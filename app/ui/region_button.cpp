@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPolygon>
 #include <QRectF>
 
@@ -23,18 +24,51 @@ QRegion WideBarShape() {
   return QRegion(0, 0, 193, 31);
 }
 
+namespace {
+
+const QPolygon& ArrowHead() {
+  static const QPolygon head({QPoint(0, 32), QPoint(48, 24), QPoint(48, 12), QPoint(136, 36),
+                              QPoint(48, 60), QPoint(48, 24)});
+  return head;
+}
+
+QRegion AtOrigin(const QRegion& shape) {
+  return shape.translated(-shape.boundingRect().topLeft());
+}
+
+// The outline a shape's region was made from, at its bounding box's origin, for screens finer than
+// the region's pixels: there the round and slanted edges follow the outline instead of enlarged
+// pixel steps. A shape not made here keeps its region's outline.
+QPainterPath OutlineOf(const QRegion& region) {
+  QPainterPath path;
+  if (region == AtOrigin(PillShape())) {
+    path.addRect(16, 0, 64, 31);
+    path.addEllipse(0, 0, 32, 32);
+    path.addEllipse(64, 0, 32, 32);
+    return path.simplified();
+  }
+  if (region == AtOrigin(ArrowShape())) {
+    path.addPolygon(ArrowHead());
+    path.setFillRule(Qt::WindingFill);
+    return path.translated(-ArrowShape().boundingRect().topLeft()).simplified();
+  }
+  path.addRegion(region);
+  return path;
+}
+
+}  // namespace
+
 QRegion ArrowShape() {
   // The shaft runs out and back along one line and so encloses nothing: only the head remains.
-  return QRegion(QPolygon({QPoint(0, 32), QPoint(48, 24), QPoint(48, 12), QPoint(136, 36),
-                           QPoint(48, 60), QPoint(48, 24)}),
-                 Qt::WindingFill);
+  return QRegion(ArrowHead(), Qt::WindingFill);
 }
 
 RegionButton::RegionButton(const QString& text, const QRegion& shape, QPoint offset,
                            QWidget* parent, int command, int borderWidth,
                            const RegionButtonColors& colors)
     : QAbstractButton(parent),
-      region_(shape.translated(-shape.boundingRect().topLeft())),
+      region_(AtOrigin(shape)),
+      outline_(OutlineOf(region_)),
       center_(QRectF(region_.boundingRect()).center()),
       command_(command),
       borderWidth_(borderWidth == 2 ? 2 : 1),
@@ -44,7 +78,7 @@ RegionButton::RegionButton(const QString& text, const QRegion& shape, QPoint off
   setShortcut(QKeySequence());
   const QRect box = region_.boundingRect();
   setGeometry(QRect(offset, QSize(box.right() + 1, box.bottom() + 1)));
-  setMask(region_);
+  FitMaskToScreen();
   setMouseTracking(true);
   setCursor(pages::HandCursor());
   setFocusPolicy(Qt::NoFocus);
@@ -83,6 +117,15 @@ void RegionButton::mouseDoubleClickEvent(QMouseEvent* event) {
   mousePressEvent(event);
 }
 
+void RegionButton::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    click();
+    event->accept();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
+
 void RegionButton::leaveEvent(QEvent* event) {
   SetHover(false);
   QAbstractButton::leaveEvent(event);
@@ -94,10 +137,18 @@ void RegionButton::changeEvent(QEvent* event) {
 }
 
 QPixmap RegionButton::RenderState(State state) const {
-  QPixmap pixmap(size());
+  // At the screen's resolution, so the caption is as sharp as the view's own texts.
+  const qreal ratio = devicePixelRatio();
+  const bool fine = ratio > 1.0;
+  QPixmap pixmap(size() * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
-  painter.setClipRegion(region_);
+  if (fine) {
+    painter.setClipPath(outline_);
+  } else {
+    painter.setClipRegion(region_);
+  }
   painter.fillRect(rect(), colors_[state]);
 
   const QFontMetrics metrics(font());
@@ -136,8 +187,11 @@ QPixmap RegionButton::RenderState(State state) const {
     edgeCount = 2;
   }
   for (std::size_t i = 0; i < edgeCount; ++i) {
-    const QRegion edge = region_.subtracted(region_.translated(edges[i].d, edges[i].d));
-    painter.setClipRegion(edge);
+    if (fine) {
+      painter.setClipPath(outline_.subtracted(outline_.translated(edges[i].d, edges[i].d)));
+    } else {
+      painter.setClipRegion(region_.subtracted(region_.translated(edges[i].d, edges[i].d)));
+    }
     painter.fillRect(rect(), edges[i].color);
   }
   return pixmap;
@@ -148,8 +202,17 @@ void RegionButton::Render() {
   needsRender_ = false;
 }
 
+void RegionButton::FitMaskToScreen() {
+  // A mask is made of whole pixels of the layout; on a finer screen the outline clips instead.
+  const bool fine = devicePixelRatio() > 1.0;
+  if (fine && !mask().isEmpty()) clearMask();
+  if (!fine && mask().isEmpty()) setMask(region_);
+}
+
 void RegionButton::paintEvent(QPaintEvent*) {
-  if (needsRender_) Render();
+  const bool fine = devicePixelRatio() > 1.0;
+  FitMaskToScreen();  // the window may have moved to a screen of another resolution
+  if (needsRender_ || bitmaps_[kNormal].devicePixelRatio() != devicePixelRatio()) Render();
   State state = kNormal;
   if (!isEnabled()) {
     state = kDisabled;
@@ -159,8 +222,22 @@ void RegionButton::paintEvent(QPaintEvent*) {
     state = kHover;
   }
   QPainter painter(this);
-  painter.setClipRegion(region_);
+  if (fine) {
+    painter.setClipPath(outline_);
+  } else {
+    painter.setClipRegion(region_);
+  }
   painter.drawPixmap(0, 0, bitmaps_[state]);
+  if (hasFocus()) {
+    // The keyboard's mark: a dotted frame round the caption, inside the shape.
+    const QFontMetrics metrics(font());
+    QRect frame(QPoint(0, 0),
+                QSize(metrics.horizontalAdvance(text().trimmed()) + 6, metrics.height() + 2));
+    frame.moveCenter(center_.toPoint());
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame);
+  }
 }
 
 }  // namespace corvella::shell

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QRegion>
 #include <array>
@@ -48,14 +49,18 @@ class RegionButton : public QAbstractButton {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Space presses the button as a click does; Enter and Return too.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   enum State { kNormal = 0, kPressed, kHover, kDisabled, kStateCount };
   void Render();
   QPixmap RenderState(State state) const;
   void SetHover(bool hover);
+  void FitMaskToScreen();
 
-  QRegion region_;  // the shape moved so that its bounding box starts at 0,0
+  QRegion region_;        // the shape moved so that its bounding box starts at 0,0
+  QPainterPath outline_;  // the same as an outline, for finer screens
   QPointF center_;
   int command_;
   int borderWidth_;

@@ -17,7 +17,7 @@ SearchDialog::SearchDialog(QWidget* parent)
     : QFrame(parent),
       picture_(new QLabel(this)),
       bar_(new QProgressBar(this)),
-      frames_(DrawFrames(Dlu(24))) {
+      frames_(DrawFrames(Dlu(24), devicePixelRatio())) {
   MakeDialogPanel(*this);
   setFixedSize(Dlu(160), Dlu(72));
   auto* group = new QGroupBox(QStringLiteral("Search Device......."), this);
@@ -32,14 +32,15 @@ SearchDialog::SearchDialog(QWidget* parent)
   ShowFrame();
 }
 
-std::array<QPixmap, SearchDialog::kFrameCount> SearchDialog::DrawFrames(int side) {
+std::array<QPixmap, SearchDialog::kFrameCount> SearchDialog::DrawFrames(int side, qreal ratio) {
   // A ring of eight dots with a bright head and a fading tail that goes round once per cycle.
   std::array<QPixmap, kFrameCount> frames;
   const double radius = side * 0.36;
   const double dot = side * 0.09;
   const QPointF middle(side / 2.0, side / 2.0);
   for (int f = 0; f < kFrameCount; ++f) {
-    QPixmap pixmap(side, side);
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -29,8 +29,8 @@ class SearchDialog : public QFrame {
   // One animation step, as the dialog's own timer does it.
   void Advance();
 
-  // The eight animation frames, drawn once.
-  static std::array<QPixmap, kFrameCount> DrawFrames(int side);
+  // The eight animation frames, drawn once, at `ratio` device pixels per pixel.
+  static std::array<QPixmap, kFrameCount> DrawFrames(int side, qreal ratio = 1.0);
 
  protected:
   void timerEvent(QTimerEvent* event) override;

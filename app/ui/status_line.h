@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QPalette>
 #include <QWidget>
+
+class QProgressBar;
 
 namespace corvella::shell {
 
@@ -13,7 +16,13 @@ class StatusLineEdit : public QLineEdit {
 
  public:
   explicit StatusLineEdit(QWidget* parent = nullptr);
-  void SetText(const QString& text) { setText(text); }
+  // A warning (a failed transfer) is shown in red until the next text.
+  void SetText(const QString& text, bool warning = false);
+  bool ShowsWarning() const { return warning_; }
+
+ private:
+  QPalette normal_;
+  bool warning_ = false;
 };
 
 class StatusLineBar : public QWidget {
@@ -23,9 +32,13 @@ class StatusLineBar : public QWidget {
   static constexpr int kTemplate = 141;
   explicit StatusLineBar(QWidget* parent = nullptr);
   StatusLineEdit* edit() const { return edit_; }
+  // How far an upload is, at the line's right end: step `step` of `steps`; 0 hides it.
+  void ShowProgress(int step, int steps);
+  QProgressBar* progress() const { return progress_; }
 
  private:
   StatusLineEdit* edit_;
+  QProgressBar* progress_ = nullptr;
 };
 
 }  // namespace corvella::shell

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "app/ui/dialog_units.h"
+#include "app/ui/step_bar.h"
 #include "app/ui/system_colors.h"
 
 namespace corvella::shell {
@@ -13,6 +14,11 @@ TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
   auto* text = new QLabel(QStringLiteral("Transmitting data please wait ......"), this);
   text->setGeometry(DluRect(10, 14, 140, 12));
   text->setAlignment(Qt::AlignCenter);
+  progress_ = MakeStepBar(this, QStringLiteral("transmitProgress"), DluRect(14, 28, 132, 9));
+}
+
+void TransmitDialog::ShowStep(int step, int steps) {
+  shell::ShowStep(*progress_, step, steps);
 }
 
 }  // namespace corvella::shell

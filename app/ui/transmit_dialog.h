@@ -3,6 +3,8 @@
 
 #include <QFrame>
 
+class QProgressBar;
+
 namespace corvella::shell {
 
 class TransmitDialog : public QFrame {
@@ -11,6 +13,12 @@ class TransmitDialog : public QFrame {
  public:
   static constexpr int kTemplate = 168;
   explicit TransmitDialog(QWidget* parent = nullptr);
+  // Step `step` of `steps` under way; 0 (before the first block) shows no bar.
+  void ShowStep(int step, int steps);
+  QProgressBar* progress() const { return progress_; }
+
+ private:
+  QProgressBar* progress_ = nullptr;
 };
 
 }  // namespace corvella::shell

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/ui/main_frame.h"
+#include "app/ui/varnel_view.h"
 #include "link/protocol_engine.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"
@@ -81,6 +82,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   parser.addOption(demo);
   parser.addOption(screenshots);
   parser.addOption(measure);
+  parser.addPositionalArgument(QStringLiteral("file"),
+                               QStringLiteral("A parameters file (*.asc) to open at start."),
+                               QStringLiteral("[file]"));
 
   QStringList rest;
   for (const std::string& argument : linkOptions.rest) rest << QString::fromStdString(argument);
@@ -100,9 +104,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     outcome.message = QStringLiteral("corvella " CORVELLA_VERSION);
     return outcome;
   }
-  if (!parser.positionalArguments().isEmpty()) {
-    outcome.message =
-        QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) {
+    outcome.message = QStringLiteral("Unexpected argument: %1").arg(files[1]);
     outcome.exitCode = 2;
     return outcome;
   }
@@ -112,6 +116,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   options.demo = parser.isSet(demo);
   options.screenshotsDir = parser.value(screenshots);
   options.measureStartup = parser.isSet(measure);
+  if (!files.isEmpty()) options.presetFile = files.constFirst();
   outcome.options = std::move(options);
   return outcome;
 }
@@ -151,6 +156,7 @@ bool CVarnelApp::InitInstance(const AppOptions& options, QString* error) {
   port_ = std::make_unique<link::SerialPort>(owner_, std::move(table),
                                              journal_.IsOpen() ? &journal_ : nullptr);
   frame_ = std::make_unique<CMainFrame>(*port_, portCount);
+  presetFile_ = options.presetFile;
   return true;
 }
 
@@ -158,6 +164,8 @@ void CVarnelApp::ShowMainWindow() {
   if (!frame_) return;
   frame_->show();
   frame_->setWindowTitle(QString::fromLatin1(kWindowTitle));
+  // Its boxes (a bad file, the repair warning) need the window behind them.
+  if (!presetFile_.isEmpty()) frame_->view()->OpenParametersFileAt(presetFile_);
 }
 
 }  // namespace corvella::shell

@@ -29,6 +29,7 @@ struct AppOptions {
   bool demo = false;
   QString screenshotsDir;       // render every page and dialog into this folder, then end
   bool measureStartup = false;  // end after the first paint, reporting the time and memory taken
+  QString presetFile;           // a parameters file to open as File > Open does, once shown
 };
 
 // The options, or the text to print: `exitCode` 0 for --help/--version, 2 for a bad option.
@@ -50,7 +51,7 @@ class CVarnelApp {
   // False with `error` set when any of them fails: the program then ends without a window.
   bool InitInstance(const AppOptions& options, QString* error);
   CMainFrame* mainFrame() const { return frame_.get(); }
-  // Shows the window and gives it its title.
+  // Shows the window and gives it its title, then opens the preset named on the command line.
   void ShowMainWindow();
 
  private:
@@ -59,6 +60,7 @@ class CVarnelApp {
   std::unique_ptr<sim::VirtualUnitHost> demo_;
   std::unique_ptr<link::SerialPort> port_;
   std::unique_ptr<CMainFrame> frame_;
+  QString presetFile_;
 };
 
 }  // namespace corvella::shell

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "app/ui/commands.h"
+#include "app/ui/page_keys.h"
 #include "app/ui/program_dialogs.h"
 #include "app/ui/prompts.h"
 #include "app/ui/region_button.h"
@@ -112,6 +113,13 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
   connect(list_, &ListProgramDialog::recallRequested, this,
           [this](int memory) { engine_->RecallProgram(memory); });
 
+  connect(&timers_, &QtTimerHost::armed, this, [this](int id) {
+    const link::LinkState& link = session_.link;
+    if (transferWatch_.OnTimerArmed(id, link.transferDirection == 1, link.infoOnly != 0)) {
+      ShowTransferStep();
+    }
+  });
+
   ResetParameters(session_.parameters, session_.programNameText);
   pages_->ReloadAllPages(link::ReloadForm::Startup);
   session_.link.waitCount = 0;
@@ -156,6 +164,7 @@ void CVarnelView::CreateButtons() {
     connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
     buttons_[i] = button;
   }
+  AddPageKeys(*this, buttons_);
 }
 
 RegionButton* CVarnelView::pageButton(int command) const {
@@ -261,13 +270,17 @@ void CVarnelView::ShowPage(int command) {
 // ---- painting ----
 
 std::array<QString, 4> CVarnelView::HeaderValues() const {
+  std::array<QString, 4> values;
   if (session_.link.identityShown == 0) {
-    const QString null = QStringLiteral("NULL");
-    return {null, null, null, null};
+    values.fill(QStringLiteral("NULL"));
+  } else {
+    const ProgramParameters& p = session_.parameters;
+    values = {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
+              QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
   }
-  const ProgramParameters& p = session_.parameters;
-  return {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
-          QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
+  // The unit may hold part of one program and part of another until a transfer succeeds.
+  if (transferWatch_.Incomplete()) values[1] += QStringLiteral(" (incomplete)");
+  return values;
 }
 
 bool CVarnelView::LineLabelLit() const {
@@ -313,6 +326,23 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
 
 void CVarnelView::SetStatusText(std::string_view text) {
   statusLine()->SetText(Latin1(text));
+}
+
+void CVarnelView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) {
+  const TransferWatch::EndEffect effect = transferWatch_.OnChainEnded(chain, outcome);
+  ShowTransferStep();
+  // The status line already shows the text that said the transfer failed (unless that was a
+  // box); it stands out until the next status replaces it.
+  if (effect.warning && statusLine()->text() == Latin1(detail)) {
+    statusLine()->SetText(statusLine()->text(), true);
+  }
+  if (effect.markChanged) RepaintHeader();
+}
+
+void CVarnelView::ShowTransferStep() {
+  const int step = transferWatch_.Step();
+  transmit_->ShowStep(step, TransferWatch::kSteps);
+  statusBar_->ShowProgress(transferWatch_.Download() ? 0 : step, TransferWatch::kSteps);
 }
 
 link::BoxAnswer CVarnelView::ShowMessageBox(const link::MessageBoxRequest& box) {
@@ -418,7 +448,10 @@ void CVarnelView::ReportFileFailure(const FileResult& result, const QString& wro
 }
 
 void CVarnelView::OpenParametersFile() {
-  const QString path = AskParametersFileName(this, false);
+  OpenParametersFileAt(AskParametersFileName(this, false));
+}
+
+void CVarnelView::OpenParametersFileAt(const QString& path) {
   if (!path.isEmpty()) {
     const FileResult result =
         corvella::LoadParametersFile(path.toStdU16String(), session_.parameters);

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/qt/qt_timer_host.h"
+#include "app/ui/transfer_watch.h"
 #include "graph/crossover_response.h"
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
@@ -50,6 +51,8 @@ class CVarnelView : public QWidget, public link::LinkView {
   ListProgramDialog* listDialog() const { return list_; }
   RegionButton* pageButton(int command) const;
   const std::array<RegionButton*, 11>& pageButtons() const { return buttons_; }
+  StatusLineBar* statusBar() const { return statusBar_; }
+  const TransferWatch& transferWatch() const { return transferWatch_; }
 
   // The four header values as painted: program number, program name, device ID, device name.
   std::array<QString, 4> HeaderValues() const;
@@ -65,6 +68,8 @@ class CVarnelView : public QWidget, public link::LinkView {
 
   // File and Program menu commands.
   void OpenParametersFile();
+  // File > Open on a name already chosen (the command line's file).
+  void OpenParametersFileAt(const QString& path);
   void SaveParametersFile();
   void LoadFactoryDefault();
   void DisplayProgramNumber();
@@ -94,6 +99,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   void ShowProgramListLine(int n, std::string_view text, bool enableRecall) override;
   void ReleaseMouseCapture() override;
   void LinkStateChanged() override;
+  void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override;
 
  signals:
   void linkStateChanged();
@@ -109,6 +115,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   void ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
                          const QString& wrongLengthCaption);
   std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
+  void ShowTransferStep();
 
   link::Port& port_;
   Session session_;
@@ -124,6 +131,7 @@ class CVarnelView : public QWidget, public link::LinkView {
   TransmitDialog* transmit_;
   ListProgramDialog* list_;
   std::optional<std::filesystem::path> factoryFolder_;
+  TransferWatch transferWatch_;
 };
 
 }  // namespace corvella::shell

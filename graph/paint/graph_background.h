@@ -8,6 +8,8 @@
 
 namespace corvella::graph::paint {
 
-QImage MakeGraphBackground();
+// At `ratio` device pixels per graph pixel (a high-DPI screen) the grid lines stay one device
+// pixel wide; ratio 1 is the classic picture.
+QImage MakeGraphBackground(qreal ratio = 1.0);
 
 }  // namespace corvella::graph::paint

@@ -3,6 +3,7 @@
 #include <QPen>
 
 #include "graph/level_response.h"
+#include "graph/paint/graph_background.h"
 #include "graph/peq_response.h"
 #include "model/scales.h"
 
@@ -15,18 +16,30 @@ constexpr int kCutoffMarkerTop = 10;
 constexpr int kCutoffMarkerBottom = 230;
 constexpr int kCutoffTickHalf = 20;
 
+// Device pixels per graph pixel of what `painter` draws on: 1 on a classic screen and on every
+// picture the tests and exports make, 2 on a 200 % screen.
+qreal RatioOf(const QPainter& painter) {
+  const QPaintDevice* device = painter.device();
+  return device != nullptr ? device->devicePixelRatio() : 1.0;
+}
+
 // Lines leave out their end point, so joined segments set every pixel once and a line from x to
-// x + 40 covers 40 pixels.
-QPen SolidPen(const QColor& color) {
+// x + 40 covers 40 pixels. On a high-DPI picture they are one device pixel wide, so a curve stays
+// a fine line instead of a chain of enlarged pixels.
+QPen SolidPen(const QColor& color, qreal ratio) {
   QPen pen(color);
   pen.setWidth(1);
   pen.setCapStyle(Qt::FlatCap);
+  if (ratio > 1.0) pen.setCosmetic(true);
   return pen;
 }
 
-QPen DashDotPen(const QColor& color) {
-  QPen pen = SolidPen(color);
-  pen.setDashPattern({9, 6, 3, 6});
+QPen DashDotPen(const QColor& color, qreal ratio) {
+  QPen pen = SolidPen(color, ratio);
+  // A cosmetic pen's dashes are counted in device pixels: the same lengths on the graph need
+  // `ratio` times as many.
+  const qreal scale = ratio > 1.0 ? ratio : 1.0;
+  pen.setDashPattern({9 * scale, 6 * scale, 3 * scale, 6 * scale});
   return pen;
 }
 
@@ -43,7 +56,15 @@ QColor ChannelPenColor(int channel) {
 void BeginGraph(QPainter& painter, const QImage& background) {
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setClipping(false);
-  painter.drawImage(QPoint(0, 0), background);
+  const qreal ratio = RatioOf(painter);
+  if (ratio > 1.0 && background.devicePixelRatio() != ratio) {
+    // The shared background is the classic one; a high-DPI picture gets its fine grid.
+    static QImage fine;
+    if (fine.devicePixelRatio() != ratio) fine = MakeGraphBackground(ratio);
+    painter.drawImage(QPoint(0, 0), fine);
+  } else {
+    painter.drawImage(QPoint(0, 0), background);
+  }
   painter.setBackground(QColor(0, 0, 0));
   painter.setBackgroundMode(Qt::OpaqueMode);
   painter.setBrush(Qt::NoBrush);
@@ -51,7 +72,7 @@ void BeginGraph(QPainter& painter, const QImage& background) {
 }
 
 void DrawCurve(QPainter& painter, const Rows& rows, const QColor& color) {
-  painter.setPen(SolidPen(color));
+  painter.setPen(SolidPen(color, RatioOf(painter)));
   for (std::size_t k = 1; k < rows.size(); ++k) {
     Line(painter, GraphPointX[k - 1], rows[k - 1], GraphPointX[k], rows[k]);
   }
@@ -61,7 +82,7 @@ void DrawPeqGraph(QPainter& painter, const QImage& background, std::span<const P
                   const PageCurves& curves, int currentBand, double pixelsPerDb,
                   const QColor& sumColor) {
   BeginGraph(painter, background);
-  const QPen marker = DashDotPen(kMarkerPen);
+  const QPen marker = DashDotPen(kMarkerPen, RatioOf(painter));
   const std::size_t count = std::min(bands.size(), static_cast<std::size_t>(curves.bandCount));
   for (std::size_t b = 0; b < count; ++b) {
     if (static_cast<int>(b) == currentBand) {
@@ -81,12 +102,12 @@ void DrawCrossoverGraph(QPainter& painter, const QImage& background,
   Rows rows{};
   for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = RowForDb(db[k], kOutputPixelsPerDb);
   if (IsCrossoverOff(settings)) {
-    painter.setPen(SolidPen(color));
+    painter.setPen(SolidPen(color, RatioOf(painter)));
     Line(painter, 0, kZeroDbRow, kGraphWidth, kZeroDbRow);
   } else {
     DrawCurve(painter, rows, color);
   }
-  painter.setPen(DashDotPen(kMarkerPen));
+  painter.setPen(DashDotPen(kMarkerPen, RatioOf(painter)));
   const CrossoverMarkers m = MarkersFor(settings, rows);
   Line(painter, m.lpfX, kCutoffMarkerTop, m.lpfX, kCutoffMarkerBottom);
   Line(painter, m.lpfX - kCutoffTickHalf, m.lpfRow, m.lpfX + kCutoffTickHalf, m.lpfRow);
@@ -97,7 +118,7 @@ void DrawCrossoverGraph(QPainter& painter, const QImage& background,
 void DrawInputLevelGraph(QPainter& painter, const QImage& background, int levelCode,
                          const QColor& color) {
   BeginGraph(painter, background);
-  painter.setPen(SolidPen(color));
+  painter.setPen(SolidPen(color, RatioOf(painter)));
   const int y = InputLevelRow(levelCode);
   Line(painter, 0, y, kGraphWidth, y);
 }

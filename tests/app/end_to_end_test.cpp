@@ -1,7 +1,9 @@
 // The whole program path at once: the window searches the serial ports, finds the virtual unit on
 // a pseudo-terminal, uploads its program and shows it; then disconnects.
 #include <QListWidget>
+#include <QProgressBar>
 #include <QtTest>
+#include <numeric>
 
 #include "app/ui/commands.h"
 #include "app/ui/search_dialog.h"
@@ -41,6 +43,11 @@ class EndToEndTest : public QObject {
       dialog.accept();
     });
 
+    // The upload's steps as the status line's progress bar shows them.
+    std::vector<int> steps;
+    QObject::connect(view.statusBar()->progress(), &QProgressBar::valueChanged,
+                     [&steps](int step) { steps.push_back(step); });
+
     view.OnCommand(cmd::kEnableCommunications);
     QVERIFY(!w.frame.action(cmd::kEnableCommunications)->isEnabled());
     QVERIFY(!view.searchDialog()->isHidden());
@@ -55,6 +62,10 @@ class EndToEndTest : public QObject {
     QVERIFY(view.searchDialog()->isHidden());
     QVERIFY(!view.searchDialog()->running());
     QVERIFY(boxes.boxes.empty());
+    std::vector<int> everyStep(34);
+    std::iota(everyStep.begin(), everyStep.end(), 1);
+    QCOMPARE(steps, everyStep);
+    QVERIFY(!view.statusLine()->ShowsWarning());
 
     const std::array<QString, 4> header = view.HeaderValues();
     QCOMPARE(header[0], QStringLiteral("3"));
@@ -79,6 +90,7 @@ class EndToEndTest : public QObject {
     QVERIFY(w.frame.action(cmd::kDisableCommunications)->isEnabled());
     QVERIFY(!crossover.isEnabled());
     QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, 5000));
+    QVERIFY(view.statusBar()->progress()->isHidden());  // the upload's bar goes with its chain
     QVERIFY(crossover.isEnabled());
     QVERIFY(w.frame.action(cmd::kListProgram)->isEnabled());
     QVERIFY(!w.frame.action(cmd::kFileOpen)->isEnabled());

@@ -67,10 +67,10 @@ class WindowTest : public QObject {
     const QStringList expected{
         QStringLiteral("&File: &Open...\tCtrl+O | Save &As... | - | E&xit"),
         QStringLiteral("&Communications: Enable Communications | Disable Communications"),
-        QStringLiteral("Program: Display Current Program No. | Display Current Program Name | - | "
+        QStringLiteral("&Program: Display Current Program No. | Display Current Program Name | - | "
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
-        QStringLiteral("Device: Edit Current Device Information"),
+        QStringLiteral("&Device: Edit Current Device Information"),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
@@ -299,9 +299,14 @@ class WindowTest : public QObject {
     QVERIFY(plain.options.has_value());
     QVERIFY(!plain.options->demo);
     QVERIFY(!plain.options->logPath.has_value());
+    QVERIFY(plain.options->presetFile.isEmpty());
+    // One file name is the preset to open, wherever it stands among the options.
+    const CommandLine preset = parse({"--demo", "stage left.asc"});
+    QVERIFY2(preset.options.has_value(), qPrintable(preset.message));
+    QCOMPARE(preset.options->presetFile, QStringLiteral("stage left.asc"));
 
-    for (const CommandLine& bad :
-         {parse({"--bogus"}), parse({"stray.asc"}), parse({"--ports"}), parse({"--screenshots"})}) {
+    for (const CommandLine& bad : {parse({"--bogus"}), parse({"one.asc", "two.asc"}),
+                                   parse({"--ports"}), parse({"--screenshots"})}) {
       QVERIFY(!bad.options.has_value());
       QCOMPARE(bad.exitCode, 2);
       QVERIFY(!bad.message.isEmpty());

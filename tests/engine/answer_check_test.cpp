@@ -104,24 +104,37 @@ TEST(AnswerCheck, LevelFramesWaitTheirPauseAndKeepTheirOrder) {
   Harness h;
   h.AddUnit();
   h.Attach();
+  // A newer LINE level replaces the one waiting, in its place before MIC's; the output levels
+  // have their own place.
   h.engine.SendParameterAfterPause(InputLevelFrame(1, Input::Line, 150), timers::kInputLevel, 300);
+  h.engine.SendParameterAfterPause(InputLevelFrame(1, Input::Mic, 20), timers::kInputLevel, 300);
+  h.engine.SendParameterAfterPause(OutputLevelFrame(1, Output::High, 150), timers::kOutputLevel,
+                                   300);
   h.engine.SendParameterAfterPause(InputLevelFrame(1, Input::Line, 151), timers::kInputLevel, 300);
   h.clock.Advance(99);
   EXPECT_TRUE(h.port.sent.empty());
   h.clock.Advance(1);
   ASSERT_EQ(h.port.sent.size(), 1u);
-  EXPECT_EQ(h.port.sent[0].frame, "(01$0252150)");
+  EXPECT_EQ(h.port.sent[0].frame, "(01$0252151)");
   h.clock.Advance(100);
   ASSERT_EQ(h.port.sent.size(), 2u);
-  EXPECT_EQ(h.port.sent[1].frame, "(01$0252151)");
+  EXPECT_EQ(h.port.sent[1].frame, "(01$0251020)");
+  // A LINE level set after its frame left waits behind the output's, a pause after the last.
+  h.engine.SendParameterAfterPause(InputLevelFrame(1, Input::Line, 152), timers::kInputLevel, 300);
+  h.clock.Advance(100);
+  h.clock.Advance(100);
+  ASSERT_EQ(h.port.sent.size(), 4u);
+  EXPECT_EQ(h.port.sent[2].frame, "(01$0491150)");
+  EXPECT_EQ(h.port.sent[3].frame, "(01$0252152)");
+  EXPECT_EQ(h.port.sent[3].at - h.port.sent[2].at, 100);
   h.RunIdle();
-  EXPECT_EQ(h.port.Unit(1).Current().inputLevel[1], 151);
+  EXPECT_EQ(h.port.Unit(1).Current().inputLevel[1], 152);
 
   // A frame whose pause ends after the link went down is not sent.
   h.engine.SendParameterAfterPause(InputLevelFrame(1, Input::Mic, 1), timers::kInputLevel, 300);
   h.session.link.linkConnected = 0;
   h.RunIdle();
-  EXPECT_EQ(h.port.sent.size(), 2u);
+  EXPECT_EQ(h.port.sent.size(), 4u);
 }
 
 TEST(Disconnect, SilentUnitClosesThePortAtOnceAndGivesUpAfterTwentyOneTicks) {

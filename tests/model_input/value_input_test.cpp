@@ -194,5 +194,24 @@ TEST(AnyText, CodesStayInRange) {
   }
 }
 
+TEST(HoldsValue, OnlyANumberOrTheParsersOwnWordNamesAValue) {
+  // Emptied or blank edits, and text without a digit, name nothing whatever code they read as.
+  for (const char* text : {"", "   ", "k", ".", "-", " . "}) {
+    EXPECT_FALSE(HoldsValue(ParseFrequencyText(text), text)) << text;
+    EXPECT_FALSE(HoldsValue(ParseEqGainText(text), text)) << text;
+    EXPECT_FALSE(HoldsValue(ParseThresholdText(text), text)) << text;
+    EXPECT_FALSE(HoldsValue(ParseDelayText(text, DelayUnit::Milliseconds), text)) << text;
+  }
+  EXPECT_TRUE(HoldsValue(ParseEqGainText("0"), "0"));
+  EXPECT_TRUE(HoldsValue(ParseQText(".5"), ".5"));
+  // The ratio's "Infinity" and the cut-offs' "Off" are values as shown, blanks around them or not.
+  EXPECT_TRUE(HoldsValue(ParseRatioText("Infinity"), "Infinity"));
+  EXPECT_TRUE(HoldsValue(ParseRatioText(" Infinity "), " Infinity "));
+  EXPECT_TRUE(HoldsValue(ParseHpfFrequencyText("Off"), "Off"));
+  // A word that only begins like one is not.
+  EXPECT_FALSE(HoldsValue(ParseRatioText("Inf"), "Inf"));
+  EXPECT_FALSE(HoldsValue(ParseLpfFrequencyText("offset"), "offset"));
+}
+
 }  // namespace
 }  // namespace corvella

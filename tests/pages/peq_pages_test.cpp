@@ -151,7 +151,7 @@ class PeqPagesTest : public QObject {
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     QCOMPARE(int{t.Band(0).frequency}, 70);
     QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString("1.06kHz"));
-    QCOMPARE(t.page->LastFrequency(1), 69);
+    QCOMPARE(bar->value(), 121 - 70);
     // At the top the position stays 0: the first press there is sent, a repeat is not.
     bar->setValue(1);
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
@@ -173,7 +173,7 @@ class PeqPagesTest : public QObject {
     QCOMPARE(t.TakeFrames(), (std::vector<std::string>{"(01$023100000)", "(01$024100000)"}));
   }
 
-  void ScrollMemoryIsPerBandNumberNotPerOutput() {
+  void StepsAreJudgedAgainstTheShownBandsStoredCode() {
     OutputPage t;
     t.SelectBand(3);
     QCOMPARE(t.session.selectedOutputPeqBand, 3);
@@ -183,17 +183,87 @@ class PeqPagesTest : public QObject {
     QCOMPARE(int{t.session.parameters.outputPeq[2][0].frequency}, 93);
     QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046102093)"});
 
-    // LOW band 3 (1.00 kHz): a thumb released where HIGH's last scroll ended sends nothing.
+    // LOW band 3 (1.00 kHz): a thumb released where HIGH's last step ended is a change for LOW.
     t.page->LoadChannel(1);
     QCOMPARE(t.page->Band(), 3);
     OutputPage::DragThumb(bar, 121 - 93);
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046202093)"});
+    QCOMPARE(int{t.session.parameters.outputPeq[2][1].frequency}, 93);
+    QCOMPARE(t.page->ControlAs<FilteredEdit>(kOutputFrequencyEdit)->text(), QString("4.00kHz"));
+    // Released where it stands, it sends nothing.
+    OutputPage::DragThumb(bar, 121 - 93);
     QVERIFY(t.TakeFrames().empty());
-    QCOMPARE(int{t.session.parameters.outputPeq[2][1].frequency}, 69);
     // Band 6 of LOW at code 100.
     t.SelectBand(6);
     OutputPage::DragThumb(bar, 121 - 100);
     QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046205100)"});
     QCOMPARE(t.timers.armed.at(link::timers::kOutputPeqFrequency), 300);
+
+    // A reload (file, upload) changes the stored code under the bar: a step back to the code the
+    // bar last applied is a change again and is sent.
+    t.session.parameters.outputPeq[5][1].frequency = 99;
+    t.page->LoadChannel(1);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(int{t.session.parameters.outputPeq[5][1].frequency}, 100);
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$046205100)"});
+  }
+
+  void AStepAfterTypedTextIsNeverDropped() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    SpinBar* gain = t.Bar(kInputGainBar);
+    gain->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 24 -> 25
+    t.Enter(kInputGainEdit, "0");                               // back to 24
+    gain->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 25 again
+    QCOMPARE(int{t.Band(0).gain}, 25);
+    QCOMPARE(t.Edit(kInputGainEdit)->text(), QString("0.5dB"));
+    QCOMPARE(t.TakeFrames(),
+             (std::vector<std::string>{"(01$023100025)", "(01$023100024)", "(01$023100025)"}));
+    // The same for Q after a channel switch and back.
+    SpinBar* q = t.Bar(kInputQBar);
+    q->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 46 -> 45
+    t.page->LoadChannel(1);
+    t.page->LoadChannel(0);
+    t.Enter(kInputQEdit, "4.33");  // 46
+    q->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(int{t.Band(0).q}, 45);
+    QCOMPARE(t.TakeFrames(),
+             (std::vector<std::string>{"(01$024100045)", "(01$024100046)", "(01$024100045)"}));
+  }
+
+  void TextWithoutANumberCommitsNothing() {
+    InputPage t;
+    QVERIFY(t.Activate());
+    const PeqBand before = t.Band(0);
+    const auto clear = [&t](int id) {
+      FilteredEdit* edit = t.Edit(id);
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClick(edit, Qt::Key_Delete);
+      return edit;
+    };
+    // An emptied gain left with a click elsewhere, an emptied frequency left with Enter, a Q of
+    // blanks and a frequency of a bare "k": each shows its stored value again and sends nothing.
+    FilteredEdit* gain = clear(kInputGainEdit);
+    t.window.setFocus();
+    QCOMPARE(gain->text(), QString("0.0dB"));
+    clear(kInputFrequencyEdit);
+    QTest::keyClick(t.Edit(kInputFrequencyEdit), Qt::Key_Return);
+    QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString("1.00kHz"));
+    QTest::keyClicks(clear(kInputQEdit), "  ");
+    t.window.setFocus();
+    QCOMPARE(t.Edit(kInputQEdit)->text(), QString("4.33(0.23)"));
+    QTest::keyClicks(clear(kInputFrequencyEdit), "k");
+    QTest::keyClick(t.Edit(kInputFrequencyEdit), Qt::Key_Return);
+    QCOMPARE(t.Edit(kInputFrequencyEdit)->text(), QString("1.00kHz"));
+    const PeqBand& after = t.Band(0);
+    QCOMPARE((std::array<int, 3>{after.frequency, after.q, after.gain}),
+             (std::array<int, 3>{before.frequency, before.q, before.gain}));
+    QCOMPARE(t.Bar(kInputFrequencyBar)->value(), 121 - 69);
+    QVERIFY(t.TakeFrames().empty());
+    // A zero is a number: "0" dB is committed and sent.
+    t.Enter(kInputGainEdit, "0");
+    QCOMPARE(t.TakeFrames(), std::vector<std::string>{"(01$023100024)"});
   }
 
   void TypeChangesEnableControlsAndSendTheWholeBand() {

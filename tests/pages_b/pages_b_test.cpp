@@ -2,10 +2,12 @@
 // engine connected: what the operator sees, what the parameter set holds, what the unit is sent.
 #include <QComboBox>
 #include <QRadioButton>
+#include <QStyleOptionSlider>
 #include <QtTest>
 
 #include "graph/graph_frame.h"
 #include "graph/paint/graph_painter.h"
+#include "link/frames.h"
 #include "page_harness.h"
 #include "pages/crossover_page.h"
 #include "pages/delay_page.h"
@@ -50,7 +52,10 @@ class PagesBTest : public QObject {
   void delayBarAndDisconnectedLink();
   void compressorCommitsOnEveryFocusLoss();
   void compressorBarsSendEveryStep();
+  void textWithoutANumberCommitsNothing();
+  void keysAndWheelStepEverySpinnerAsItsArrowsDo();
   void levelSliderFramesAfterThePause();
+  void levelDragSendsFewFramesEndingWithTheLast();
   void phaseResentOnEachClick();
   void levelGraphInputLines();
 };
@@ -113,19 +118,27 @@ void PagesBTest::crossoverTypeAndChannelSwitch() {
   QCOMPARE(h.TakeFrames(), Frames{"(01$0431003)"});
   QVERIFY(h.timers.IsArmed(link::timers::kLpfType));
 
-  // The last applied code belongs to the page, not to an output: after switching to LOW, stepping
-  // to the code last applied on HIGH is not applied; any other code is.
+  // Every step is judged against the shown output's own cut-off: after switching to LOW, a step to
+  // the code last applied on HIGH is a change for LOW and is applied and sent.
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // HIGH: 33 -> 34
   QCOMPARE(h.TakeFrames(), Frames{"(01$0421034)"});
   h.session.parameters.crossover[1].hpfFrequency = 35;
   page->LoadChannel(1);
   QCOMPARE(Text(page->HpfFrequencyEdit()), QStringLiteral("140.0Hz"));
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // LOW: 35 -> 34
-  QCOMPARE(h.session.parameters.crossover[1].hpfFrequency, 35);
-  QCOMPARE(Text(page->HpfFrequencyEdit()), QStringLiteral("140.0Hz"));
-  QVERIFY(h.TakeFrames().empty());
+  QCOMPARE(h.session.parameters.crossover[1].hpfFrequency, 34);
+  QCOMPARE(h.session.parameters.crossover[0].hpfFrequency, 34);
+  QCOMPARE(h.TakeFrames(), Frames{"(01$0422034)"});
   page->HpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 33
   QCOMPARE(h.TakeFrames(), Frames{"(01$0422033)"});
+  // A reload that puts the stored code back where the bar last left it: a step is still sent.
+  h.session.parameters.crossover[1].lpfFrequency = 100;
+  page->LoadChannel(1);
+  page->LpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 101
+  h.session.parameters.crossover[1].lpfFrequency = 100;
+  page->LoadChannel(1);
+  page->LpfFrequencyBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // 101 again
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0442101)", "(01$0442101)"}));
 }
 
 void PagesBTest::crossoverGraphShowsTheLinkwitzRileyCutOff() {
@@ -289,6 +302,133 @@ void PagesBTest::compressorCommitsOnEveryFocusLoss() {
            (Frames{"(01$059100984848000074571156)", "(01$059100984848000074571156)"}));
 }
 
+void PagesBTest::textWithoutANumberCommitsNothing() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  page->LoadChannel(0);
+  page->show();
+  const Dynamics before = h.session.parameters.dynamics;
+
+  // An emptied threshold left with Tab keeps -18.5 dB and sends nothing; Tab lands in the ratio
+  // edit, whose own "Infinity" is a value: leaving it sends, as every focus loss there does.
+  QTest::mouseClick(page->ThresholdEdit(), Qt::LeftButton);
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Delete);
+  QCOMPARE(Text(page->ThresholdEdit()), QString());
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Tab);
+  QCOMPARE(Text(page->ThresholdEdit()), QStringLiteral("-18.5 dB"));
+  QVERIFY(page->RatioEdit()->hasFocus());
+  QVERIFY(h.TakeFrames().empty());
+  // A lone minus sign, a dot and blanks in the other edits.
+  TypeInto(page->ThresholdEdit(), QStringLiteral("-"));
+  QCOMPARE(Text(page->RatioEdit()), QStringLiteral("Infinity"));
+  QCOMPARE(h.TakeFrames(), Frames{"(01$059100624848000099575956)"});
+  TypeInto(page->ReleaseEdit(), QStringLiteral(" . "));
+  TypeInto(page->AttackEdit(), QStringLiteral("  "));
+  h.window.setFocus();
+  QCOMPARE(Text(page->ThresholdEdit()), QStringLiteral("-18.5 dB"));
+  QCOMPARE(Text(page->ReleaseEdit()), QStringLiteral("820.000 ms"));
+  QCOMPARE(Text(page->AttackEdit()), QStringLiteral("470.000 ms"));
+  const Dynamics& after = h.session.parameters.dynamics;
+  QCOMPARE(
+      (std::array<int, 4>{after.threshold, after.ratio, after.releaseTime, after.attackTime}),
+      (std::array<int, 4>{before.threshold, before.ratio, before.releaseTime, before.attackTime}));
+  QVERIFY(h.TakeFrames().empty());
+
+  // An emptied delay with Enter is no 0 ms: the four texts show the stored delay again.
+  DecimalEdit* ms = page->DelayEdit(DelayUnit::Milliseconds);
+  QTest::mouseClick(ms, Qt::LeftButton);
+  QTest::keyClick(ms, Qt::Key_Delete);
+  QTest::keyClick(ms, Qt::Key_Return);
+  QVERIFY(!ms->hasFocus());
+  QCOMPARE(Text(ms), QStringLiteral("1.1875"));
+  QCOMPARE(h.session.parameters.outputDelay[0], 57);
+  QCOMPARE(page->DelayBar()->value(), kMaxDelaySteps - 57);
+  // A dot alone is no number either.
+  TypeInto(page->DelayEdit(DelayUnit::Metres), QStringLiteral("."));
+  QTest::keyClick(page->DelayEdit(DelayUnit::Metres), Qt::Key_Return);
+  QCOMPARE(Text(page->DelayEdit(DelayUnit::Metres)), QStringLiteral("  0.4038"));
+  QCOMPARE(h.session.parameters.outputDelay[0], 57);
+  QVERIFY(h.TakeFrames().empty());
+}
+
+void PagesBTest::keysAndWheelStepEverySpinnerAsItsArrowsDo() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  page->LoadChannel(0);
+  page->show();
+  const ProgramParameters start = h.session.parameters;
+  struct Spinner {
+    QLineEdit* edit;
+    SpinBar* bar;
+  };
+  const std::vector<Spinner> spinners = {
+      {page->DelayEdit(DelayUnit::Milliseconds), page->DelayBar()},
+      {page->DelayEdit(DelayUnit::Feet), page->DelayBar()},
+      {page->ThresholdEdit(), page->ThresholdBar()},
+      {page->RatioEdit(), page->RatioBar()},
+      {page->ReleaseEdit(), page->ReleaseBar()},
+      {page->AttackEdit(), page->AttackBar()}};
+  // What one click on an arrow leaves: the set, the edit, the thumb and the frames.
+  struct Outcome {
+    std::array<std::uint8_t, kParameterImageSize> image;
+    QString text;
+    int position;
+    Frames frames;
+    bool operator==(const Outcome&) const = default;
+  };
+  const auto outcome = [&h](const Spinner& s) {
+    return Outcome{ToImage(h.session.parameters), s.edit->text(), s.bar->value(), h.TakeFrames()};
+  };
+  const auto restart = [&] {
+    h.window.setFocus();  // a compressor edit sends when it is left
+    h.session.parameters = start;
+    page->LoadChannel(0);
+    h.TakeFrames();
+  };
+  const auto wheel = [](QWidget* target, int delta) {
+    const QPointF at = QRectF(target->rect()).center();
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+  };
+  for (const Spinner& s : spinners) {
+    const QString name = s.edit->objectName();
+    for (const bool up : {true, false}) {
+      restart();
+      s.bar->triggerAction(up ? QAbstractSlider::SliderSingleStepSub
+                              : QAbstractSlider::SliderSingleStepAdd);
+      const Outcome clicked = outcome(s);
+      QVERIFY2(!clicked.frames.empty(), qPrintable(name));
+
+      restart();
+      s.edit->setFocus();
+      QTest::keyClick(s.edit, up ? Qt::Key_Up : Qt::Key_Down);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+
+      restart();
+      wheel(s.edit, up ? 120 : -120);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+      restart();
+      wheel(s.bar, up ? 120 : -120);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+      // A fine wheel steps once its turns add up to one notch.
+      restart();
+      wheel(s.bar, up ? 60 : -60);
+      QVERIFY2(h.port.frames.empty(), qPrintable(name));
+      wheel(s.bar, up ? 60 : -60);
+      QVERIFY2(outcome(s) == clicked, qPrintable(name));
+    }
+  }
+  // Up with a modifier is no step.
+  restart();
+  page->ThresholdEdit()->setFocus();
+  QTest::keyClick(page->ThresholdEdit(), Qt::Key_Up, Qt::ShiftModifier);
+  QCOMPARE(h.session.parameters.dynamics.threshold, start.dynamics.threshold);
+  QVERIFY(h.TakeFrames().empty());
+}
+
 void PagesBTest::compressorBarsSendEveryStep() {
   PageHarness h;
   CDelayCompressorPage page(h.context, &h.window);
@@ -317,13 +457,19 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   LevelSlider* slider = page->Slider();
   slider->setFocus();
 
-  // On the LINE input the key's step and its end of track both send, the second the same level.
+  // On the LINE input the key's step and its end of track both send the level; within one pause
+  // the second replaces the first, which is still waiting.
   QTest::keyClick(slider, Qt::Key_Down);
   QCOMPARE(h.session.parameters.inputLevel[1], 182);
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("0.5"));
   QVERIFY(h.port.frames.empty());  // not before the pause
   h.RunLevelPauses();
-  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252182)", "(01$0252182)"}));
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252182)"}));
+  QTest::keyPress(slider, Qt::Key_Up);
+  h.engine.OnTimer(link::timers::kLevelPause);
+  QTest::keyRelease(slider, Qt::Key_Up);  // the end of track, after the step's frame left
+  h.RunLevelPauses();
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0252183)", "(01$0252183)"}));
   QVERIFY(h.timers.IsArmed(link::timers::kInputLevel));
 
   // On MIC and the outputs the end of track leaves the level as it was and sends nothing.
@@ -340,7 +486,7 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("12.0"));
   h.RunLevelPauses();
   QCOMPARE(h.session.parameters.outputLevel[0], 205);
-  QCOMPARE(h.TakeFrames(), (Frames{"(01$0491001)", "(01$0491205)"}));
+  QCOMPARE(h.TakeFrames(), (Frames{"(01$0491205)"}));
 
   // A stored code 0 sits at the bottom and shows -90.0.
   h.session.parameters.outputLevel[1] = 0;
@@ -348,6 +494,51 @@ void PagesBTest::levelSliderFramesAfterThePause() {
   QCOMPARE(slider->value(), 204);
   QCOMPARE(Text(page->LevelEdit()), QStringLiteral("-90.0"));
   QCOMPARE(h.session.parameters.outputLevel[1], 0);
+}
+
+void PagesBTest::levelDragSendsFewFramesEndingWithTheLast() {
+  PageHarness h;
+  QVERIFY(h.Activate());
+  auto* page = new CLevelPage(h.context, &h.window);
+  page->show();
+  page->LoadChannel(2);  // HIGH output
+  LevelSlider* slider = page->Slider();
+  QVERIFY(QTest::qWaitForWindowExposed(page));
+  // The thumb dragged with the mouse from the top to near the bottom: 180 positions, a pause
+  // ending after every 30 of them, as a half-second drag does.
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.upsideDown = !slider->invertedAppearance();  // as QSlider has it for a vertical one
+  const QPoint top =
+      slider->style()
+          ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+          .center();
+  const int thumbY = top.y();
+  QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(top.x(), thumbY));
+  QVERIFY(slider->isSliderDown());
+  int moves = 0;
+  for (int y = thumbY; y <= slider->height() + 40; y += 1) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(top.x(), y),
+                     slider->mapToGlobal(QPointF(top.x(), y)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(slider, &move);
+    if (++moves % 30 == 0) h.engine.OnTimer(link::timers::kLevelPause);
+  }
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(top.x(), slider->height() + 40));
+  h.RunLevelPauses();
+  const Frames frames = h.TakeFrames();
+  const int last = h.session.parameters.outputLevel[0];
+  QCOMPARE(Text(page->LevelEdit()), QString::fromStdString(LevelText(last)));
+  QVERIFY2(last < 30, qPrintable(QString::number(last)));  // the thumb reached the bottom
+  // One frame per pause at most, not one per notification, and the last is the level shown.
+  QVERIFY2(frames.size() >= 2 && frames.size() <= static_cast<std::size_t>(moves / 30 + 2),
+           qPrintable(QString::number(frames.size())));
+  QCOMPARE(frames.back(), link::OutputLevelFrame(1, Output::High, last));
 }
 
 void PagesBTest::phaseResentOnEachClick() {
