@@ -66,8 +66,8 @@ std::optional<Region> FindRegion(const ProgramParameters& p, const SystemSetup& 
     region.log2Hz.push_back(std::log2(f));
     for (std::size_t o = 0; o < 2; ++o) {
       region.whole[o].push_back((*r)[o]);
-      region.bare[o].push_back((*r)[o] / (chains[o].Polarity() *
-                                          DelayResponse(chains[o].DelaySteps(), f)));
+      region.bare[o].push_back((*r)[o] /
+                               (chains[o].Polarity() * DelayResponse(chains[o].DelaySteps(), f)));
     }
   }
   if (region.hz.size() < kFewestRegionPoints) {

@@ -1,9 +1,9 @@
 #include "graph/driver_response.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>

@@ -83,7 +83,8 @@ Complex LowPassPrototype(const FilterKind& kind, Complex s) {
     case FilterFamily::Bessel:
       return 1.0 / BesselDenominator(kind.order, BesselFrequencyScale(kind.order) * s);
     case FilterFamily::LinkwitzRiley: {
-      const Complex section = kind.order == 2 ? 1.0 / (1.0 + s) : 1.0 / (s * s + std::sqrt(2.0) * s + 1.0);
+      const Complex section =
+          kind.order == 2 ? 1.0 / (1.0 + s) : 1.0 / (s * s + std::sqrt(2.0) * s + 1.0);
       return section * section;
     }
   }
@@ -120,9 +121,9 @@ void Store(ResponseCurve& curve, std::size_t k, const Evaluated& e, double hz) {
   // At the edge of a measurement one side is missing: the difference is taken one-sided.
   const double fBelow = e.below ? hz * (1.0 - kGroupDelayStep) : hz;
   const double fAbove = e.above ? hz * (1.0 + kGroupDelayStep) : hz;
-  curve.groupDelayMs[k] =
-      fAbove > fBelow ? GroupDelayMs(e.below.value_or(*e.at), e.above.value_or(*e.at), fBelow, fAbove)
-                      : kNaN;
+  curve.groupDelayMs[k] = fAbove > fBelow ? GroupDelayMs(e.below.value_or(*e.at),
+                                                         e.above.value_or(*e.at), fBelow, fAbove)
+                                          : kNaN;
 }
 
 std::optional<Complex> Add(const std::optional<Complex>& a, const std::optional<Complex>& b) {
@@ -218,7 +219,7 @@ Complex CrossoverFilterResponse(int type, bool highPass, double fcHz, double hz)
   return f.At(hz);
 }
 
-Complex CrossoverResponse(const CrossoverSettings& settings, double hz) {
+Complex SystemCrossoverResponse(const CrossoverSettings& settings, double hz) {
   return SystemFilter::HighPassOf(settings).At(hz) * SystemFilter::LowPassOf(settings).At(hz);
 }
 

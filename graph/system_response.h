@@ -30,7 +30,7 @@ Complex CrossoverFilterResponse(int type, bool highPass, double fcHz, double hz)
 
 // Both filters of an output's crossover; a filter that is off (high-pass code 0, low-pass code
 // 122, or any code outside 1..121) is 1.
-Complex CrossoverResponse(const CrossoverSettings& settings, double hz);
+Complex SystemCrossoverResponse(const CrossoverSettings& settings, double hz);
 
 // A pure delay of `steps` 1/48 ms steps (held to 0..1019).
 Complex DelayResponse(std::int32_t steps, double hz);

@@ -13,6 +13,7 @@ namespace corvella::shell {
 
 class CVarnelView;
 class CVarnelDoc;
+class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
 
@@ -30,6 +31,8 @@ class CMainFrame : public QMainWindow {
   void UpdateCommandStates();
   // Full screen width, screen height minus 4, two pixels below the top edge.
   void PlaceOnScreen();
+  // Tools > System Response...: shows the window (one for the program's life) and raises it.
+  SystemResponseWindow* ShowSystemResponse();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -42,6 +45,7 @@ class CMainFrame : public QMainWindow {
   CVarnelDoc* document_;
   CVarnelView* view_;
   std::map<int, QAction*> actions_;
+  SystemResponseWindow* systemResponse_ = nullptr;
   bool placed_ = false;
 };
 

@@ -23,8 +23,9 @@ class TempFile {
  public:
   explicit TempFile(const std::string& text)
       : path_(fs::temp_directory_path() /
-              ("corvella-driver-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + std::to_string(counter_++) + ".txt")) {
+              ("corvella-driver-" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               std::to_string(counter_++) + ".txt")) {
     std::ofstream(path_, std::ios::binary) << text;
   }
   ~TempFile() { fs::remove(path_); }
@@ -145,7 +146,8 @@ TEST(SystemWithDrivers, DriverPhaseAddsItsGroupDelay) {
   SystemSetup setup;
   setup.lowDriver = &*low;
   const SystemCurves c = ComputeSystemCurves(test::NeutralSet(), setup, {300.0, 3000.0});
-  EXPECT_NEAR(c.low.groupDelayMs[0], 0.5, 0.01);  // interpolated on log f between 1/24-octave points
+  EXPECT_NEAR(c.low.groupDelayMs[0], 0.5,
+              0.01);  // interpolated on log f between 1/24-octave points
   EXPECT_NEAR(c.low.groupDelayMs[1], 0.5, 0.01);
   EXPECT_NEAR(c.low.db[0], 85.0, 1e-9);
 }

@@ -107,7 +107,7 @@ TEST(SystemResponse, LinkwitzRiley4OutputsMeetInPhaseAndSumFlat) {
 
 TEST(SystemResponse, DelayIsItsGroupDelayAndLevelsAndPolarityScale) {
   ProgramParameters p = NeutralSet();
-  p.outputDelay[0] = 48;  // 1 ms
+  p.outputDelay[0] = 48;    // 1 ms
   p.outputDelay[1] = 5000;  // beyond the range: held to 1019 steps
   p.outputPhase[1] = 1;
   p.outputLevel[1] = test::kZeroDbLevel - 12;  // -6 dB
@@ -127,10 +127,10 @@ TEST(SystemResponse, DelayIsItsGroupDelayAndLevelsAndPolarityScale) {
 
 TEST(SystemResponse, ChainTakesTheChosenInputAndEveryBlockInTurn) {
   ProgramParameters p = NeutralSet();
-  p.inputPeq[0][0] = {1, kCode1kHz, 48, 46};  // MIC band 1: +12 dB at 1 kHz
-  p.inputPeq[1][1] = {1, kCode1kHz, 12, 46};  // LINE band 2: -6 dB
+  p.inputPeq[0][0] = {1, kCode1kHz, 48, 46};   // MIC band 1: +12 dB at 1 kHz
+  p.inputPeq[1][1] = {1, kCode1kHz, 12, 46};   // LINE band 2: -6 dB
   p.outputPeq[5][0] = {1, kCode1kHz, 36, 46};  // HIGH band 6: +6 dB
-  p.inputLevel[0] = test::kZeroDbLevel - 4;   // MIC -2 dB
+  p.inputLevel[0] = test::kZeroDbLevel - 4;    // MIC -2 dB
   const SystemCurves line = ComputeSystemCurves(p, {Input::Line}, {1000.0});
   const SystemCurves mic = ComputeSystemCurves(p, {Input::Mic}, {1000.0});
   EXPECT_NEAR(line.high.db[0], -6.0 + 6.0, 1e-9);
@@ -139,11 +139,12 @@ TEST(SystemResponse, ChainTakesTheChosenInputAndEveryBlockInTurn) {
   EXPECT_NEAR(mic.low.db[0], 12.0 - 2.0, 1e-9);
 
   // Off filters, and cut-off codes outside the scale, are 1.
-  for (const CrossoverSettings x : {CrossoverSettings{0, kHpfOff, 0, kLpfOff},
-                                    CrossoverSettings{4, 200, 4, 0}, CrossoverSettings{4, 130, 9, 123}}) {
-    EXPECT_EQ(CrossoverResponse(x, 20.0), Complex(1.0));
+  for (const CrossoverSettings x :
+       {CrossoverSettings{0, kHpfOff, 0, kLpfOff}, CrossoverSettings{4, 200, 4, 0},
+        CrossoverSettings{4, 130, 9, 123}}) {
+    EXPECT_EQ(SystemCrossoverResponse(x, 20.0), Complex(1.0));
   }
-  EXPECT_NEAR(Db(CrossoverResponse({0, 41, 4, 121}, 200.0)), -3.0103, 1e-3);  // 200 Hz high-pass
+  EXPECT_NEAR(Db(SystemCrossoverResponse({0, 41, 4, 121}, 200.0)), -3.0103, 1e-3);  // 200 Hz high-pass
 }
 
 TEST(SystemResponse, GridsAndCsv) {
