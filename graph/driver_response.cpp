@@ -148,22 +148,38 @@ std::optional<DriverResponse> DriverResponse::Load(const std::filesystem::path& 
   return response;
 }
 
-std::optional<DriverResponse::Value> DriverResponse::At(double hz) const {
+std::optional<DriverResponse::Place> DriverResponse::Locate(double hz, double lnHz) const {
   if (!(hz >= LowestHz() && hz <= HighestHz())) return std::nullopt;
   const auto upper = std::upper_bound(points_.begin(), points_.end(), hz,
                                       [](double f, const Point& p) { return f < p.hz; });
-  if (upper == points_.end()) return Value{points_.back().db, points_.back().degrees};
-  const auto i = static_cast<std::size_t>(std::distance(points_.begin(), upper)) - 1;
-  const double t = (std::log(hz) - logHz_[i]) / (logHz_[i + 1] - logHz_[i]);
-  const Point& a = points_[i];
-  const Point& b = points_[i + 1];
-  return Value{a.db + t * (b.db - a.db), a.degrees + t * (b.degrees - a.degrees)};
+  const std::size_t i = upper == points_.end()
+                            ? points_.size() - 2
+                            : static_cast<std::size_t>(std::distance(points_.begin(), upper)) - 1;
+  return Place{i, (lnHz - logHz_[i]) / (logHz_[i + 1] - logHz_[i])};
 }
 
-std::optional<std::complex<double>> DriverResponse::Gain(double hz) const {
-  const std::optional<Value> v = At(hz);
-  if (!v) return std::nullopt;
-  return std::polar(std::pow(10.0, v->db / 20.0), v->degrees * std::numbers::pi / 180.0);
+std::optional<DriverResponse::Value> DriverResponse::At(double hz) const {
+  const std::optional<Place> place = Locate(hz, std::log(hz));
+  if (!place) return std::nullopt;
+  const Point& a = points_[place->i];
+  const Point& b = points_[place->i + 1];
+  return Value{a.db + place->t * (b.db - a.db), a.degrees + place->t * (b.degrees - a.degrees)};
+}
+
+std::optional<ResponseValue> DriverResponse::ValueAt(double hz, double lnHz) const {
+  const std::optional<Place> place = Locate(hz, lnHz);
+  if (!place) return std::nullopt;
+  const Point& a = points_[place->i];
+  const Point& b = points_[place->i + 1];
+  constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+  constexpr double kNepersPerDb = 0.11512925464970229;  // ln 10 / 20
+  const double db = a.db + place->t * (b.db - a.db);
+  const double degrees = a.degrees + place->t * (b.degrees - a.degrees);
+  // Both are linear in ln f: d/df is the segment's slope over f.
+  const double perHz = 1.0 / ((logHz_[place->i + 1] - logHz_[place->i]) * hz);
+  return ResponseValue{std::polar(std::exp(db * kNepersPerDb), degrees * kRadiansPerDegree),
+                       Complex((b.db - a.db) * kNepersPerDb * perHz,
+                               (b.degrees - a.degrees) * kRadiansPerDegree * perHz)};
 }
 
 }  // namespace corvella::graph

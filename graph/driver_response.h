@@ -2,12 +2,14 @@
 // one point per line, frequency in Hz, magnitude in dB and optionally phase in degrees.
 #pragma once
 
-#include <complex>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "graph/response_value.h"
 
 namespace corvella::graph {
 
@@ -45,10 +47,19 @@ class DriverResponse {
     double degrees;
   };
   std::optional<Value> At(double hz) const;
-  // The same as a complex gain.
-  std::optional<std::complex<double>> Gain(double hz) const;
+  // The same as a complex gain, with the slope of its logarithm (the interpolation's own slope).
+  // lnHz is ln hz, when the caller has it already.
+  std::optional<ResponseValue> ValueAt(double hz) const { return ValueAt(hz, std::log(hz)); }
+  std::optional<ResponseValue> ValueAt(double hz, double lnHz) const;
 
  private:
+  // The segment [i, i + 1] that holds hz (the last one for the top end), and hz's place in it.
+  struct Place {
+    std::size_t i;
+    double t;
+  };
+  std::optional<Place> Locate(double hz, double lnHz) const;
+
   std::vector<Point> points_;
   std::vector<double> logHz_;
   bool hasPhase_ = false;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <optional>
 
 #include "graph/crossover_response.h"
+#include "graph/graph_frame.h"
 #include "model/scales.h"
 #include "model/value_input.h"
 
@@ -21,12 +23,22 @@ constexpr Complex kJ{0.0, 1.0};
 
 enum BandKind { kNone = 0, kPeaking, kBandpass, kHiShelf, kLoShelf, kNotch };
 
-// Polynomial in s, highest power first.
+// A filter's denominator D at its argument, with D' / D.
+struct Denominator {
+  Complex value;
+  Complex logSlope;
+};
+
+// Polynomial in x (highest power first) and its derivative.
 template <std::size_t N>
-Complex Horner(const double (&coefficients)[N], Complex s) {
-  Complex value = 0.0;
-  for (double c : coefficients) value = value * s + c;
-  return value;
+Denominator Horner(const double (&coefficients)[N], Complex x) {
+  Complex p = 0.0;
+  Complex dp = 0.0;
+  for (double c : coefficients) {
+    dp = dp * x + p;
+    p = p * x + c;
+  }
+  return {p, Divide(dp, p)};
 }
 
 // Bessel polynomials B_N(s) of order 2..6; the low-pass is B_N(0) / B_N(K_N s).
@@ -36,19 +48,29 @@ constexpr double kBessel4[] = {1, 10, 45, 105, 105};
 constexpr double kBessel5[] = {1, 15, 105, 420, 945, 945};
 constexpr double kBessel6[] = {1, 21, 210, 1260, 4725, 10395, 10395};
 
-Complex BesselDenominator(int order, Complex s) {
+Denominator BesselDenominator(int order, Complex s) {
+  const double k = BesselFrequencyScale(order);
+  const Complex x = k * s;
+  Denominator d;
+  double b0 = 1.0;
   switch (order) {
     case 2:
-      return Horner(kBessel2, s) / 3.0;
+      d = Horner(kBessel2, x), b0 = 3.0;
+      break;
     case 3:
-      return Horner(kBessel3, s) / 15.0;
+      d = Horner(kBessel3, x), b0 = 15.0;
+      break;
     case 4:
-      return Horner(kBessel4, s) / 105.0;
+      d = Horner(kBessel4, x), b0 = 105.0;
+      break;
     case 5:
-      return Horner(kBessel5, s) / 945.0;
+      d = Horner(kBessel5, x), b0 = 945.0;
+      break;
     default:
-      return Horner(kBessel6, s) / 10395.0;
+      d = Horner(kBessel6, x), b0 = 10395.0;
+      break;
   }
+  return {d.value / b0, k * d.logSlope};
 }
 
 // Butterworth of order N from its poles on the unit circle: the conjugate pairs as sections
@@ -64,71 +86,63 @@ struct ButterworthSections {
   }
 };
 
-Complex ButterworthDenominator(int order, Complex s) {
+Denominator ButterworthDenominator(int order, Complex s) {
   static const ButterworthSections kSections;
   const int n = std::clamp(order, 2, 6);
-  Complex d = (n % 2 == 1) ? s + 1.0 : Complex(1.0);
+  Denominator d{1.0, 0.0};
+  if (n % 2 == 1) d = {s + 1.0, Divide(1.0, s + 1.0)};
   const Complex s2 = s * s;
   for (int k = 0; k < n / 2; ++k) {
-    d *= s2 + kSections.b[n][k] * s + 1.0;
+    const double b = kSections.b[n][k];
+    const Complex section = s2 + b * s + 1.0;
+    d.value *= section;
+    d.logSlope += Divide(2.0 * s + b, section);
   }
   return d;
 }
 
-// The low-pass prototype with its cut-off at s = j.
-Complex LowPassPrototype(const FilterKind& kind, Complex s) {
+// The denominator of the low-pass prototype, cut-off at s = j.
+Denominator PrototypeDenominator(const FilterKind& kind, Complex s) {
   switch (kind.family) {
     case FilterFamily::Butterworth:
-      return 1.0 / ButterworthDenominator(kind.order, s);
+      return ButterworthDenominator(kind.order, s);
     case FilterFamily::Bessel:
-      return 1.0 / BesselDenominator(kind.order, BesselFrequencyScale(kind.order) * s);
-    case FilterFamily::LinkwitzRiley: {
-      const Complex section =
-          kind.order == 2 ? 1.0 / (1.0 + s) : 1.0 / (s * s + std::sqrt(2.0) * s + 1.0);
-      return section * section;
-    }
+      return BesselDenominator(kind.order, s);
+    case FilterFamily::LinkwitzRiley:
+      break;
   }
-  return 1.0;
+  // Two identical Butterworth sections in cascade.
+  const Complex section = kind.order == 2 ? 1.0 + s : s * s + std::sqrt(2.0) * s + 1.0;
+  const Complex slope = kind.order == 2 ? Complex(1.0) : 2.0 * s + std::sqrt(2.0);
+  return {section * section, 2.0 * Divide(slope, section)};
 }
 
 bool CutOffOn(int code, int off) {
   return code != off && code >= kFirstFrequencyCode && code <= kLastFrequencyCode;
 }
 
-// The derivative of the unwrapped phase is taken locally, from the phase of H(f+) / H(f-) a
-// hair either side of f: that ratio turns by far less than half a turn even for the longest
-// delay at 24 kHz, so no unwrapping step across a coarse grid can slip by a whole turn.
-constexpr double kGroupDelayStep = 1.0e-4;
-
-double GroupDelayMs(Complex below, Complex above, double fBelow, double fAbove) {
-  const double radians = std::arg(above / below);
-  return -radians / (2.0 * kPi * (fAbove - fBelow)) * 1000.0;
+// d(ln H)/df of a block written in s = j f / fc, from d(ln H)/ds.
+Complex PerHz(Complex perS, double fc) {
+  return kJ / fc * perS;
 }
 
-struct Evaluated {
-  std::optional<Complex> at;
-  std::optional<Complex> below;
-  std::optional<Complex> above;
-};
-
-void Store(ResponseCurve& curve, std::size_t k, const Evaluated& e, double hz) {
-  if (!e.at) {
+void Store(ResponseCurve& curve, std::size_t k, const std::optional<ResponseValue>& v) {
+  if (!v) {
     curve.db[k] = curve.degrees[k] = curve.groupDelayMs[k] = kNaN;
     return;
   }
-  curve.db[k] = MagnitudeDb(*e.at);
-  curve.degrees[k] = PhaseDegrees(*e.at);
-  // At the edge of a measurement one side is missing: the difference is taken one-sided.
-  const double fBelow = e.below ? hz * (1.0 - kGroupDelayStep) : hz;
-  const double fAbove = e.above ? hz * (1.0 + kGroupDelayStep) : hz;
-  curve.groupDelayMs[k] = fAbove > fBelow ? GroupDelayMs(e.below.value_or(*e.at),
-                                                         e.above.value_or(*e.at), fBelow, fAbove)
-                                          : kNaN;
+  curve.db[k] = MagnitudeDb(v->h);
+  curve.degrees[k] = PhaseDegrees(v->h);
+  // The phase's slope is Im(slope) radians per Hz; the group delay is -dphase / domega.
+  curve.groupDelayMs[k] = -v->slope.imag() / (2.0 * kPi) * 1000.0;
 }
 
-std::optional<Complex> Add(const std::optional<Complex>& a, const std::optional<Complex>& b) {
+// HIGH + LOW, with the sum's own logarithmic derivative: (H' + L') / (H + L).
+std::optional<ResponseValue> Sum(const std::optional<ResponseValue>& a,
+                                 const std::optional<ResponseValue>& b) {
   if (!a || !b) return std::nullopt;
-  return *a + *b;
+  const Complex h = a->h + b->h;
+  return ResponseValue{h, Divide(a->h * a->slope + b->h * b->slope, h)};
 }
 
 void Resize(ResponseCurve& curve, std::size_t n) {
@@ -140,8 +154,8 @@ void Resize(ResponseCurve& curve, std::size_t n) {
 }  // namespace
 
 double MagnitudeDb(Complex h) {
-  constexpr double kFloor = 1.0e-15;  // -300 dB
-  return 20.0 * std::log10(std::max(std::abs(h), kFloor));
+  constexpr double kFloor = 1.0e-30;  // a power ratio: -300 dB
+  return PowerRatioDb(std::max(std::norm(h), kFloor));
 }
 
 double PhaseDegrees(Complex h) {
@@ -157,28 +171,43 @@ SystemBand SystemBand::From(const PeqBand& band) {
   return b;
 }
 
-Complex SystemBand::At(double hz) const {
-  if (type == kNone) return 1.0;
+ResponseValue SystemBand::ValueAt(double hz) const {
   const Complex s = kJ * (hz / fc);
   const Complex s2 = s * s;
+  // H = scale N(s) / D(s); d(ln H)/ds = N'/N - D'/D.
+  Complex n;
+  Complex dn;
+  Complex d;
+  Complex dd;
+  double scale = 1.0;
+  const double k = std::sqrt(2.0 * a);  // the shelves' fixed slope
   switch (type) {
     case kPeaking:
-      return (s2 + (a / q) * s + 1.0) / (s2 + s / (a * q) + 1.0);
+      n = s2 + (a / q) * s + 1.0, dn = 2.0 * s + a / q;
+      d = s2 + s / (a * q) + 1.0, dd = 2.0 * s + 1.0 / (a * q);
+      break;
     case kBandpass:
-      return (s / q) / (s2 + s / q + 1.0);
-    case kHiShelf: {
-      const double k = std::sqrt(2.0 * a);
-      return a * (a * s2 + k * s + 1.0) / (s2 + k * s + a);
-    }
-    case kLoShelf: {
-      const double k = std::sqrt(2.0 * a);
-      return a * (s2 + k * s + a) / (a * s2 + k * s + 1.0);
-    }
+      n = s / q, dn = 1.0 / q;
+      d = s2 + s / q + 1.0, dd = 2.0 * s + 1.0 / q;
+      break;
+    case kHiShelf:
+      scale = a;
+      n = a * s2 + k * s + 1.0, dn = 2.0 * a * s + k;
+      d = s2 + k * s + a, dd = 2.0 * s + k;
+      break;
+    case kLoShelf:
+      scale = a;
+      n = s2 + k * s + a, dn = 2.0 * s + k;
+      d = a * s2 + k * s + 1.0, dd = 2.0 * a * s + k;
+      break;
     case kNotch:
-      return (s2 + 1.0) / (s2 + s / q + 1.0);
+      n = s2 + 1.0, dn = 2.0 * s;
+      d = s2 + s / q + 1.0, dd = 2.0 * s + 1.0 / q;
+      break;
     default:
-      return 1.0;
+      return {};
   }
+  return {scale * Divide(n, d), PerHz(Divide(dn, n) - Divide(dd, d), fc)};
 }
 
 SystemFilter SystemFilter::HighPassOf(const CrossoverSettings& settings) {
@@ -198,16 +227,22 @@ SystemFilter SystemFilter::LowPassOf(const CrossoverSettings& settings) {
   return f;
 }
 
-Complex SystemFilter::At(double hz) const {
-  if (!on) return 1.0;
+ResponseValue SystemFilter::ValueAt(double hz) const {
+  if (!on) return {};
   const std::optional<FilterKind> kind = KindOfType(type);
-  if (!kind) return 1.0;
+  if (!kind) return {};
   const Complex s = kJ * (hz / fc);
-  return LowPassPrototype(*kind, highPass ? 1.0 / s : s);
+  if (!highPass) {
+    const Denominator d = PrototypeDenominator(*kind, s);
+    return {Divide(1.0, d.value), PerHz(-d.logSlope, fc)};
+  }
+  // s -> 1/s: d(ln H)/ds = -D'(1/s)/D(1/s) x (-1/s^2).
+  const Denominator d = PrototypeDenominator(*kind, Divide(1.0, s));
+  return {Divide(1.0, d.value), PerHz(Divide(d.logSlope, s * s), fc)};
 }
 
 Complex PeqBandResponse(const PeqBand& band, double hz) {
-  return SystemBand::From(band).At(hz);
+  return SystemBand::From(band).ValueAt(hz).h;
 }
 
 Complex CrossoverFilterResponse(int type, bool highPass, double fcHz, double hz) {
@@ -216,11 +251,12 @@ Complex CrossoverFilterResponse(int type, bool highPass, double fcHz, double hz)
   f.highPass = highPass;
   f.type = type;
   f.fc = fcHz;
-  return f.At(hz);
+  return f.ValueAt(hz).h;
 }
 
 Complex SystemCrossoverResponse(const CrossoverSettings& settings, double hz) {
-  return SystemFilter::HighPassOf(settings).At(hz) * SystemFilter::LowPassOf(settings).At(hz);
+  return SystemFilter::HighPassOf(settings).ValueAt(hz).h *
+         SystemFilter::LowPassOf(settings).ValueAt(hz).h;
 }
 
 Complex DelayResponse(std::int32_t steps, double hz) {
@@ -241,48 +277,73 @@ OutputChain::OutputChain(const ProgramParameters& p, Input input, Output output)
   delaySteps_ = std::clamp(p.outputDelay[out], 0, kMaxDelaySteps);
 }
 
-Complex OutputChain::Filters(double hz) const {
-  Complex h = gain_ * hpf_.At(hz) * lpf_.At(hz);
-  for (const SystemBand& band : bands_) h *= band.At(hz);
-  return h;
+ResponseValue OutputChain::ValueAt(double hz) const {
+  const double seconds = DelayMs(delaySteps_) / 1000.0;
+  ResponseValue v{gain_ * polarity_, 0.0};
+  if (delaySteps_ != 0) {
+    v.h *= std::polar(1.0, -2.0 * kPi * hz * seconds);
+    v.slope = Complex(0.0, -2.0 * kPi * seconds);
+  }
+  v *= hpf_.ValueAt(hz);
+  v *= lpf_.ValueAt(hz);
+  for (const SystemBand& band : bands_) {
+    if (band.type != kNone) v *= band.ValueAt(hz);
+  }
+  return v;
 }
 
-Complex OutputChain::Response(double hz) const {
-  return polarity_ * Filters(hz) * DelayResponse(delaySteps_, hz);
+std::optional<ResponseValue> AcousticValue(const OutputChain& chain, const DriverResponse* driver,
+                                           double hz) {
+  ResponseValue v = chain.ValueAt(hz);
+  if (driver == nullptr) return v;
+  const std::optional<ResponseValue> measured = driver->ValueAt(hz);
+  if (!measured) return std::nullopt;
+  v *= *measured;
+  return v;
 }
 
 std::optional<Complex> AcousticResponse(const OutputChain& chain, const DriverResponse* driver,
                                         double hz) {
-  const Complex electrical = chain.Response(hz);
-  if (driver == nullptr) return electrical;
-  const std::optional<Complex> gain = driver->Gain(hz);
-  if (!gain) return std::nullopt;
-  return electrical * *gain;
+  const std::optional<ResponseValue> v = AcousticValue(chain, driver, hz);
+  if (!v) return std::nullopt;
+  return v->h;
+}
+
+SystemGrid::SystemGrid(const SystemSetup& setup, std::vector<double> frequencies)
+    : hz(std::move(frequencies)) {
+  for (const Output output : {Output::High, Output::Low}) {
+    const DriverResponse* driver = setup.Driver(output);
+    if (driver == nullptr) continue;
+    auto& values = drivers[output == Output::High ? 0 : 1];
+    values.reserve(hz.size());
+    for (double f : hz) values.push_back(driver->ValueAt(f));
+  }
+}
+
+SystemCurves ComputeSystemCurves(const ProgramParameters& p, Input input, const SystemGrid& grid) {
+  const std::array<OutputChain, 2> chains = {OutputChain(p, input, Output::High),
+                                             OutputChain(p, input, Output::Low)};
+  SystemCurves curves;
+  curves.hz = grid.hz;
+  for (ResponseCurve* c : {&curves.high, &curves.low, &curves.sum}) Resize(*c, grid.hz.size());
+  for (std::size_t k = 0; k < grid.hz.size(); ++k) {
+    std::array<std::optional<ResponseValue>, 2> v;
+    for (std::size_t o = 0; o < 2; ++o) {
+      const auto& driver = grid.drivers[o];
+      if (!driver.empty() && !driver[k]) continue;  // outside the measurement
+      v[o] = chains[o].ValueAt(grid.hz[k]);
+      if (!driver.empty()) *v[o] *= *driver[k];
+    }
+    Store(curves.high, k, v[0]);
+    Store(curves.low, k, v[1]);
+    Store(curves.sum, k, Sum(v[0], v[1]));
+  }
+  return curves;
 }
 
 SystemCurves ComputeSystemCurves(const ProgramParameters& p, const SystemSetup& setup,
                                  const std::vector<double>& hz) {
-  const OutputChain high(p, setup.input, Output::High);
-  const OutputChain low(p, setup.input, Output::Low);
-  SystemCurves curves;
-  curves.hz = hz;
-  for (ResponseCurve* c : {&curves.high, &curves.low, &curves.sum}) Resize(*c, hz.size());
-  for (std::size_t k = 0; k < hz.size(); ++k) {
-    const double f = hz[k];
-    const double below = f * (1.0 - kGroupDelayStep);
-    const double above = f * (1.0 + kGroupDelayStep);
-    const auto evaluate = [&](const OutputChain& chain, const DriverResponse* driver) {
-      return Evaluated{AcousticResponse(chain, driver, f), AcousticResponse(chain, driver, below),
-                       AcousticResponse(chain, driver, above)};
-    };
-    const Evaluated h = evaluate(high, setup.highDriver);
-    const Evaluated l = evaluate(low, setup.lowDriver);
-    Store(curves.high, k, h, f);
-    Store(curves.low, k, l, f);
-    Store(curves.sum, k, Evaluated{Add(h.at, l.at), Add(h.below, l.below), Add(h.above, l.above)},
-          f);
-  }
-  return curves;
+  return ComputeSystemCurves(p, setup.input, SystemGrid(setup, hz));
 }
 
 std::vector<double> FractionalOctaveGrid(double fromHz, double toHz, int perOctave) {
@@ -316,7 +377,9 @@ std::string SystemCsvText(const SystemCurves& curves) {
     text += ',';
     if (std::isnan(value)) return;
     std::snprintf(cell, sizeof cell, format, value);
-    text += cell;
+    // A value that rounds to zero is written without the sign of its tiny remainder.
+    const bool zero = std::strspn(cell, "-0.") == std::strlen(cell);
+    text += zero && cell[0] == '-' ? cell + 1 : cell;
   };
   for (std::size_t k = 0; k < curves.hz.size(); ++k) {
     std::snprintf(cell, sizeof cell, "%.3f", curves.hz[k]);

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "graph/driver_response.h"
+#include "graph/response_value.h"
 #include "model/program_parameters.h"
 
 namespace corvella::graph {
-
-using Complex = std::complex<double>;
 
 // ---- Blocks ----------------------------------------------------------------------------------
 
@@ -45,7 +44,7 @@ struct SystemBand {
   double q = 1.0;
 
   static SystemBand From(const PeqBand& band);
-  Complex At(double hz) const;
+  ResponseValue ValueAt(double hz) const;
 };
 
 // A crossover filter's constants; `on` false is 1 at every frequency.
@@ -57,7 +56,7 @@ struct SystemFilter {
 
   static SystemFilter HighPassOf(const CrossoverSettings& settings);
   static SystemFilter LowPassOf(const CrossoverSettings& settings);
-  Complex At(double hz) const;
+  ResponseValue ValueAt(double hz) const;
 };
 
 // An output's blocks: the chosen input's PEQ x input level x output PEQ x crossover x output
@@ -66,10 +65,9 @@ class OutputChain {
  public:
   OutputChain(const ProgramParameters& p, Input input, Output output);
 
-  // Everything but the polarity and the delay.
-  Complex Filters(double hz) const;
   // The whole electrical response.
-  Complex Response(double hz) const;
+  ResponseValue ValueAt(double hz) const;
+  Complex Response(double hz) const { return ValueAt(hz).h; }
 
   double Polarity() const { return polarity_; }
   std::int32_t DelaySteps() const { return delaySteps_; }
@@ -99,6 +97,8 @@ struct SystemSetup {
 
 // An output's acoustic response at f: its chain times its driver; nothing where the driver has
 // no measurement.
+std::optional<ResponseValue> AcousticValue(const OutputChain& chain, const DriverResponse* driver,
+                                           double hz);
 std::optional<Complex> AcousticResponse(const OutputChain& chain, const DriverResponse* driver,
                                         double hz);
 
@@ -120,6 +120,18 @@ struct SystemCurves {
 
 SystemCurves ComputeSystemCurves(const ProgramParameters& p, const SystemSetup& setup,
                                  const std::vector<double>& hz);
+
+// The frequencies of a view with what the drivers give at each: the drivers do not change with
+// an edit, so a view that follows edits works them out once.
+struct SystemGrid {
+  SystemGrid(const SystemSetup& setup, std::vector<double> frequencies);
+
+  std::vector<double> hz;
+  // Per output (HIGH, LOW): empty for a flat driver, else one value per frequency (nothing
+  // outside the measurement).
+  std::array<std::vector<std::optional<ResponseValue>>, 2> drivers;
+};
+SystemCurves ComputeSystemCurves(const ProgramParameters& p, Input input, const SystemGrid& grid);
 
 // ---- Frequency grids and export --------------------------------------------------------------
 

@@ -137,12 +137,16 @@ graph::SystemSetup SystemResponseWindow::Setup() const {
   return setup;
 }
 
+void SystemResponseWindow::RebuildGrid() {
+  grid_.emplace(Setup(),
+                graph::FractionalOctaveGrid(graph::kSystemLowestHz, graph::kSystemHighestHz,
+                                            kSystemPointsPerOctave));
+}
+
 void SystemResponseWindow::Recompute() {
   shown_ = view_.session().parameters;
-  panes_->SetCurves(graph::ComputeSystemCurves(
-      shown_, Setup(),
-      graph::FractionalOctaveGrid(graph::kSystemLowestHz, graph::kSystemHighestHz,
-                                  kSystemPointsPerOctave)));
+  if (!grid_) RebuildGrid();
+  panes_->SetCurves(graph::ComputeSystemCurves(shown_, Setup().input, *grid_));
 }
 
 bool SystemResponseWindow::FollowEdits() {
@@ -191,6 +195,7 @@ bool SystemResponseWindow::LoadDriver(Output output, const QString& path) {
   const std::size_t o = Index(output);
   drivers_[o] = std::move(driver);
   driverNames_[o] = QFileInfo(path).fileName();
+  RebuildGrid();
   UpdateDriverLabels();
   ForgetProposal();
   Recompute();

@@ -12,6 +12,7 @@
 
 #include "graph/alignment.h"
 #include "graph/driver_response.h"
+#include "graph/system_response.h"
 #include "model/program_parameters.h"
 
 class QComboBox;
@@ -72,6 +73,8 @@ class SystemResponseWindow : public QWidget {
 
  private:
   graph::SystemSetup Setup() const;
+  // The curves' frequencies with the drivers worked out on them, again after a driver changes.
+  void RebuildGrid();
   void AskAndLoadDriver(Output output);
   void AskAndExport();
   void ForgetProposal();
@@ -84,6 +87,7 @@ class SystemResponseWindow : public QWidget {
   std::array<QLabel*, 2> driverLabels_{};
   std::array<std::optional<graph::DriverResponse>, 2> drivers_;
   std::array<QString, 2> driverNames_;
+  std::optional<graph::SystemGrid> grid_;
   QPushButton* suggest_;
   QPushButton* apply_;
   QPushButton* export_;

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace corvella::graph::chart {
 
@@ -76,6 +77,7 @@ class ReadoutChartView : public QChartView {
       : QChartView(chart), hovered_(std::move(hovered)) {
     setMouseTracking(true);
     setRenderHint(QPainter::Antialiasing);
+    setOptimizationFlags(QGraphicsView::DontSavePainterState);
   }
 
  protected:
@@ -111,6 +113,8 @@ SystemChartPanes::SystemChartPanes(QWidget* parent) : QWidget(parent) {
     x->setRange(kSystemLowestHz, kSystemHighestHz);
     x->setLabelFormat(QStringLiteral("%g"));
     x->setMinorTickCount(8);
+    // Solid hairlines: a dashed antialiased grid costs more to draw than all the curves.
+    x->setMinorGridLinePen(QPen(QColor(0xe6, 0xe6, 0xe6), 0.0));
     x->setTitleText(p == kPaneCount - 1 ? QStringLiteral("Frequency (Hz)") : QString());
     auto* y = new QValueAxis();
     if (p == static_cast<int>(Pane::Phase)) {
@@ -126,7 +130,7 @@ SystemChartPanes::SystemChartPanes(QWidget* parent) : QWidget(parent) {
       auto* series = new QLineSeries();
       series->setName(QString::fromLatin1(kCurveNames[static_cast<std::size_t>(c)]));
       QPen pen(CurveColor(c));
-      pen.setWidthF(c == kCurveCount - 1 ? 2.0 : 1.5);
+      pen.setWidthF(1.0);
       series->setPen(pen);
       chart->addSeries(series);
       series->attachAxis(x);
@@ -154,10 +158,16 @@ QLineSeries* SystemChartPanes::Series(Pane pane, int curve) const {
 }
 
 void SystemChartPanes::SetCurves(const SystemCurves& curves) {
-  curves_ = curves;
+  const SystemCurves previous = std::exchange(curves_, curves);
+  // The axes first: a line is laid out once, on its final range.
+  FitVerticalAxes();
+  const bool sameFrequencies = curves.hz == previous.hz;
   for (int p = 0; p < kPaneCount; ++p) {
     for (int c = 0; c < kCurveCount; ++c) {
       const std::vector<double>& values = Values(curves.Of(c), static_cast<Pane>(p));
+      // An edit changes one output: the other's curves are left alone, since every replaced
+      // series costs the chart a full layout of its line.
+      if (sameFrequencies && values == Values(previous.Of(c), static_cast<Pane>(p))) continue;
       QList<QPointF> points;
       points.reserve(static_cast<qsizetype>(values.size()));
       for (std::size_t k = 0; k < values.size(); ++k) {
@@ -166,7 +176,6 @@ void SystemChartPanes::SetCurves(const SystemCurves& curves) {
       Series(static_cast<Pane>(p), c)->replace(points);
     }
   }
-  FitVerticalAxes();
 }
 
 void SystemChartPanes::FitVerticalAxes() {
@@ -180,17 +189,30 @@ void SystemChartPanes::FitVerticalAxes() {
   // The top follows the loudest curve; a null's -300 dB floor only runs off the bottom.
   const double loudest = Quantile(db, 1.0, 0.0);
   const double top = std::ceil((loudest + 1.0) / kMagnitudeStepDb) * kMagnitudeStepDb;
-  auto* magnitude = yAxes_[static_cast<std::size_t>(Pane::Magnitude)];
-  magnitude->setRange(top - kMagnitudeSpanDb, top);
-  magnitude->setTickCount(static_cast<int>(kMagnitudeSpanDb / (2.0 * kMagnitudeStepDb)) + 1);
+  SetAxis(Pane::Magnitude, top - kMagnitudeSpanDb, top,
+          static_cast<int>(kMagnitudeSpanDb / (2.0 * kMagnitudeStepDb)) + 1);
 
-  // Group delay spikes at every null; the axis takes the bulk of the values and clips those.
+  // Group delay spikes at every null; the axis takes the bulk of the values and clips those, on
+  // a step of 1, 2 or 5 times a power of ten.
   const double low = std::min(0.0, Quantile(delay, 0.02, 0.0));
   const double high = std::max(low + 1.0, Quantile(delay, 0.98, 1.0));
-  const double pad = 0.1 * (high - low);
-  auto* groupDelay = yAxes_[static_cast<std::size_t>(Pane::GroupDelay)];
-  groupDelay->setRange(low - (low < 0.0 ? pad : 0.0), high + pad);
-  groupDelay->applyNiceNumbers();
+  const double rough = (high - low) * 1.1 / 5.0;
+  const double decade = std::pow(10.0, std::floor(std::log10(rough)));
+  const double step = rough <= decade       ? decade
+                      : rough <= 2 * decade ? 2 * decade
+                      : rough <= 5 * decade ? 5 * decade
+                                            : 10 * decade;
+  const double bottom = std::floor(low / step) * step;
+  const double ceiling = std::ceil(high * 1.05 / step) * step;
+  SetAxis(Pane::GroupDelay, bottom, ceiling,
+          static_cast<int>(std::lround((ceiling - bottom) / step)) + 1);
+}
+
+void SystemChartPanes::SetAxis(Pane pane, double min, double max, int ticks) {
+  // Every new range lays out each line of the pane again; most edits leave it as it was.
+  QValueAxis* axis = yAxes_[static_cast<std::size_t>(pane)];
+  if (axis->min() != min || axis->max() != max) axis->setRange(min, max);
+  if (axis->tickCount() != ticks) axis->setTickCount(ticks);
 }
 
 QString SystemChartPanes::ReadoutText(double hz) const {

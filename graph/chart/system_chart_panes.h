@@ -48,6 +48,7 @@ class SystemChartPanes : public QWidget {
 
  private:
   void FitVerticalAxes();
+  void SetAxis(Pane pane, double min, double max, int ticks);
 
   SystemCurves curves_;
   std::array<QChart*, kPaneCount> charts_{};

@@ -87,7 +87,7 @@ TEST(DriverResponse, ReadsWhatMeasurementProgramsWrite) {
   EXPECT_DOUBLE_EQ(d.At(400.0)->db, 12.0);
   EXPECT_FALSE(d.At(99.9));
   EXPECT_FALSE(d.At(400.1));
-  EXPECT_NEAR(std::abs(*d.Gain(400.0)), std::pow(10.0, 0.6), 1e-9);
+  EXPECT_NEAR(std::abs(d.ValueAt(400.0)->h), std::pow(10.0, 0.6), 1e-9);
 
   const DriverResponse magnitudeOnly = Parsed("20 80\n+2e4 +86.5\n");
   EXPECT_FALSE(magnitudeOnly.HasPhase());
