@@ -1,6 +1,7 @@
 // Tools > System Response: the window's panes on the offscreen platform, its live following of
 // page edits, measured drivers from real files, the alignment applied through the pages to a unit
 // on a pseudo-terminal, and the exports.
+#include <QChartView>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -141,6 +142,15 @@ class SystemResponseTest : public QObject {
         QVERIFY(panes->Series(pane, curve)->count() > 500);
       }
     }
+    // The mouse over the middle of a pane (490 Hz on the logarithmic axis) reads its values.
+    auto* view = qobject_cast<QChartView*>(panes->PaneView(Pane::Phase));
+    QVERIFY(view != nullptr);
+    const QPointF middle = view->chart()->mapToScene(view->chart()->plotArea().center());
+    QTest::mouseMove(view->viewport(), view->mapFromScene(middle));
+    QTRY_VERIFY2(panes->Readout()->text().startsWith(QStringLiteral("4")) &&
+                     panes->Readout()->text().contains(QStringLiteral(" Hz   HIGH: ")),
+                 qPrintable(panes->Readout()->text()));
+
     // The readout names the nearest point's values.
     const QString text = panes->ReadoutText(1000.0);
     QVERIFY2(text.startsWith(QStringLiteral("1.00 kHz   HIGH: -3.0")), qPrintable(text));
