@@ -41,8 +41,7 @@ Offline commands:
   diff A B [--json]      every parameter that differs between two parameters files
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
                          a page's response graph; OUT ends in .png, .svg or .csv
-  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F]
-            [--points N] -o OUT
+  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
                          the loudspeaker's response: HIGH, LOW and their sum in magnitude,
                          phase and group delay, optionally on measured drivers (text files of
                          frequency, dB and phase); 1/48 octave from 10 Hz to 24 kHz, or N points
