@@ -37,7 +37,7 @@ expect "" -- scan upload download load-default programs recall store rename set-
 expect_exactly "re" -- recall rename
 expect "-" -- --ports --id --quiet --demo --version --help
 # Options and their values before the command do not hide it.
-expect_exactly --id 3 --quiet "s" -- scan store set-identity show
+expect_exactly --id 3 --quiet "s" -- scan store set-identity show sync
 expect_exactly plot x.asc --graph "" -- input-peq output-peq crossover level system
 expect_exactly plot x.asc --graph system --input "" -- line mic
 expect_exactly align x.asc "--i" -- --input --id
