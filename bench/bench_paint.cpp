@@ -16,6 +16,7 @@
 #include "pages/page_decor.h"
 #include "pages/spin_bar.h"
 #include "pages_b/page_harness.h"
+#include "qt_bench_main.h"
 
 namespace {
 
@@ -78,10 +79,5 @@ BENCHMARK(BM_SpinnerDragStep)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return corvella::bench::RunWithQt(argc, argv);
 }

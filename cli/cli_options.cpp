@@ -42,6 +42,13 @@ Offline commands:
   diff A B [--json]      every parameter that differs between two parameters files
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
                          a page's response graph; OUT ends in .png, .svg or .csv
+  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
+                         the loudspeaker's response: HIGH, LOW and their sum in magnitude,
+                         phase and group delay, optionally on measured drivers (text files of
+                         frequency, dB and phase); 1/48 octave from 10 Hz to 24 kHz, or N points
+  align FILE [--input line|mic] [--high-driver F] [--low-driver F] [-o OUT.asc]
+                         the delay and polarity that make HIGH + LOW smoothest across the
+                         crossover, with the figure before and after; -o writes the set with it
 
 Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
 the programs differ), 2 usage error or an unreadable or invalid file.
@@ -67,7 +74,8 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"plot", Command::Plot},
                                      {"diff", Command::Diff},
                                      {"verify", Command::Verify},
-                                     {"sync", Command::Sync}};
+                                     {"sync", Command::Sync},
+                                     {"align", Command::Align}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -231,6 +239,8 @@ class Parser {
         return IdentityArguments();
       case Command::Plot:
         return PlotArguments();
+      case Command::Align:
+        return AlignArguments();
     }
     return false;
   }
@@ -341,6 +351,7 @@ class Parser {
   bool PlotArguments() {
     std::optional<std::string> graphName;
     std::optional<std::string> channelName;
+    bool systemOptions = false;
     while (!cursor_.AtEnd()) {
       const std::string argument = cursor_.Next();
       std::optional<std::string_view> inlineValue;
@@ -356,6 +367,9 @@ class Parser {
         if (!value || value->empty())
           return Error("-o needs a file name ending in .png, .svg or .csv");
         inv_.output = *value;
+      } else if (const auto taken = SystemOption(argument)) {
+        if (!*taken) return false;
+        systemOptions = true;
       } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
         inv_.file = argument;
       } else {
@@ -363,7 +377,11 @@ class Parser {
       }
     }
     if (inv_.file.empty()) return Error("plot needs a FILE");
-    if (!graphName) return Error("plot needs --graph input-peq|output-peq|crossover|level");
+    if (!graphName) return Error("plot needs --graph input-peq|output-peq|crossover|level|system");
+    if (*graphName == "system") return SystemPlotArguments(channelName.has_value());
+    if (systemOptions) {
+      return Error("--input, --high-driver, --low-driver and --points go with --graph system");
+    }
     const auto graph = GraphOf(*graphName);
     if (!graph) return Error("unknown graph: " + *graphName);
     inv_.graph = *graph;
@@ -373,10 +391,86 @@ class Parser {
       return Error("the " + *graphName + " graph has no channel \"" + *channelName + "\"");
     }
     inv_.channel = *channel;
+    return PlotOutput();
+  }
+
+  // The options of the system response: nothing when `argument` is none of them, else whether
+  // its value was good.
+  std::optional<bool> SystemOption(const std::string& argument) {
+    std::optional<std::string_view> inlineValue;
+    if (MatchOption(argument, "--input", inlineValue)) {
+      const auto value = cursor_.Value(inlineValue);
+      if (!value || (*value != "line" && *value != "mic"))
+        return Error("--input needs line or mic");
+      inv_.micInput = *value == "mic";
+      return true;
+    }
+    for (const auto& [option, target] : {std::pair{"--high-driver", &inv_.highDriver},
+                                         std::pair{"--low-driver", &inv_.lowDriver}}) {
+      if (MatchOption(argument, option, inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) {
+          return Error(std::string(option) + " needs a measurement file");
+        }
+        *target = *value;
+        return true;
+      }
+    }
+    if (MatchOption(argument, "--points", inlineValue)) {
+      const auto value = cursor_.Value(inlineValue);
+      const auto n = value ? Number(*value, 2, kMaxSystemPoints) : std::nullopt;
+      if (!n) return Error("--points needs a number from 2 to " + std::to_string(kMaxSystemPoints));
+      inv_.points = *n;
+      return true;
+    }
+    return std::nullopt;
+  }
+
+  // The plot's -o OUT and the format its name ends in.
+  bool PlotOutput() {
     if (!inv_.output) return Error("plot needs -o OUT (.png, .svg or .csv)");
     const auto format = FormatOf(*inv_.output);
     if (!format) return Error("the plot file must end in .png, .svg or .csv: " + *inv_.output);
     inv_.format = *format;
+    return true;
+  }
+
+  bool SystemPlotArguments(bool channelGiven) {
+    if (channelGiven) return Error("the system graph shows both outputs: it takes no --channel");
+    inv_.systemGraph = true;
+    return PlotOutput();
+  }
+
+  bool AlignArguments() {
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (const auto output = OutputOption(argument, "-o needs a parameters FILE to write")) {
+        if (!*output) return false;
+      } else if (MatchOption(argument, "--points", inlineValue)) {
+        return Error("align scores its own points; --points goes with plot");
+      } else if (const auto taken = SystemOption(argument)) {
+        if (!*taken) return false;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument to align: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error("align needs a FILE");
+    return true;
+  }
+
+  // "-o OUT" or "--output OUT": nothing when `argument` is neither, else whether a name came.
+  std::optional<bool> OutputOption(const std::string& argument, const std::string& missing) {
+    std::optional<std::string_view> inlineValue;
+    if (!MatchOption(argument, "-o", inlineValue) &&
+        !MatchOption(argument, "--output", inlineValue)) {
+      return std::nullopt;
+    }
+    const auto value = cursor_.Value(inlineValue);
+    if (!value || value->empty()) return Error(missing);
+    inv_.output = *value;
     return true;
   }
 
@@ -412,7 +506,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 }
 
 bool TalksToUnit(Command command) {
-  return command != Command::Show && command != Command::Plot && command != Command::Diff;
+  return command != Command::Show && command != Command::Plot && command != Command::Diff &&
+         command != Command::Align;
 }
 
 }  // namespace corvella::cli

@@ -26,6 +26,7 @@ enum class Command {
   Diff,
   Verify,
   Sync,
+  Align,
 };
 
 enum class GraphKind { InputPeq, OutputPeq, Crossover, Level };
@@ -57,7 +58,16 @@ struct Invocation {
   // and the level page's own numbering 0 MIC, 1 LINE, 2 HIGH, 3 LOW.
   int channel = 0;
   PlotFormat format = PlotFormat::Png;
+
+  // plot --graph system and align: the loudspeaker's response through both outputs.
+  bool systemGraph = false;
+  bool micInput = false;                  // --input mic (default line)
+  std::optional<std::string> highDriver;  // --high-driver F: a measured driver's text file
+  std::optional<std::string> lowDriver;   // --low-driver F
+  int points = 0;                         // --points N; 0: 1/48 octave from 10 Hz to 24 kHz
 };
+
+inline constexpr int kMaxSystemPoints = 100000;
 
 struct ParseOutcome {
   std::optional<Invocation> invocation;

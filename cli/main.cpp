@@ -11,6 +11,7 @@
 #include "cli/output_file.h"
 #include "cli/plot_image.h"
 #include "cli/show_text.h"
+#include "cli/system_plot.h"
 #include "cli/unit_commands.h"
 #include "link/network_address.h"
 #include "link/port_table.h"
@@ -123,6 +124,9 @@ int RunOffline(const Invocation& inv) {
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");
+  if (inv.systemGraph || inv.command == Command::Align) {
+    return RunSystemCommand(inv, *p, stdout, stderr);
+  }
   if (inv.command == Command::Show) {
     std::fputs(ShowText(*p).c_str(), stdout);
     return kExitOk;

@@ -83,6 +83,8 @@ std::string CommandName(Command command) {
       return "verify";
     case Command::Sync:
       return "sync";
+    case Command::Align:
+      return "align";
   }
   return {};
 }

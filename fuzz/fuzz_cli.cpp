@@ -2,7 +2,7 @@
 // offline commands. A command line that is accepted must carry only what a unit can be given (a
 // memory 1..6, an ID 1..10, names that fit their field and cannot break a frame); whatever a file
 // holds, "show" and every "plot" export must stay in range, and the CSV has a header and one row
-// per graph point.
+// per graph point, and so has the system plot's.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -14,8 +14,11 @@
 #include "cli/cli_options.h"
 #include "cli/plot_curves.h"
 #include "cli/show_text.h"
+#include "cli/system_plot.h"
 #include "fuzz_checks.h"
+#include "graph/alignment.h"
 #include "graph/graph_frame.h"
+#include "graph/system_response.h"
 
 namespace {
 
@@ -80,6 +83,15 @@ void CheckOffline(const std::uint8_t* data, std::size_t size) {
       Require(std::count(csv.begin(), csv.end(), '\n') == graph::kGraphPoints + 1);
     }
   }
+  // The system plot of any image: a header and one row per point, every value a number or left
+  // out (an exact null has no phase slope), never an infinity.
+  constexpr int kSystemPoints = 64;
+  const std::string system = graph::SystemCsvText(
+      graph::ComputeSystemCurves(p, {}, cli::SystemPlotFrequencies(kSystemPoints)));
+  Require(std::count(system.begin(), system.end(), '\n') == kSystemPoints + 1);
+  Require(system.find("inf") == std::string::npos && system.find("nan") == std::string::npos);
+  std::string why;
+  (void)graph::ScoreAlignment(p, {}, why);
 }
 
 }  // namespace

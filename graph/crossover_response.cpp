@@ -2,6 +2,7 @@
 // filters multiply, so one logarithm per point gives their sum in dB.
 #include "graph/crossover_response.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/scales.h"
@@ -66,6 +67,10 @@ double TermPowerGain(int type, double x) {
 }
 
 }  // namespace
+
+double BesselFrequencyScale(int order) {
+  return kBessel[std::clamp(order, 2, 6) - 2].k;
+}
 
 std::optional<FilterKind> KindOfType(int type) {
   if (type < 0 || type >= kCrossoverTypeCount) return std::nullopt;

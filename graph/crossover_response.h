@@ -19,6 +19,10 @@ struct FilterKind {
 // order 2 and 4. A type outside 0..11 has no kind.
 std::optional<FilterKind> KindOfType(int type);
 
+// K_N of a Bessel filter of order 2..6: the factor on frequency that puts its -3.01 dB point at
+// the cut-off.
+double BesselFrequencyScale(int order);
+
 // One filter term in dB at normalised frequency x (f / fc for a low-pass, fc / f for a high-pass).
 // Butterworth and Bessel give -3.01 dB at x = 1, Linkwitz-Riley -6.02 dB. A type outside 0..11
 // contributes 0 dB.

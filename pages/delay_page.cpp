@@ -195,10 +195,27 @@ void CDelayCompressorPage::OnCompressorScrolled(Setting setting) {
   SendCompressor();
 }
 
+void CDelayCompressorPage::CommitDelay(int output, int steps) {
+  if (output < 0 || output >= kOutputCount) return;
+  const int clamped = std::clamp(steps, 0, kMaxDelaySteps);
+  std::int32_t& stored = context_.session.parameters.outputDelay[output];
+  if (clamped == stored) return;
+  stored = clamped;
+  if (output == channel_) {
+    delayBar_->setValue(kMaxDelaySteps - clamped);
+    ShowDelay(clamped);
+  }
+  SendDelayOf(output);
+}
+
 void CDelayCompressorPage::SendDelay() {
+  SendDelayOf(channel_);
+}
+
+void CDelayCompressorPage::SendDelayOf(int output) {
   context_.engine.SendParameter(
-      link::OutputDelayFrame(context_.session.link.deviceId, static_cast<Output>(channel_),
-                             StoredDelay()),
+      link::OutputDelayFrame(context_.session.link.deviceId, static_cast<Output>(output),
+                             context_.session.parameters.outputDelay[output]),
       link::timers::kDelay, link::timers::kDelayMs);
 }
 

@@ -41,6 +41,9 @@ class CDelayCompressorPage : public CBaseDialog {
   int Channel() const { return channel_; }
   // Shows the channel's delay and the compressor settings; sends nothing.
   void LoadChannel(int channel);
+  // Sets and sends `output`'s delay (held to 0..1019 steps) as a step of the bar does, whichever
+  // channel the page shows; an unchanged delay is not sent again.
+  void CommitDelay(int output, int steps);
 
   DecimalEdit* DelayEdit(DelayUnit unit) const { return delayEdits_[Index(unit)]; }
   SpinBar* DelayBar() const { return delayBar_; }
@@ -82,6 +85,7 @@ class CDelayCompressorPage : public CBaseDialog {
   void OnCompressorScrolled(Setting setting);
   void ShowCompressor();
   void SendDelay();
+  void SendDelayOf(int output);
   void SendCompressor();
 
   const PageContext context_;  // a copy: it holds only references

@@ -158,10 +158,19 @@ void CLevelPage::OnLevelNotified() {
 
 void CLevelPage::OnPhaseClicked(int phase) {
   if (!ShowsOutput()) return;
-  context_.session.parameters.outputPhase[channel_ - 2] = static_cast<std::uint8_t>(phase);
-  context_.engine.SendParameter(link::OutputPhaseFrame(context_.session.link.deviceId,
-                                                       static_cast<Output>(channel_ - 2), phase),
-                                link::timers::kPhase, link::timers::kPageEditMs);
+  CommitPhase(channel_ - 2, phase);
+}
+
+void CLevelPage::CommitPhase(int output, int phase) {
+  if (output < 0 || output >= kOutputCount || phase < 0 || phase > 1) return;
+  context_.session.parameters.outputPhase[output] = static_cast<std::uint8_t>(phase);
+  if (channel_ == output + 2) {
+    inverse_->setChecked(phase == 1);
+    normal_->setChecked(phase == 0);
+  }
+  context_.engine.SendParameter(
+      link::OutputPhaseFrame(context_.session.link.deviceId, static_cast<Output>(output), phase),
+      link::timers::kPhase, link::timers::kPageEditMs);
 }
 
 void CLevelPage::ShowPhaseControls(bool shown) {

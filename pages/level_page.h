@@ -55,6 +55,9 @@ class CLevelPage : public CBaseDialog {
   // as the shared table holds it, and the sum.
   void DrawOutputResponse(int currentBand);
   void ShowPhaseControls(bool shown);
+  // Sets and sends `output`'s phase (0 Normal, 1 Inverse) as a click on its button does,
+  // whichever channel the page shows.
+  void CommitPhase(int output, int phase);
 
   LevelSlider* Slider() const { return slider_; }
   QLineEdit* LevelEdit() const { return levelText_; }

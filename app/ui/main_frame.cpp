@@ -9,6 +9,7 @@
 
 #include "app/ui/commands.h"
 #include "app/ui/prompts.h"
+#include "app/ui/system_response_window.h"
 #include "app/ui/varnel_doc.h"
 #include "app/ui/varnel_view.h"
 
@@ -73,6 +74,10 @@ void CMainFrame::BuildMenus() {
   QMenu* device = menuBar()->addMenu(QStringLiteral("&Device"));
   AddItem(device, QStringLiteral("Edit Current Device Information"), cmd::kEditDeviceInformation);
 
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  connect(tools->addAction(QStringLiteral("System Response...")), &QAction::triggered, this,
+          &CMainFrame::ShowSystemResponse);
+
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
 
@@ -88,6 +93,14 @@ QAction* CMainFrame::action(int command) const {
 
 void CMainFrame::UpdateCommandStates() {
   for (const auto& [command, item] : actions_) item->setEnabled(view_->IsCommandEnabled(command));
+}
+
+SystemResponseWindow* CMainFrame::ShowSystemResponse() {
+  if (systemResponse_ == nullptr) systemResponse_ = new SystemResponseWindow(*view_, this);
+  systemResponse_->show();
+  systemResponse_->raise();
+  systemResponse_->activateWindow();
+  return systemResponse_;
 }
 
 void CMainFrame::PlaceOnScreen() {

@@ -13,6 +13,7 @@ namespace corvella::shell {
 
 class CVarnelView;
 class CVarnelDoc;
+class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
 
@@ -32,6 +33,8 @@ class CMainFrame : public QMainWindow {
   void PlaceOnScreen();
   // The same within `available`; the view scrolls when it does not fit.
   void PlaceWithin(const QRect& available);
+  // Tools > System Response...: shows the window (one for the program's life) and raises it.
+  SystemResponseWindow* ShowSystemResponse();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -44,6 +47,7 @@ class CMainFrame : public QMainWindow {
   CVarnelDoc* document_;
   CVarnelView* view_;
   std::map<int, QAction*> actions_;
+  SystemResponseWindow* systemResponse_ = nullptr;
   bool placed_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include "app/ui/program_dialogs.h"
 #include "app/ui/search_dialog.h"
 #include "app/ui/select_dialog.h"
+#include "app/ui/system_response_window.h"
 #include "app/ui/transmit_dialog.h"
 #include "app/ui/varnel_view.h"
 
@@ -128,6 +129,11 @@ bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* wri
                    QMessageBox::Yes | QMessageBox::No, &frame);
   exit.setDefaultButton(QMessageBox::No);
   ok = ok && writer.Save(exit, QStringLiteral("dialog-exit"));
+
+  SystemResponseWindow* system = frame.ShowSystemResponse();
+  system->resize(1000, 780);
+  ok = ok && writer.Save(*system, QStringLiteral("window-system-response"));
+  system->hide();
 
   frame.hide();
   if (!ok && error != nullptr) *error = QStringLiteral("Cannot write %1").arg(writer.failed());

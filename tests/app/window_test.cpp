@@ -71,6 +71,7 @@ class WindowTest : public QObject {
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
         QStringLiteral("&Device: Edit Current Device Information"),
+        QStringLiteral("&Tools: System Response..."),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);

@@ -38,7 +38,12 @@ expect_exactly "re" -- recall rename
 expect "-" -- --ports --id --quiet --demo --version --help
 # Options and their values before the command do not hide it.
 expect_exactly --id 3 --quiet "s" -- scan store set-identity show sync
-expect_exactly plot x.asc --graph "" -- input-peq output-peq crossover level
+expect_exactly plot x.asc --graph "" -- input-peq output-peq crossover level system
+expect_exactly plot x.asc --graph system --input "" -- line mic
+expect_exactly align x.asc "--i" -- --input --id
+expect_exactly align x.asc "--h" -- --high-driver --help
+expect plot x.asc "-" -- --graph --channel --input --high-driver --low-driver --points -o
+expect_exactly align x.asc --high-driver "stage l" -- "stage left.asc"
 expect_exactly plot x.asc --channel "" -- mic line high low
 expect_exactly plot x.asc --channel "l" -- line low
 expect_exactly plot x.asc "--g" -- --graph

@@ -1,0 +1,80 @@
+#include "cli/system_plot.h"
+
+#include <array>
+
+#include "cli/output_file.h"
+#include "cli/unit_commands.h"
+#include "graph/alignment.h"
+#include "graph/driver_response.h"
+#include "model/parameters_file.h"
+
+namespace corvella::cli {
+
+namespace {
+
+constexpr int kPointsPerOctave = 48;
+
+int Fail(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "corvella-cli: %s\n", message.c_str());
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::vector<double> SystemPlotFrequencies(int points) {
+  if (points >= 2) return graph::LogGrid(graph::kSystemLowestHz, graph::kSystemHighestHz, points);
+  return graph::FractionalOctaveGrid(graph::kSystemLowestHz, graph::kSystemHighestHz,
+                                     kPointsPerOctave);
+}
+
+int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FILE* out,
+                     std::FILE* err) {
+  std::array<std::optional<graph::DriverResponse>, 2> drivers;
+  const std::array<const std::optional<std::string>*, 2> files = {&inv.highDriver, &inv.lowDriver};
+  for (std::size_t o = 0; o < 2; ++o) {
+    if (!*files[o]) continue;
+    std::string error;
+    drivers[o] = graph::DriverResponse::Load(**files[o], error);
+    if (!drivers[o]) return Fail(err, error);
+  }
+  graph::SystemSetup setup;
+  setup.input = inv.micInput ? Input::Mic : Input::Line;
+  setup.highDriver = drivers[0] ? &*drivers[0] : nullptr;
+  setup.lowDriver = drivers[1] ? &*drivers[1] : nullptr;
+
+  std::string error;
+  if (inv.output && !OutputDirectoryExists(*inv.output, error)) return Fail(err, error);
+  if (inv.command == Command::Align) {
+    const auto suggestion = graph::SuggestAlignment(p, setup, error);
+    if (!suggestion) return Fail(err, "no alignment: " + error);
+    std::fputs(graph::AlignmentText(*suggestion).c_str(), out);
+    if (!inv.output) return kExitOk;
+    ProgramParameters aligned = p;
+    graph::ApplyAlignment(aligned, *suggestion);
+    const bool saved = WriteWhole(
+        *inv.output,
+        [&](const std::filesystem::path& temporary) {
+          const FileResult result = SaveParametersFile(temporary, aligned);
+          if (!result.ok) error = *inv.output + ": " + result.systemText;
+          return result.ok;
+        },
+        error);
+    return saved ? kExitOk : Fail(err, error);
+  }
+
+  const graph::SystemCurves curves =
+      graph::ComputeSystemCurves(p, setup, SystemPlotFrequencies(inv.points));
+  if (inv.format == PlotFormat::Csv) {
+    return WriteTextWhole(*inv.output, graph::SystemCsvText(curves), error) ? kExitOk
+                                                                             : Fail(err, error);
+  }
+#if CORVELLA_CLI_IMAGES
+  return WriteSystemImage(curves, inv.format, *inv.output, error) ? kExitOk : Fail(err, error);
+#else
+  return Fail(err, *inv.output +
+                       ": this build of corvella-cli cannot write images (PNG or SVG); plot to a "
+                       ".csv file instead");
+#endif
+}
+
+}  // namespace corvella::cli
