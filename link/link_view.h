@@ -75,34 +75,6 @@ struct SelectChoice {
   int direction = 0;  // 0 upload from the device, 1 download to the device
 };
 
-// The search dialog's animation, shared so every front end steps it the same way: eight frames,
-// the progress bar advancing by 6 (mod 100) each time the last frame is shown.
-struct SearchAnimation {
-  int running = 0;
-  int frame = 0;
-  int progress = 1;
-  static constexpr int kFrames = 8;
-  static constexpr int kStartIntervalMs = 150;
-
-  void Start() {
-    frame = 0;
-    progress = 1;
-    running = 1;
-  }
-  void Stop() {
-    progress = 1;
-    running = 0;
-    frame = 0;
-  }
-  // One tick of the dialog's own timer. Returns true when the progress bar moved.
-  bool Step() {
-    frame = (frame + 1) % kFrames;
-    if (frame != kFrames - 1) return false;
-    progress = (progress + 6) % 100;
-    return true;
-  }
-};
-
 class LinkView {
  public:
   virtual ~LinkView() = default;

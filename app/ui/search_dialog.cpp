@@ -64,7 +64,7 @@ void SearchDialog::Start() {
   animation_.Start();
   bar_->setValue(animation_.progress);
   if (timerId_ != 0) killTimer(timerId_);
-  timerId_ = startTimer(link::SearchAnimation::kStartIntervalMs);
+  timerId_ = startTimer(SearchAnimation::kStartIntervalMs);
   ShowFrame();
 }
 

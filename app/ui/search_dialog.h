@@ -6,19 +6,45 @@
 #include <QPixmap>
 #include <array>
 
-#include "link/link_view.h"
-
 class QLabel;
 class QProgressBar;
 
 namespace corvella::shell {
+
+// The search dialog's animation: eight frames, the progress bar advancing by 6 (mod 100) each time
+// the last frame is shown.
+struct SearchAnimation {
+  int running = 0;
+  int frame = 0;
+  int progress = 1;
+  static constexpr int kFrames = 8;
+  static constexpr int kStartIntervalMs = 150;
+
+  void Start() {
+    frame = 0;
+    progress = 1;
+    running = 1;
+  }
+  void Stop() {
+    progress = 1;
+    running = 0;
+    frame = 0;
+  }
+  // One tick of the dialog's own timer. Returns true when the progress bar moved.
+  bool Step() {
+    frame = (frame + 1) % kFrames;
+    if (frame != kFrames - 1) return false;
+    progress = (progress + 6) % 100;
+    return true;
+  }
+};
 
 class SearchDialog : public QFrame {
   Q_OBJECT
 
  public:
   static constexpr int kTemplate = 148;
-  static constexpr int kFrameCount = link::SearchAnimation::kFrames;
+  static constexpr int kFrameCount = SearchAnimation::kFrames;
   explicit SearchDialog(QWidget* parent = nullptr);
 
   void Start();
@@ -41,7 +67,7 @@ class SearchDialog : public QFrame {
   QLabel* picture_;
   QProgressBar* bar_;
   std::array<QPixmap, kFrameCount> frames_;
-  link::SearchAnimation animation_;
+  SearchAnimation animation_;
   int timerId_ = 0;
 };
 
