@@ -4,11 +4,11 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "app/ui/main_frame.h"
+#include "app/ui/main_window.h"
 #include "app/ui/screenshots.h"
 #include "app/ui/startup_probe.h"
-#include "app/ui/varnel_app.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/application.h"
+#include "app/ui/main_view.h"
 
 int main(int argc, char* argv[]) {
   QElapsedTimer clock;
@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
   // work without a display.
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const corvella::shell::CommandLine commandLine = corvella::shell::ParseCommandLine(arguments);
+  const corvella::app::CommandLine commandLine = corvella::app::ParseCommandLine(arguments);
   if (!commandLine.options) {
     std::fputs(qPrintable(commandLine.message + QLatin1Char('\n')),
                commandLine.exitCode == 0 ? stdout : stderr);
@@ -29,7 +29,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QStringLiteral(CORVELLA_VERSION));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvella.svg")));
 
-  corvella::shell::CVarnelApp app;
+  corvella::app::Application app;
   QString error;
   if (!app.InitInstance(*commandLine.options, &error)) {
     std::fprintf(stderr, "corvella: %s\n", qPrintable(error));
@@ -37,18 +37,18 @@ int main(int argc, char* argv[]) {
   }
   if (!commandLine.options->screenshotsDir.isEmpty()) {
     QStringList written;
-    const bool ok = corvella::shell::WriteScreenshots(
+    const bool ok = corvella::app::WriteScreenshots(
         *app.mainFrame(), commandLine.options->screenshotsDir, &written, &error);
     for (const QString& file : written) std::printf("%s\n", qPrintable(file));
     if (!ok) std::fprintf(stderr, "corvella: %s\n", qPrintable(error));
     return ok ? 0 : 1;
   }
   if (commandLine.options->measureStartup) {
-    corvella::shell::StartupProbe probe(clock, app.mainFrame()->view());
+    corvella::app::StartupProbe probe(clock, app.mainFrame()->view());
     app.ShowMainWindow();
     const int code = QApplication::exec();
     std::printf("first paint after %.1f ms, peak memory %.1f MiB\n", probe.firstPaintMs(),
-                corvella::shell::StartupProbe::PeakMemoryMiB());
+                corvella::app::StartupProbe::PeakMemoryMiB());
     return code;
   }
   app.ShowMainWindow();

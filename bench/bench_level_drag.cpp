@@ -17,8 +17,8 @@
 
 #include "app/qt/qt_owner_thread.h"
 #include "app/ui/commands.h"
-#include "app/ui/main_frame.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_window.h"
+#include "app/ui/main_view.h"
 #include "link/frames.h"
 #include "link/serial_port.h"
 #include "pages/level_page.h"
@@ -82,8 +82,8 @@ void BM_LevelDragReleaseToLastFrame(benchmark::State& state) {
   }
   QtOwnerThread owner;
   link::SerialPort port(owner, link::PortTable({host.SlavePath()}));
-  shell::CMainFrame frame(port, 1);
-  shell::CVarnelView& view = *frame.view();
+  app::MainWindow frame(port, 1);
+  app::MainView& view = *frame.view();
   if (!port.Open(&view.engine(), 1, link::kBaud, link::kParity, link::kDataBits, link::kStopBits,
                  link::kEventMask, link::kWriteBufferSize) ||
       !port.StartMonitoring()) {
@@ -93,7 +93,7 @@ void BM_LevelDragReleaseToLastFrame(benchmark::State& state) {
   view.session().link.linkConnected = 1;
   view.session().link.deviceId = sim::kDemoUnitId;
   frame.show();
-  view.OnCommand(shell::cmd::kHighLevel);
+  view.OnCommand(app::cmd::kHighLevel);
   pages::LevelSlider& slider = *view.pageSet().Level().Slider();
   (void)QTest::qWaitForWindowExposed(&frame);
 

@@ -57,7 +57,7 @@ BENCHMARK(BM_OutputGraphRepaint)->Unit(benchmark::kMicrosecond);
 void BM_SpinnerDragStep(benchmark::State& state) {
   pages::testing::PageHarness h;
   MakeBusiest(h.session.parameters);
-  auto* page = new pages::COutputPeqPage(h.context, &h.window);
+  auto* page = new pages::OutputPeqPage(h.context, &h.window);
   page->LoadChannel(0);
   h.window.show();
   QApplication::processEvents();

@@ -50,8 +50,8 @@ QString ToQString(const std::string& text) {
 
 }  // namespace
 
-CCrossoverPage::CCrossoverPage(const PageContext& context, QWidget* parent)
-    : CBaseDialog(kCrossoverTemplate, parent), context_(context) {
+CrossoverPage::CrossoverPage(const PageContext& context, QWidget* parent)
+    : EditorPage(kCrossoverTemplate, parent), context_(context) {
   SetBackgroundColor(kPageBackground);
 
   hpfType_ = MakeTypeList(this, kHpfTypeListId, 28);
@@ -83,11 +83,11 @@ CCrossoverPage::CCrossoverPage(const PageContext& context, QWidget* parent)
   connect(&graphTimer_, &QTimer::timeout, this, [this] { DrawResponse(true); });
 }
 
-CrossoverSettings& CCrossoverPage::Settings() {
+CrossoverSettings& CrossoverPage::Settings() {
   return context_.session.parameters.crossover[channel_];
 }
 
-void CCrossoverPage::LoadChannel(int channel) {
+void CrossoverPage::LoadChannel(int channel) {
   if (channel < 0 || channel >= kOutputCount) return;
   channel_ = channel;
   const CrossoverSettings& x = Settings();
@@ -103,7 +103,7 @@ void CCrossoverPage::LoadChannel(int channel) {
   update();
 }
 
-void CCrossoverPage::OnTypeSelected(bool hpf, int index) {
+void CrossoverPage::OnTypeSelected(bool hpf, int index) {
   if (index < 0) return;
   const auto type = static_cast<std::uint8_t>(index);
   (hpf ? Settings().hpfType : Settings().lpfType) = type;
@@ -119,7 +119,7 @@ void CCrossoverPage::OnTypeSelected(bool hpf, int index) {
   }
 }
 
-void CCrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
+void CrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
   // Dragging only moves the thumb; its release applies the final position.
   if (code == SpinBar::Code::ThumbTrack) return;
   SpinBar* bar = hpf ? hpfBar_ : lpfBar_;
@@ -145,7 +145,7 @@ void CCrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
   }
 }
 
-void CCrossoverPage::DrawResponse(bool draw) {
+void CrossoverPage::DrawResponse(bool draw) {
   double* db = context_.crossover.db[channel_];
   graph::ComputeCrossover(Settings(), db);
   if (!draw) return;
@@ -157,7 +157,7 @@ void CCrossoverPage::DrawResponse(bool draw) {
   graph_->Present();
 }
 
-void CCrossoverPage::paintEvent(QPaintEvent* /*event*/) {
+void CrossoverPage::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   PaintTitleBand(painter, 0, 0, 922, 16);
   PaintTitleBand(painter, 700, 160, 922, 176);

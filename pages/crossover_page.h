@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 #include "pages/filtered_edit.h"
 #include "pages/page_context.h"
 #include "pages/page_decor.h"
@@ -30,11 +30,11 @@ inline constexpr std::array<std::string_view, 12> kCrossoverTypeTexts = {
     "-36dB Butterworth", "-12db Bessel",      "-18dB Bessel",         "-24dB Bessel",
     "-30dB Bessel",      "-36dB Bessel",      "-12dB Linkwitz-Riley", "-24dB Linkwitz-Riley"};
 
-class CCrossoverPage : public CBaseDialog {
+class CrossoverPage : public EditorPage {
   Q_OBJECT
 
  public:
-  CCrossoverPage(const PageContext& context, QWidget* parent);
+  CrossoverPage(const PageContext& context, QWidget* parent);
 
   // 0 HIGH, 1 LOW.
   int Channel() const { return channel_; }

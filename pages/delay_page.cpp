@@ -43,8 +43,8 @@ SpinBar* MakeBar(QWidget* page, int id, int x, int y, int height, int maximum, i
 
 }  // namespace
 
-CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* parent)
-    : CBaseDialog(kDelayPageTemplate, parent), context_(context) {
+DelayCompressorPage::DelayCompressorPage(const PageContext& context, QWidget* parent)
+    : EditorPage(kDelayPageTemplate, parent), context_(context) {
   SetBackgroundColor(kPageBackground);
 
   // The frames go first so that the controls lie on top of them.
@@ -95,7 +95,7 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
   ReleaseEdit()->setText(QStringLiteral("0.010 ms"));
   AttackEdit()->setText(QStringLiteral("0.010 ms"));
 
-  connect(delayBar_, &SpinBar::scrolled, this, &CDelayCompressorPage::OnDelayScrolled);
+  connect(delayBar_, &SpinBar::scrolled, this, &DelayCompressorPage::OnDelayScrolled);
   for (Setting setting : {Setting::Threshold, Setting::Ratio, Setting::Release, Setting::Attack}) {
     connect(Control(setting).edit, &FilteredEdit::focusLost, this,
             [this, setting] { OnCompressorEditLeft(setting); });
@@ -105,11 +105,11 @@ CDelayCompressorPage::CDelayCompressorPage(const PageContext& context, QWidget* 
   }
 }
 
-std::int32_t& CDelayCompressorPage::StoredDelay() {
+std::int32_t& DelayCompressorPage::StoredDelay() {
   return context_.session.parameters.outputDelay[channel_];
 }
 
-void CDelayCompressorPage::LoadChannel(int channel) {
+void DelayCompressorPage::LoadChannel(int channel) {
   if (channel < 0 || channel >= kOutputCount) return;
   channel_ = channel;
   const int steps = std::clamp(StoredDelay(), 0, kMaxDelaySteps);
@@ -119,7 +119,7 @@ void CDelayCompressorPage::LoadChannel(int channel) {
   update();
 }
 
-void CDelayCompressorPage::ShowDelay(int steps) {
+void DelayCompressorPage::ShowDelay(int steps) {
   const DelayTexts texts = DelayTextsOf(steps);
   for (DelayUnit unit : kDelayUnits) {
     const std::string text = DelayTextIn(texts, unit);
@@ -128,7 +128,7 @@ void CDelayCompressorPage::ShowDelay(int steps) {
   }
 }
 
-void CDelayCompressorPage::ShowCompressor() {
+void DelayCompressorPage::ShowCompressor() {
   const Dynamics& d = context_.session.parameters.dynamics;
   for (const CompressorControl& c : compressor_) {
     c.bar->setValue(c.maximum - d.*c.field);
@@ -136,7 +136,7 @@ void CDelayCompressorPage::ShowCompressor() {
   }
 }
 
-void CDelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
+void DelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
   // Only Enter or Escape commits a delay; the mouse or Tab leaves it as it was, and so does the
   // edit: a typed text left standing would show a delay that neither the page nor the unit has.
   const bool entered = DecimalEdit::EnterPressed();
@@ -162,7 +162,7 @@ void CDelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
   SendDelay();
 }
 
-void CDelayCompressorPage::OnDelayScrolled() {
+void DelayCompressorPage::OnDelayScrolled() {
   const int steps = kMaxDelaySteps - delayBar_->value();
   if (steps == StoredDelay()) return;
   StoredDelay() = steps;
@@ -170,7 +170,7 @@ void CDelayCompressorPage::OnDelayScrolled() {
   SendDelay();
 }
 
-void CDelayCompressorPage::OnCompressorEditLeft(Setting setting) {
+void DelayCompressorPage::OnCompressorEditLeft(Setting setting) {
   const CompressorControl& c = Control(setting);
   const std::string typed = c.edit->text().toStdString();
   const ParsedEdit parsed = c.parse(typed);
@@ -186,7 +186,7 @@ void CDelayCompressorPage::OnCompressorEditLeft(Setting setting) {
   SendCompressor();
 }
 
-void CDelayCompressorPage::OnCompressorScrolled(Setting setting) {
+void DelayCompressorPage::OnCompressorScrolled(Setting setting) {
   const CompressorControl& c = Control(setting);
   const int code = c.maximum - c.bar->value();
   context_.session.parameters.dynamics.*c.field = static_cast<std::uint8_t>(code);
@@ -195,7 +195,7 @@ void CDelayCompressorPage::OnCompressorScrolled(Setting setting) {
   SendCompressor();
 }
 
-void CDelayCompressorPage::CommitDelay(int output, int steps) {
+void DelayCompressorPage::CommitDelay(int output, int steps) {
   if (output < 0 || output >= kOutputCount) return;
   const int clamped = std::clamp(steps, 0, kMaxDelaySteps);
   std::int32_t& stored = context_.session.parameters.outputDelay[output];
@@ -208,24 +208,24 @@ void CDelayCompressorPage::CommitDelay(int output, int steps) {
   SendDelayOf(output);
 }
 
-void CDelayCompressorPage::SendDelay() {
+void DelayCompressorPage::SendDelay() {
   SendDelayOf(channel_);
 }
 
-void CDelayCompressorPage::SendDelayOf(int output) {
+void DelayCompressorPage::SendDelayOf(int output) {
   context_.engine.SendParameter(
       link::OutputDelayFrame(context_.session.link.deviceId, static_cast<Output>(output),
                              context_.session.parameters.outputDelay[output]),
       link::timers::kDelay, link::timers::kDelayMs);
 }
 
-void CDelayCompressorPage::SendCompressor() {
+void DelayCompressorPage::SendCompressor() {
   context_.engine.SendParameter(
       link::CompressorFrame(context_.session.link.deviceId, context_.session.parameters.dynamics),
       link::timers::kCompressor, link::timers::kCompressorMs);
 }
 
-void CDelayCompressorPage::paintEvent(QPaintEvent* /*event*/) {
+void DelayCompressorPage::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   PaintTitleBand(painter, 0, 0, 922, 16);
   if (channel_ == 0) {

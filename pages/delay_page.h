@@ -8,7 +8,7 @@
 #include <string>
 
 #include "model/value_input.h"
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 #include "pages/decimal_edit.h"
 #include "pages/filtered_edit.h"
 #include "pages/page_context.h"
@@ -31,11 +31,11 @@ inline constexpr int kReleaseBarId = 1074;
 inline constexpr int kAttackEditId = 1068;
 inline constexpr int kAttackBarId = 1075;
 
-class CDelayCompressorPage : public CBaseDialog {
+class DelayCompressorPage : public EditorPage {
   Q_OBJECT
 
  public:
-  CDelayCompressorPage(const PageContext& context, QWidget* parent);
+  DelayCompressorPage(const PageContext& context, QWidget* parent);
 
   // 0 HIGH, 1 LOW: selects the delay only.
   int Channel() const { return channel_; }

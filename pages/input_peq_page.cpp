@@ -32,7 +32,7 @@ const PeqPageLayout kInputLayout = {
 
 }  // namespace
 
-CInputPeqPage::CInputPeqPage(const PageContext& context, QWidget* parent)
+InputPeqPage::InputPeqPage(const PageContext& context, QWidget* parent)
     : PeqPage(kInputLayout, context, parent) {}
 
 }  // namespace corvella::pages

@@ -15,11 +15,11 @@ inline constexpr int kInputFrequencyBar = 1028;
 inline constexpr int kInputQBar = 1029;
 inline constexpr int kInputGainBar = 1030;
 
-class CInputPeqPage : public PeqPage {
+class InputPeqPage : public PeqPage {
   Q_OBJECT
 
  public:
-  CInputPeqPage(const PageContext& context, QWidget* parent);
+  InputPeqPage(const PageContext& context, QWidget* parent);
 };
 
 }  // namespace corvella::pages

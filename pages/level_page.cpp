@@ -83,8 +83,8 @@ void LevelSlider::keyReleaseEvent(QKeyEvent* event) {
   }
 }
 
-CLevelPage::CLevelPage(const PageContext& context, QWidget* parent)
-    : CBaseDialog(kLevelTemplate, parent), context_(context) {
+LevelPage::LevelPage(const PageContext& context, QWidget* parent)
+    : EditorPage(kLevelTemplate, parent), context_(context) {
   SetBackgroundColor(kPageBackground);
 
   slider_ = new LevelSlider(this);
@@ -104,17 +104,17 @@ CLevelPage::CLevelPage(const PageContext& context, QWidget* parent)
 
   graph_ = new GraphControl(this);
 
-  connect(slider_, &LevelSlider::notified, this, &CLevelPage::OnLevelNotified);
+  connect(slider_, &LevelSlider::notified, this, &LevelPage::OnLevelNotified);
   // `clicked` also comes for the button that is checked already: the phase is sent again.
   connect(normal_, &QRadioButton::clicked, this, [this] { OnPhaseClicked(0); });
   connect(inverse_, &QRadioButton::clicked, this, [this] { OnPhaseClicked(1); });
 
   graphTimer_.setSingleShot(true);
   graphTimer_.setInterval(kGraphDelayMs);
-  connect(&graphTimer_, &QTimer::timeout, this, &CLevelPage::OnGraphTimer);
+  connect(&graphTimer_, &QTimer::timeout, this, &LevelPage::OnGraphTimer);
 }
 
-void CLevelPage::LoadChannel(int channel) {
+void LevelPage::LoadChannel(int channel) {
   if (channel < 0 || channel > 3) return;
   channel_ = channel;
   const ProgramParameters& p = context_.session.parameters;
@@ -130,7 +130,7 @@ void CLevelPage::LoadChannel(int channel) {
   update();
 }
 
-void CLevelPage::OnLevelNotified() {
+void LevelPage::OnLevelNotified() {
   if (channel_ < 0 || channel_ > 3) return;
   ProgramParameters& p = context_.session.parameters;
   const int position = slider_->value();
@@ -156,12 +156,12 @@ void CLevelPage::OnLevelNotified() {
   }
 }
 
-void CLevelPage::OnPhaseClicked(int phase) {
+void LevelPage::OnPhaseClicked(int phase) {
   if (!ShowsOutput()) return;
   CommitPhase(channel_ - 2, phase);
 }
 
-void CLevelPage::CommitPhase(int output, int phase) {
+void LevelPage::CommitPhase(int output, int phase) {
   if (output < 0 || output >= kOutputCount || phase < 0 || phase > 1) return;
   context_.session.parameters.outputPhase[output] = static_cast<std::uint8_t>(phase);
   if (channel_ == output + 2) {
@@ -173,12 +173,12 @@ void CLevelPage::CommitPhase(int output, int phase) {
       link::timers::kPhase, link::timers::kPageEditMs);
 }
 
-void CLevelPage::ShowPhaseControls(bool shown) {
+void LevelPage::ShowPhaseControls(bool shown) {
   normal_->setVisible(shown);
   inverse_->setVisible(shown);
 }
 
-void CLevelPage::DrawInputLevel() {
+void LevelPage::DrawInputLevel() {
   if (channel_ != 0 && channel_ != 1) return;
   {
     QPainter painter(&graph_->Canvas());
@@ -189,7 +189,7 @@ void CLevelPage::DrawInputLevel() {
   graph_->Present();
 }
 
-void CLevelPage::DrawOutputResponse(int currentBand) {
+void LevelPage::DrawOutputResponse(int currentBand) {
   if (!ShowsOutput()) return;
   const int output = channel_ - 2;
   const ProgramParameters& p = context_.session.parameters;
@@ -207,7 +207,7 @@ void CLevelPage::DrawOutputResponse(int currentBand) {
   graph_->Present();
 }
 
-void CLevelPage::OnGraphTimer() {
+void LevelPage::OnGraphTimer() {
   if (ShowsOutput()) {
     const int output = channel_ - 2;
     graph::ComputeCrossover(context_.session.parameters.crossover[output],
@@ -218,7 +218,7 @@ void CLevelPage::OnGraphTimer() {
   }
 }
 
-void CLevelPage::paintEvent(QPaintEvent* /*event*/) {
+void LevelPage::paintEvent(QPaintEvent* /*event*/) {
   if (channel_ < 0 || channel_ > 3) return;
   QPainter painter(this);
   PaintTitleBand(painter, 0, 0, 922, 16);

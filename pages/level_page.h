@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QTimer>
 
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 #include "pages/page_context.h"
 #include "pages/page_decor.h"
 
@@ -40,11 +40,11 @@ class LevelSlider : public QSlider {
   void keyReleaseEvent(QKeyEvent* event) override;
 };
 
-class CLevelPage : public CBaseDialog {
+class LevelPage : public EditorPage {
   Q_OBJECT
 
  public:
-  CLevelPage(const PageContext& context, QWidget* parent);
+  LevelPage(const PageContext& context, QWidget* parent);
 
   int Channel() const { return channel_; }
   // Shows the level (and for an output the phase) of `channel`; sends nothing.

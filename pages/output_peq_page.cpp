@@ -33,15 +33,15 @@ const PeqPageLayout kOutputLayout = {
 
 }  // namespace
 
-COutputPeqPage::COutputPeqPage(const PageContext& context, QWidget* parent)
+OutputPeqPage::OutputPeqPage(const PageContext& context, QWidget* parent)
     : PeqPage(kOutputLayout, context, parent) {}
 
-void COutputPeqPage::RecomputeCrossover() {
+void OutputPeqPage::RecomputeCrossover() {
   const auto c = static_cast<std::size_t>(Channel());
   graph::ComputeCrossover(Context().session.parameters.crossover[c], Context().crossover.db[c]);
 }
 
-void COutputPeqPage::OnPaintTimer() {
+void OutputPeqPage::OnPaintTimer() {
   RecomputeCrossover();
   DrawPeqResponse(Band() - 1);
 }

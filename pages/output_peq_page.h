@@ -15,11 +15,11 @@ inline constexpr int kOutputFrequencyBar = 1037;
 inline constexpr int kOutputQBar = 1038;
 inline constexpr int kOutputGainBar = 1008;
 
-class COutputPeqPage : public PeqPage {
+class OutputPeqPage : public PeqPage {
   Q_OBJECT
 
  public:
-  COutputPeqPage(const PageContext& context, QWidget* parent);
+  OutputPeqPage(const PageContext& context, QWidget* parent);
 
   // The paint timer's pass: the output's crossover recomputed into the shared table, then drawn.
   void RecomputeCrossover();

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <array>
 
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 
 namespace corvella::pages {
 

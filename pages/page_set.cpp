@@ -45,11 +45,11 @@ std::optional<PageCommand> FindPageCommand(int command) {
 
 PageSet::PageSet(const PageContext& context, QWidget* parent)
     : context_(context),
-      delay_(Place(new CDelayCompressorPage(context_, parent))),
-      inputPeq_(Place(new CInputPeqPage(context_, parent))),
-      outputPeq_(Place(new COutputPeqPage(context_, parent))),
-      crossover_(Place(new CCrossoverPage(context_, parent))),
-      level_(Place(new CLevelPage(context_, parent))) {}
+      delay_(Place(new DelayCompressorPage(context_, parent))),
+      inputPeq_(Place(new InputPeqPage(context_, parent))),
+      outputPeq_(Place(new OutputPeqPage(context_, parent))),
+      crossover_(Place(new CrossoverPage(context_, parent))),
+      level_(Place(new LevelPage(context_, parent))) {}
 
 QWidget* PageSet::Page(PageKind kind) const {
   switch (kind) {
@@ -117,7 +117,7 @@ bool PageSet::ShowPage(int command) {
       break;
   }
 
-  if (row->takesFocus) static_cast<CBaseDialog*>(target)->TakeFocus();
+  if (row->takesFocus) static_cast<EditorPage*>(target)->TakeFocus();
   if (command == 1009 || command == 1010) level_->ShowPhaseControls(true);
   if (command == 1003 || command == 1004) level_->ShowPhaseControls(false);
   return true;

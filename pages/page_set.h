@@ -11,11 +11,11 @@
 
 namespace corvella::pages {
 
-class CInputPeqPage;
-class COutputPeqPage;
-class CCrossoverPage;
-class CDelayCompressorPage;
-class CLevelPage;
+class InputPeqPage;
+class OutputPeqPage;
+class CrossoverPage;
+class DelayCompressorPage;
+class LevelPage;
 
 // Template numbers of the pages.
 inline constexpr int kDelayPageTemplate = 131;
@@ -47,12 +47,12 @@ struct PageCommand {
 std::optional<PageCommand> FindPageCommand(int command);
 
 // What PageSet calls on the pages of the crossover, delay/compressor and level editors:
-//   CCrossoverPage(const PageContext&, QWidget* parent), int Channel() const,
+//   CrossoverPage(const PageContext&, QWidget* parent), int Channel() const,
 //     void LoadChannel(int channel) (stores the channel, reloads the controls, sends nothing),
 //     void DrawResponse(bool draw) (recomputes the channel's crossover; draws when asked);
-//   CDelayCompressorPage(const PageContext&, QWidget* parent), int Channel() const,
+//   DelayCompressorPage(const PageContext&, QWidget* parent), int Channel() const,
 //     void LoadChannel(int channel);
-//   CLevelPage(const PageContext&, QWidget* parent), int Channel() const (5 until first loaded),
+//   LevelPage(const PageContext&, QWidget* parent), int Channel() const (5 until first loaded),
 //     void LoadChannel(int channel), void DrawInputLevel(), void DrawOutputResponse(int band0),
 //     void ShowPhaseControls(bool shown).
 class PageSet {
@@ -75,11 +75,11 @@ class PageSet {
   // view's.
   void ReloadAllPages(link::ReloadForm form);
 
-  CInputPeqPage& InputPeq() const { return *inputPeq_; }
-  COutputPeqPage& OutputPeq() const { return *outputPeq_; }
-  CCrossoverPage& Crossover() const { return *crossover_; }
-  CDelayCompressorPage& DelayCompressor() const { return *delay_; }
-  CLevelPage& Level() const { return *level_; }
+  InputPeqPage& InputPeq() const { return *inputPeq_; }
+  OutputPeqPage& OutputPeq() const { return *outputPeq_; }
+  CrossoverPage& Crossover() const { return *crossover_; }
+  DelayCompressorPage& DelayCompressor() const { return *delay_; }
+  LevelPage& Level() const { return *level_; }
   QWidget* Page(PageKind kind) const;
   // While a chain of the link runs the pages take no edits: their controls are greyed, so nothing
   // typed is lost silently or sent into the middle of a transfer.
@@ -89,11 +89,11 @@ class PageSet {
 
  private:
   PageContext context_;
-  CDelayCompressorPage* delay_;
-  CInputPeqPage* inputPeq_;
-  COutputPeqPage* outputPeq_;
-  CCrossoverPage* crossover_;
-  CLevelPage* level_;
+  DelayCompressorPage* delay_;
+  InputPeqPage* inputPeq_;
+  OutputPeqPage* outputPeq_;
+  CrossoverPage* crossover_;
+  LevelPage* level_;
 };
 
 }  // namespace corvella::pages

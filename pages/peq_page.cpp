@@ -50,7 +50,7 @@ QString QTextOf(int code) {
 }  // namespace
 
 PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidget* parent)
-    : CBaseDialog(layout.templateId, parent), layout_(layout), context_(context) {
+    : EditorPage(layout.templateId, parent), layout_(layout), context_(context) {
   SetBackgroundColor(kPageBackground);
   rows_ = {{
       {Field::Frequency, &PeqBand::frequency, 1, &ParseFrequencyText, &FrequencyTextOf},

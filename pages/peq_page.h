@@ -7,7 +7,7 @@
 #include <array>
 
 #include "model/value_input.h"
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 #include "pages/page_context.h"
 
 class QComboBox;
@@ -51,7 +51,7 @@ struct PeqPageLayout {
   std::array<int, 4> labelRows;  // "Type:", "Frequency:", "Q-Factor(Bandwidth)", "Level:"
 };
 
-class PeqPage : public CBaseDialog {
+class PeqPage : public EditorPage {
   Q_OBJECT
 
  public:

@@ -2,7 +2,7 @@
 // numbered them.
 #pragma once
 
-namespace corvella::shell::cmd {
+namespace corvella::app::cmd {
 
 // File
 inline constexpr int kFileOpen = 57601;
@@ -40,4 +40,4 @@ inline constexpr int kCompressor = 1013;
 inline constexpr int kFirstPage = kMicPeq;
 inline constexpr int kLastPage = kCompressor;
 
-}  // namespace corvella::shell::cmd
+}  // namespace corvella::app::cmd

@@ -3,7 +3,7 @@
 
 #include <QRect>
 
-namespace corvella::shell {
+namespace corvella::app {
 
 constexpr int Dlu(int units) {
   return 2 * units;
@@ -12,4 +12,4 @@ inline QRect DluRect(int x, int y, int w, int h) {
   return {Dlu(x), Dlu(y), Dlu(w), Dlu(h)};
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

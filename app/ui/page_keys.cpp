@@ -5,7 +5,7 @@
 
 #include "app/ui/region_button.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 QKeySequence PageShortcut(std::size_t position) {
   if (position < 9) return QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + position));
@@ -34,4 +34,4 @@ void AddPageKeys(QWidget& view, const std::array<RegionButton*, 11>& buttons) {
   }
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class RegionButton;
 
@@ -41,4 +41,4 @@ QKeySequence PageShortcut(std::size_t position);
 // Wires `buttons` (in any order) into the Tab order and gives each its shortcut on `view`.
 void AddPageKeys(QWidget& view, const std::array<RegionButton*, 11>& buttons);
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

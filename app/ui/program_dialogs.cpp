@@ -11,7 +11,7 @@
 #include "app/ui/prompts.h"
 #include "pages/filtered_edit.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 QLabel* AddLabel(QWidget* parent, const QString& text, QRect where) {
@@ -183,4 +183,4 @@ void DeviceInfoDialog::accept() {
   QDialog::accept();
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -17,7 +17,7 @@ namespace corvella::pages {
 class FilteredEdit;
 }
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class ProgramNameDialog : public QDialog {
   Q_OBJECT
@@ -106,4 +106,4 @@ class DeviceInfoDialog : public QDialog {
   QLineEdit* nameEdit_;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

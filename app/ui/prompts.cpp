@@ -6,7 +6,7 @@
 #include <QGridLayout>
 #include <utility>
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 MessageHook& MessageHookSlot() {
@@ -96,4 +96,4 @@ int RunModal(QDialog& dialog) {
   return dialog.exec();
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -10,7 +10,7 @@
 class QDialog;
 class QWidget;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 struct MessageRequest {
   QString text;
@@ -46,4 +46,4 @@ QString AskParametersFileName(QWidget* parent, bool forSaving);
 // Runs `dialog` modally and returns its result code.
 int RunModal(QDialog& dialog);
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

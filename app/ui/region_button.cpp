@@ -9,7 +9,7 @@
 #include "app/ui/system_colors.h"
 #include "pages/hand_cursor.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 QRegion PillShape() {
   return QRegion(16, 0, 64, 31)
       .united(QRegion(0, 0, 32, 32, QRegion::Ellipse))
@@ -240,4 +240,4 @@ void RegionButton::paintEvent(QPaintEvent*) {
   }
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -9,7 +9,7 @@
 #include <QRegion>
 #include <array>
 
-namespace corvella::shell {
+namespace corvella::app {
 
 // The four shapes of the main view, in the coordinates they were drawn in.
 QRegion PillShape();
@@ -70,4 +70,4 @@ class RegionButton : public QAbstractButton {
   bool needsRender_ = true;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

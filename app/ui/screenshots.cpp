@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "app/ui/commands.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/main_window.h"
 #include "app/ui/program_dialogs.h"
 #include "app/ui/search_dialog.h"
 #include "app/ui/select_dialog.h"
 #include "app/ui/system_response_window.h"
 #include "app/ui/transmit_dialog.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_view.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 struct PageShot {
@@ -69,7 +69,7 @@ class Writer {
 
 }  // namespace
 
-bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* written,
+bool WriteScreenshots(MainWindow& frame, const QString& folder, QStringList* written,
                       QString* error) {
   QDir dir(folder);
   if (!dir.mkpath(QStringLiteral("."))) {
@@ -77,7 +77,7 @@ bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* wri
     return false;
   }
   Writer writer(dir, written);
-  CVarnelView& view = *frame.view();
+  MainView& view = *frame.view();
   frame.show();
   // Large enough for the whole view whatever the (offscreen) screen's size.
   frame.resize(view.width() + 4, view.height() + frame.menuBar()->sizeHint().height() + 4);
@@ -140,4 +140,4 @@ bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* wri
   return ok;
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

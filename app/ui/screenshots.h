@@ -5,13 +5,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace corvella::shell {
+namespace corvella::app {
 
-class CMainFrame;
+class MainWindow;
 
 // Writes the files into `folder` (created when missing) and lists them in `written`. False, with
 // `error` set, when a file cannot be written.
-bool WriteScreenshots(CMainFrame& frame, const QString& folder, QStringList* written,
+bool WriteScreenshots(MainWindow& frame, const QString& folder, QStringList* written,
                       QString* error);
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -11,7 +11,7 @@
 #include "app/ui/dialog_units.h"
 #include "app/ui/system_colors.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 SearchDialog::SearchDialog(QWidget* parent)
     : QFrame(parent),
@@ -90,4 +90,4 @@ void SearchDialog::ShowFrame() {
   picture_->setPixmap(frames_[static_cast<std::size_t>(animation_.frame)]);
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

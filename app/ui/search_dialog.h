@@ -9,7 +9,7 @@
 class QLabel;
 class QProgressBar;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 // The search dialog's animation: eight frames, the progress bar advancing by 6 (mod 100) each time
 // the last frame is shown.
@@ -71,4 +71,4 @@ class SearchDialog : public QFrame {
   int timerId_ = 0;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

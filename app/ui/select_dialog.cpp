@@ -10,7 +10,7 @@
 
 #include "app/ui/dialog_units.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 SelectDialog::SelectDialog(const std::vector<link::FoundDevice>& devices, QWidget* parent)
     : QDialog(parent),
@@ -93,4 +93,4 @@ void SelectDialog::accept() {
   QDialog::accept();
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

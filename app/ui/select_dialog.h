@@ -13,7 +13,7 @@ class QLineEdit;
 class QRadioButton;
 class QPushButton;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class SelectDialog : public QDialog {
   Q_OBJECT
@@ -51,4 +51,4 @@ class SelectDialog : public QDialog {
   QPushButton* connect_;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

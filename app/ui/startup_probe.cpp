@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #endif
 
-namespace corvella::shell {
+namespace corvella::app {
 
 StartupProbe::StartupProbe(const QElapsedTimer& clock, QObject* view) : clock_(clock), view_(view) {
   view_->installEventFilter(this);
@@ -37,4 +37,4 @@ double StartupProbe::PeakMemoryMiB() {
 #endif
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class StartupProbe : public QObject {
   Q_OBJECT
@@ -29,4 +29,4 @@ class StartupProbe : public QObject {
   bool armed_ = false;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -5,7 +5,7 @@
 #include "app/ui/dialog_units.h"
 #include "app/ui/step_bar.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 StatusLineEdit::StatusLineEdit(QWidget* parent) : QLineEdit(parent) {
   setObjectName(QStringLiteral("statusLine"));
@@ -38,4 +38,4 @@ void StatusLineBar::ShowProgress(int step, int steps) {
   ShowStep(*progress_, step, steps);
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

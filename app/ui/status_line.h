@@ -7,7 +7,7 @@
 
 class QProgressBar;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 // The status text. It stays editable as it always was, but "(" cannot be typed: it would start
 // a frame if the text were ever sent on.
@@ -41,4 +41,4 @@ class StatusLineBar : public QWidget {
   QProgressBar* progress_ = nullptr;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -3,7 +3,7 @@
 
 #include <QProgressBar>
 
-namespace corvella::shell {
+namespace corvella::app {
 
 inline QProgressBar* MakeStepBar(QWidget* parent, const QString& name, const QRect& where) {
   auto* bar = new QProgressBar(parent);
@@ -25,4 +25,4 @@ inline void ShowStep(QProgressBar& bar, int step, int steps) {
   bar.show();
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -5,7 +5,7 @@
 #include <QFrame>
 #include <QPalette>
 
-namespace corvella::shell::SysColor {
+namespace corvella::app::SysColor {
 
 inline const QColor kBtnFace{212, 208, 200};
 inline const QColor kBtnHighlight{255, 255, 255};
@@ -13,9 +13,9 @@ inline const QColor k3dLight{212, 208, 200};
 inline const QColor kBtnShadow{128, 128, 128};
 inline const QColor k3dDkShadow{64, 64, 64};
 
-}  // namespace corvella::shell::SysColor
+}  // namespace corvella::app::SysColor
 
-namespace corvella::shell {
+namespace corvella::app {
 
 // The raised, button-face panel of the small progress windows that sit over the view, whatever the
 // view behind them looks like.
@@ -29,4 +29,4 @@ inline void MakeDialogPanel(QFrame& panel) {
   panel.setPalette(face);
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -11,14 +11,14 @@
 #include <cstring>
 
 #include "app/ui/prompts.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_view.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/session.h"
 #include "pages/delay_page.h"
 #include "pages/level_page.h"
 #include "pages/page_set.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 namespace {
 
@@ -64,7 +64,7 @@ bool WriteWhole(const QString& path, const std::function<bool(QIODevice&)>& writ
 
 }  // namespace
 
-SystemResponseWindow::SystemResponseWindow(CVarnelView& view, QWidget* parent)
+SystemResponseWindow::SystemResponseWindow(MainView& view, QWidget* parent)
     : QWidget(parent, Qt::Window), view_(view) {
   setWindowTitle(kCaption);
   setAttribute(Qt::WA_DeleteOnClose, false);
@@ -274,4 +274,4 @@ bool SystemResponseWindow::Export(const QString& path) {
   return written;
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

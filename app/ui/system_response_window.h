@@ -23,9 +23,9 @@ namespace corvella::graph::chart {
 class SystemChartPanes;
 }
 
-namespace corvella::shell {
+namespace corvella::app {
 
-class CVarnelView;
+class MainView;
 
 // How often the window looks for a changed parameter set while it is shown: quick enough to feel
 // live while a spinner is dragged, and a 168-byte comparison costs nothing.
@@ -40,7 +40,7 @@ class SystemResponseWindow : public QWidget {
   // Asks for a file name: (caption, filter, forSaving) -> path, empty when cancelled.
   using FileChooser = std::function<QString(const QString&, const QString&, bool)>;
 
-  SystemResponseWindow(CVarnelView& view, QWidget* parent);
+  SystemResponseWindow(MainView& view, QWidget* parent);
   ~SystemResponseWindow() override;
 
   graph::chart::SystemChartPanes* Panes() const { return panes_; }
@@ -80,7 +80,7 @@ class SystemResponseWindow : public QWidget {
   void ForgetProposal();
   void UpdateDriverLabels();
 
-  CVarnelView& view_;
+  MainView& view_;
   graph::chart::SystemChartPanes* panes_;
   QComboBox* input_;
   std::array<QPushButton*, 2> loadButtons_{};
@@ -98,4 +98,4 @@ class SystemResponseWindow : public QWidget {
   FileChooser chooser_;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

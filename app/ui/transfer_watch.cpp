@@ -2,7 +2,7 @@
 
 #include "link/engine_timers.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 // The chains that write a program into the unit or read one into the PC.
@@ -65,4 +65,4 @@ bool TransferWatch::OnTimerArmed(int id, bool download, bool infoOnly) {
   return step_ != before;
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

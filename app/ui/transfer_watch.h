@@ -5,7 +5,7 @@
 
 #include "link/link_view.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class TransferWatch {
  public:
@@ -36,4 +36,4 @@ class TransferWatch {
   int step_ = 0;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -6,7 +6,7 @@
 #include "app/ui/step_bar.h"
 #include "app/ui/system_colors.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
 TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
   MakeDialogPanel(*this);
@@ -18,7 +18,7 @@ TransmitDialog::TransmitDialog(QWidget* parent) : QFrame(parent) {
 }
 
 void TransmitDialog::ShowStep(int step, int steps) {
-  shell::ShowStep(*progress_, step, steps);
+  app::ShowStep(*progress_, step, steps);
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

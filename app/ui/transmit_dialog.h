@@ -5,7 +5,7 @@
 
 class QProgressBar;
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class TransmitDialog : public QFrame {
   Q_OBJECT
@@ -21,4 +21,4 @@ class TransmitDialog : public QFrame {
   QProgressBar* progress_ = nullptr;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -14,16 +14,16 @@
 #include "app/ui/status_line.h"
 #include "model/parameters_file.h"
 #include "pages/filtered_edit.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 
 using namespace corvella;
-using namespace corvella::shell;
+using namespace corvella::app;
 using namespace std::chrono_literals;
-using corvella::shell::test::BoxLog;
-using corvella::shell::test::ConnectedWindow;
-using corvella::shell::test::DialogDriver;
-using corvella::shell::test::FileNameAnswer;
-using corvella::shell::test::Window;
+using corvella::app::test::BoxLog;
+using corvella::app::test::ConnectedWindow;
+using corvella::app::test::DialogDriver;
+using corvella::app::test::FileNameAnswer;
+using corvella::app::test::Window;
 
 namespace {
 
@@ -123,7 +123,7 @@ class CommandsTest : public QObject {
   void programAndDeviceCommandsSendTheirFrames() {
     ConnectedWindow c;
     QVERIFY(c.opened);
-    CVarnelView& view = c.window.view();
+    MainView& view = c.window.view();
     c.window.session().parameters.programNumber = 2;
 
     // "Save As Current  Program  In Device": memory 4 of the list.
@@ -175,7 +175,7 @@ class CommandsTest : public QObject {
   void programListShowsTheSixMemoriesAndRecallsOne() {
     ConnectedWindow c;
     QVERIFY(c.opened);
-    CVarnelView& view = c.window.view();
+    MainView& view = c.window.view();
     QStringList lines;
     bool heldWhileReading = false;
     DialogDriver list([&](QDialog& d) {
@@ -252,7 +252,7 @@ class CommandsTest : public QObject {
     QTemporaryDir dir;
     ConnectedWindow c;
     QVERIFY(c.opened);
-    CVarnelView& view = c.window.view();
+    MainView& view = c.window.view();
     view.SetFactoryDefaultFolder(dir.path().toStdString());
     Session& session = c.window.session();
     session.parameters.programName.fill('P');

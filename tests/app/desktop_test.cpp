@@ -21,7 +21,7 @@
 #include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "app/ui/transmit_dialog.h"
-#include "app/ui/varnel_app.h"
+#include "app/ui/application.h"
 #include "link/engine_timers.h"
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
@@ -29,13 +29,13 @@
 #include "pages/level_page.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 
 using namespace corvella;
-using namespace corvella::shell;
-using corvella::shell::test::BoxLog;
-using corvella::shell::test::ConnectedWindow;
-using corvella::shell::test::Window;
+using namespace corvella::app;
+using corvella::app::test::BoxLog;
+using corvella::app::test::ConnectedWindow;
+using corvella::app::test::Window;
 
 namespace {
 
@@ -182,7 +182,7 @@ class DesktopTest : public QObject {
     w.frame.show();
     QApplication::setActiveWindow(&w.frame);
     QVERIFY(QTest::qWaitForWindowActive(&w.frame));
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     pages::PageSet& set = view.pageSet();
 
     // Ctrl+1 ... Ctrl+9, Ctrl+0, Ctrl+- select the pages in reading order, as the tooltips say.
@@ -266,7 +266,7 @@ class DesktopTest : public QObject {
     }
     const auto start = [](const QString& file) {
       const CommandLine line = ParseCommandLine({QStringLiteral("corvella"), file});
-      auto app = std::make_unique<CVarnelApp>();
+      auto app = std::make_unique<Application>();
       QString error;
       if (!line.options || !app->InitInstance(*line.options, &error)) return decltype(app){};
       return app;
@@ -274,9 +274,9 @@ class DesktopTest : public QObject {
 
     BoxLog boxes;
     {
-      const std::unique_ptr<CVarnelApp> app = start(good);
+      const std::unique_ptr<Application> app = start(good);
       QVERIFY(app != nullptr);
-      CVarnelView& view = *app->mainFrame()->view();
+      MainView& view = *app->mainFrame()->view();
       QVERIFY(view.statusLine()->text().isEmpty());  // nothing before the window is up
       app->ShowMainWindow();
       QCOMPARE(view.statusLine()->text(), QStringLiteral("-> File Open Success...!"));
@@ -293,10 +293,10 @@ class DesktopTest : public QObject {
     // A file of the wrong length is refused with File > Open's box, and the set stays.
     boxes.boxes.clear();
     {
-      const std::unique_ptr<CVarnelApp> app = start(bad);
+      const std::unique_ptr<Application> app = start(bad);
       QVERIFY(app != nullptr);
       app->ShowMainWindow();
-      CVarnelView& view = *app->mainFrame()->view();
+      MainView& view = *app->mainFrame()->view();
       QCOMPARE(boxes.boxes.size(), std::size_t{1});
       QCOMPARE(boxes.boxes[0].text, QStringLiteral("The File is invalid...!"));
       QVERIFY(view.statusLine()->text().isEmpty());
@@ -315,7 +315,7 @@ class DesktopTest : public QObject {
     sim::FaultPlan garbled;
     garbled.garbleFor.prefixes = {"M00"};
     QVERIFY(c.host->SetFaults(0, garbled));
-    CVarnelView& view = c.window.view();
+    MainView& view = c.window.view();
     view.SetFactoryDefaultFolder(dir.path().toStdString());
     ProgramParameters defaults{};
     ResetParameters(defaults);
@@ -361,7 +361,7 @@ class DesktopTest : public QObject {
 
   void transferProgressShowsStepNOf34() {
     Window w;
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     QtTimerHost& timers = view.timerHost();
     QProgressBar* dialogBar = view.transmitDialog()->progress();
     QProgressBar* statusBar = view.statusBar()->progress();

@@ -12,13 +12,13 @@
 #include "model/value_input.h"
 #include "pages/crossover_page.h"
 #include "pages/page_set.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 
 using namespace corvella;
-using namespace corvella::shell;
-using corvella::shell::test::BoxLog;
-using corvella::shell::test::DialogDriver;
-using corvella::shell::test::Window;
+using namespace corvella::app;
+using corvella::app::test::BoxLog;
+using corvella::app::test::DialogDriver;
+using corvella::app::test::Window;
 
 class EndToEndTest : public QObject {
   Q_OBJECT
@@ -34,7 +34,7 @@ class EndToEndTest : public QObject {
     }));
 
     Window w({host.SlavePath()});
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     BoxLog boxes;
     QStringList listed;
     DialogDriver select([&](QDialog& d) {
@@ -78,7 +78,7 @@ class EndToEndTest : public QObject {
     QCOMPARE(session.parameters.crossover[0].hpfFrequency, std::uint8_t{40});
     QCOMPARE(session.parameters.inputLevel[1], std::uint8_t{9});
     view.OnCommand(cmd::kHighCrossover);
-    pages::CCrossoverPage& crossover = view.pageSet().Crossover();
+    pages::CrossoverPage& crossover = view.pageSet().Crossover();
     QCOMPARE(crossover.HpfFrequencyEdit()->text(), QString::fromStdString(HpfFrequencyText(40)));
 
     // While the transfer's closing exchange still runs, nothing that starts another chain is

@@ -12,11 +12,11 @@
 #include "pages/output_peq_page.h"
 #include "pages/page_decor.h"
 #include "pages/page_set.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 
 using namespace corvella;
-using namespace corvella::shell;
-using corvella::shell::test::Window;
+using namespace corvella::app;
+using corvella::app::test::Window;
 
 namespace {
 
@@ -53,7 +53,7 @@ class HiDpiTest : public QObject {
     w.frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
     QCOMPARE(w.frame.devicePixelRatio(), 2.0);
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     view.OnCommand(cmd::kHighPeq);
     pages::GraphControl& graph = view.pageSet().OutputPeq().Graph();
     QTRY_VERIFY(graph.HasGraph());

@@ -18,15 +18,15 @@
 #include "link/frames.h"
 #include "pages/level_page.h"
 #include "pages/page_set.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 #include "sim/demo_unit.h"
 
 using namespace corvella;
-using namespace corvella::shell;
+using namespace corvella::app;
 using corvella::graph::chart::Pane;
-using corvella::shell::test::BoxLog;
-using corvella::shell::test::ConnectedWindow;
-using corvella::shell::test::Window;
+using corvella::app::test::BoxLog;
+using corvella::app::test::ConnectedWindow;
+using corvella::app::test::Window;
 
 namespace {
 
@@ -172,7 +172,7 @@ class SystemResponseTest : public QObject {
 
     // A step of the level page's slider on HIGH: 0.5 dB, seen without anything else being done.
     w.view().ShowPage(cmd::kHighLevel);
-    pages::CLevelPage& level = w.view().pageSet().Level();
+    pages::LevelPage& level = w.view().pageSet().Level();
     QCOMPARE(level.Channel(), 2);
     const double before = highAt1k();
     level.Slider()->triggerAction(QAbstractSlider::SliderSingleStepAdd);

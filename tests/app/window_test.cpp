@@ -16,15 +16,15 @@
 #include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "app/ui/transmit_dialog.h"
-#include "app/ui/varnel_app.h"
+#include "app/ui/application.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
-#include "shell_harness.h"
+#include "app_harness.h"
 
 using namespace corvella;
-using namespace corvella::shell;
-using corvella::shell::test::BoxLog;
-using corvella::shell::test::Window;
+using namespace corvella::app;
+using corvella::app::test::BoxLog;
+using corvella::app::test::Window;
 
 class WindowTest : public QObject {
   Q_OBJECT
@@ -32,7 +32,7 @@ class WindowTest : public QObject {
  private slots:
   void startsOnTheLineInputPeqPageWithNothingKnown() {
     Window w;
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     QCOMPARE(w.frame.windowTitle(), QStringLiteral(" Corvella"));
     QVERIFY(!w.frame.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
@@ -130,7 +130,7 @@ class WindowTest : public QObject {
 
   void pageSelectionKeepsOnePageAndReloadsItForTheNewChannel() {
     Window w;
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     pages::PageSet& set = view.pageSet();
 
     view.OnCommand(cmd::kHighPeq);
@@ -169,7 +169,7 @@ class WindowTest : public QObject {
     w.frame.show();
     QApplication::setActiveWindow(&w.frame);
     QVERIFY(QTest::qWaitForWindowActive(&w.frame));
-    CVarnelView& view = w.view();
+    MainView& view = w.view();
     for (int command : {cmd::kLineLevel, cmd::kHighDelay, cmd::kLowCrossover, cmd::kCompressor}) {
       view.OnCommand(cmd::kLinePeq);
       QVERIFY(view.pageSet().VisiblePage()->isAncestorOf(QApplication::focusWidget()));

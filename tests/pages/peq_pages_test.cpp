@@ -20,7 +20,7 @@ using corvella::pages::testing::PageHarness;
 namespace {
 
 struct InputPage : PageHarness {
-  CInputPeqPage* page = new CInputPeqPage(context, &window);
+  InputPeqPage* page = new InputPeqPage(context, &window);
 
   InputPage() {
     window.setFocusPolicy(Qt::StrongFocus);
@@ -46,7 +46,7 @@ struct InputPage : PageHarness {
 };
 
 struct OutputPage : PageHarness {
-  COutputPeqPage* page = new COutputPeqPage(context, &window);
+  OutputPeqPage* page = new OutputPeqPage(context, &window);
 
   OutputPage() {
     window.setFocusPolicy(Qt::StrongFocus);
@@ -73,7 +73,7 @@ class PeqPagesTest : public QObject {
   void LoadingAChannelShowsItsCurrentBand() {
     OutputPage out;
     // Before any load the frequency edit shows the page's own start text.
-    COutputPeqPage fresh(out.context, &out.window);
+    OutputPeqPage fresh(out.context, &out.window);
     QCOMPARE(fresh.ControlAs<FilteredEdit>(kOutputFrequencyEdit)->text(), QString("1.00k"));
     // HIGH band 1: Peaking, 315.0Hz, Q 0.77, gain -3.0 dB, each spinner at maximum - index.
     QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputFrequencyEdit)->text(), QString("315.0Hz"));

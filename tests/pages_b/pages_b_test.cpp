@@ -62,7 +62,7 @@ class PagesBTest : public QObject {
 
 void PagesBTest::crossoverBarsOffEndsAndDrag() {
   PageHarness h;
-  CCrossoverPage page(h.context, &h.window);
+  CrossoverPage page(h.context, &h.window);
   h.session.parameters.crossover[0] = {2, 1, 2, 121};
   page.LoadChannel(0);
   QCOMPARE(page.HpfFrequencyBar()->value(), 120);
@@ -106,7 +106,7 @@ void PagesBTest::crossoverBarsOffEndsAndDrag() {
 void PagesBTest::crossoverTypeAndChannelSwitch() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CCrossoverPage(h.context, &h.window);
+  auto* page = new CrossoverPage(h.context, &h.window);
   page->show();
   page->LoadChannel(0);
   QCOMPARE(page->HpfTypeList()->currentText(), QStringLiteral("-24dB Butterworth"));
@@ -145,7 +145,7 @@ void PagesBTest::crossoverGraphShowsTheLinkwitzRileyCutOff() {
   PageHarness h;
   QVERIFY(h.Activate());
   h.session.parameters.crossover[0] = {11, 69, 2, kLpfOff};  // -24dB Linkwitz-Riley at 1.00 kHz
-  auto* page = new CCrossoverPage(h.context, &h.window);
+  auto* page = new CrossoverPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   // The graph is drawn by the page's own timer after the page has painted.
@@ -169,7 +169,7 @@ void PagesBTest::crossoverGraphShowsTheLinkwitzRileyCutOff() {
 void PagesBTest::delayTypedWithEnter() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   DecimalEdit* ms = page->DelayEdit(DelayUnit::Milliseconds);
@@ -207,7 +207,7 @@ void PagesBTest::delayTypedWithEnter() {
 void PagesBTest::delayLeftWithoutEnterCommitsNothing() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(1);
   page->show();
   DecimalEdit* feet = page->DelayEdit(DelayUnit::Feet);
@@ -242,7 +242,7 @@ void PagesBTest::delayLeftWithoutEnterCommitsNothing() {
 void PagesBTest::delayBarAndDisconnectedLink() {
   PageHarness h;
   h.session.link.linkConnected = 0;
-  CDelayCompressorPage page(h.context, &h.window);
+  DelayCompressorPage page(h.context, &h.window);
   page.LoadChannel(0);
   // Dragging the thumb applies every position that changes the delay.
   SpinBar* bar = page.DelayBar();
@@ -263,7 +263,7 @@ void PagesBTest::delayBarAndDisconnectedLink() {
 void PagesBTest::compressorCommitsOnEveryFocusLoss() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   QCOMPARE(Text(page->ThresholdEdit()), QStringLiteral("-18.5 dB"));
@@ -305,7 +305,7 @@ void PagesBTest::compressorCommitsOnEveryFocusLoss() {
 void PagesBTest::textWithoutANumberCommitsNothing() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   const Dynamics before = h.session.parameters.dynamics;
@@ -355,7 +355,7 @@ void PagesBTest::textWithoutANumberCommitsNothing() {
 void PagesBTest::keysAndWheelStepEverySpinnerAsItsArrowsDo() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CDelayCompressorPage(h.context, &h.window);
+  auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   const ProgramParameters start = h.session.parameters;
@@ -431,7 +431,7 @@ void PagesBTest::keysAndWheelStepEverySpinnerAsItsArrowsDo() {
 
 void PagesBTest::compressorBarsSendEveryStep() {
   PageHarness h;
-  CDelayCompressorPage page(h.context, &h.window);
+  DelayCompressorPage page(h.context, &h.window);
   page.LoadChannel(0);
   page.RatioBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);  // already at the top
   QCOMPARE(h.session.parameters.dynamics.ratio, 99);
@@ -449,7 +449,7 @@ void PagesBTest::compressorBarsSendEveryStep() {
 void PagesBTest::levelSliderFramesAfterThePause() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CLevelPage(h.context, &h.window);
+  auto* page = new LevelPage(h.context, &h.window);
   QCOMPARE(page->Channel(), kLevelNoChannel);
   page->show();
   page->LoadChannel(1);  // LINE, code 183: +1.0 dB
@@ -499,7 +499,7 @@ void PagesBTest::levelSliderFramesAfterThePause() {
 void PagesBTest::levelDragSendsFewFramesEndingWithTheLast() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CLevelPage(h.context, &h.window);
+  auto* page = new LevelPage(h.context, &h.window);
   page->show();
   page->LoadChannel(2);  // HIGH output
   LevelSlider* slider = page->Slider();
@@ -544,7 +544,7 @@ void PagesBTest::levelDragSendsFewFramesEndingWithTheLast() {
 void PagesBTest::phaseResentOnEachClick() {
   PageHarness h;
   QVERIFY(h.Activate());
-  auto* page = new CLevelPage(h.context, &h.window);
+  auto* page = new LevelPage(h.context, &h.window);
   page->show();
   page->ShowPhaseControls(true);
   page->LoadChannel(2);
@@ -572,7 +572,7 @@ void PagesBTest::levelGraphInputLines() {
   QVERIFY(h.Activate());
   h.session.parameters.inputLevel[0] = 181;
   h.session.parameters.inputLevel[1] = 205;
-  auto* page = new CLevelPage(h.context, &h.window);
+  auto* page = new LevelPage(h.context, &h.window);
   page->LoadChannel(0);
   page->show();
   QTRY_VERIFY(page->Graph()->HasGraph());

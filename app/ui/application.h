@@ -19,9 +19,9 @@ namespace corvella::sim {
 class VirtualUnitHost;
 }
 
-namespace corvella::shell {
+namespace corvella::app {
 
-class CMainFrame;
+class MainWindow;
 
 struct AppOptions {
   link::PortTable ports;
@@ -40,17 +40,17 @@ struct CommandLine {
 };
 CommandLine ParseCommandLine(const QStringList& arguments);
 
-class CVarnelApp {
+class Application {
  public:
-  CVarnelApp();
-  ~CVarnelApp();
-  CVarnelApp(const CVarnelApp&) = delete;
-  CVarnelApp& operator=(const CVarnelApp&) = delete;
+  Application();
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
 
   // Opens the journal, starts the demo unit when asked and creates the main window (not shown).
   // False with `error` set when any of them fails: the program then ends without a window.
   bool InitInstance(const AppOptions& options, QString* error);
-  CMainFrame* mainFrame() const { return frame_.get(); }
+  MainWindow* mainFrame() const { return frame_.get(); }
   // Shows the window and gives it its title, then opens the preset named on the command line.
   void ShowMainWindow();
 
@@ -59,8 +59,8 @@ class CVarnelApp {
   link::Journal journal_;
   std::unique_ptr<sim::VirtualUnitHost> demo_;
   std::unique_ptr<link::SerialPort> port_;
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<MainWindow> frame_;
   QString presetFile_;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

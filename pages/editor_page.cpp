@@ -1,10 +1,10 @@
-#include "pages/base_dialog.h"
+#include "pages/editor_page.h"
 
 #include <QPalette>
 
 namespace corvella::pages {
 
-CBaseDialog::CBaseDialog(int templateId, QWidget* parent)
+EditorPage::EditorPage(int templateId, QWidget* parent)
     : QWidget(parent), templateId_(templateId) {
   setObjectName(QStringLiteral("page%1").arg(templateId));
   resize(kPageWidth, kPageHeight);
@@ -12,7 +12,7 @@ CBaseDialog::CBaseDialog(int templateId, QWidget* parent)
   SetBackgroundColor(palette().color(QPalette::Button));
 }
 
-void CBaseDialog::SetBackgroundColor(const QColor& color) {
+void EditorPage::SetBackgroundColor(const QColor& color) {
   backgroundColor_ = color;
   QPalette p = palette();
   p.setColor(QPalette::Window, color);
@@ -24,7 +24,7 @@ void CBaseDialog::SetBackgroundColor(const QColor& color) {
 
 namespace corvella::pages {
 
-void CBaseDialog::TakeFocus() {
+void EditorPage::TakeFocus() {
   QWidget* last = focusWidget();
   if (last != nullptr && last != this && isAncestorOf(last) && last->isVisible() &&
       last->isEnabled()) {

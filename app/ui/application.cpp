@@ -1,10 +1,10 @@
-#include "app/ui/varnel_app.h"
+#include "app/ui/application.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
-#include "app/ui/main_frame.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_window.h"
+#include "app/ui/main_view.h"
 #include "link/protocol_engine.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"
@@ -13,7 +13,7 @@
 #define CORVELLA_VERSION "0"
 #endif
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 // Qt's own options, which QApplication takes out of the command line itself.
@@ -121,9 +121,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   return outcome;
 }
 
-CVarnelApp::CVarnelApp() = default;
+Application::Application() = default;
 
-CVarnelApp::~CVarnelApp() {
+Application::~Application() {
   // The window (and the engine in it) goes first, then the port's worker, then the unit it talked
   // to, then the journal that recorded them.
   frame_.reset();
@@ -132,7 +132,7 @@ CVarnelApp::~CVarnelApp() {
   journal_.Close();
 }
 
-bool CVarnelApp::InitInstance(const AppOptions& options, QString* error) {
+bool Application::InitInstance(const AppOptions& options, QString* error) {
   link::PortTable table = options.ports;
   if (options.logPath && !journal_.Open(*options.logPath)) {
     if (error != nullptr) {
@@ -155,12 +155,12 @@ bool CVarnelApp::InitInstance(const AppOptions& options, QString* error) {
   const int portCount = std::clamp(table.Size(), 1, link::kMaxPortNumber);
   port_ = std::make_unique<link::SerialPort>(owner_, std::move(table),
                                              journal_.IsOpen() ? &journal_ : nullptr);
-  frame_ = std::make_unique<CMainFrame>(*port_, portCount);
+  frame_ = std::make_unique<MainWindow>(*port_, portCount);
   presetFile_ = options.presetFile;
   return true;
 }
 
-void CVarnelApp::ShowMainWindow() {
+void Application::ShowMainWindow() {
   if (!frame_) return;
   frame_->show();
   frame_->setWindowTitle(QString::fromLatin1(kWindowTitle));
@@ -168,4 +168,4 @@ void CVarnelApp::ShowMainWindow() {
   if (!presetFile_.isEmpty()) frame_->view()->OpenParametersFileAt(presetFile_);
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

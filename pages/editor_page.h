@@ -20,11 +20,11 @@ inline constexpr int kPageHeight = 330;
 // The colour every page sets when it is initialised.
 inline const QColor kPageBackground{192, 192, 192};
 
-class CBaseDialog : public QWidget {
+class EditorPage : public QWidget {
   Q_OBJECT
 
  public:
-  CBaseDialog(int templateId, QWidget* parent);
+  EditorPage(int templateId, QWidget* parent);
 
   int TemplateId() const { return templateId_; }
 

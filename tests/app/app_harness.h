@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "app/qt/qt_owner_thread.h"
-#include "app/ui/main_frame.h"
+#include "app/ui/main_window.h"
 #include "app/ui/prompts.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_view.h"
 #include "link/port.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"
 #include "sim/virtual_unit_host.h"
 
-namespace corvella::shell::test {
+namespace corvella::app::test {
 
 // Records every message box; answers from `answers` in order, else OK (or No for a question).
 class BoxLog {
@@ -78,12 +78,12 @@ struct Window {
   explicit Window(std::vector<std::string> paths = {})
       : port(owner, link::PortTable(paths)),
         frame(port, paths.empty() ? 1 : static_cast<int>(paths.size())) {}
-  CVarnelView& view() { return *frame.view(); }
+  MainView& view() { return *frame.view(); }
   Session& session() { return view().session(); }
 
   QtOwnerThread owner;
   link::SerialPort port;
-  CMainFrame frame;
+  MainWindow frame;
 };
 
 // A window whose port is open on the demo unit (COM1) and marked connected, as after "Connect",
@@ -110,4 +110,4 @@ struct ConnectedWindow {
   bool opened = false;
 };
 
-}  // namespace corvella::shell::test
+}  // namespace corvella::app::test

@@ -1,4 +1,4 @@
-#include "app/ui/main_frame.h"
+#include "app/ui/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -10,16 +10,14 @@
 #include "app/ui/commands.h"
 #include "app/ui/prompts.h"
 #include "app/ui/system_response_window.h"
-#include "app/ui/varnel_doc.h"
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_view.h"
 
-namespace corvella::shell {
+namespace corvella::app {
 
-CMainFrame::CMainFrame(link::Port& port, int portCount, QWidget* parent)
+MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      document_(new CVarnelDoc(this)),
       view_(nullptr) {
   setWindowTitle(QString::fromLatin1(kWindowTitle));
   // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
@@ -27,19 +25,19 @@ CMainFrame::CMainFrame(link::Port& port, int portCount, QWidget* parent)
   scroller->setFrameShape(QFrame::NoFrame);
   // The view grows with the window and paints the whole of it black.
   scroller->setWidgetResizable(true);
-  view_ = new CVarnelView(port, portCount, scroller);
+  view_ = new MainView(port, portCount, scroller);
   scroller->setWidget(view_);
   setCentralWidget(scroller);
   BuildMenus();
-  connect(view_, &CVarnelView::linkStateChanged, this, &CMainFrame::UpdateCommandStates);
-  connect(view_, &CVarnelView::exitRequested, this, &QWidget::close);
+  connect(view_, &MainView::linkStateChanged, this, &MainWindow::UpdateCommandStates);
+  connect(view_, &MainView::exitRequested, this, &QWidget::close);
   UpdateCommandStates();
   PlaceOnScreen();
 }
 
-CMainFrame::~CMainFrame() = default;
+MainWindow::~MainWindow() = default;
 
-QAction* CMainFrame::AddItem(QMenu* menu, const QString& text, int command) {
+QAction* MainWindow::AddItem(QMenu* menu, const QString& text, int command) {
   QAction* item = menu->addAction(text);
   item->setData(command);
   actions_[command] = item;
@@ -47,7 +45,7 @@ QAction* CMainFrame::AddItem(QMenu* menu, const QString& text, int command) {
   return item;
 }
 
-void CMainFrame::BuildMenus() {
+void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   AddItem(file, QStringLiteral("&Open...\tCtrl+O"), cmd::kFileOpen)
       ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -76,26 +74,26 @@ void CMainFrame::BuildMenus() {
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   connect(tools->addAction(QStringLiteral("System Response...")), &QAction::triggered, this,
-          &CMainFrame::ShowSystemResponse);
+          &MainWindow::ShowSystemResponse);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
 
   for (QMenu* menu : {file, comms, program, device, help}) {
-    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
   }
 }
 
-QAction* CMainFrame::action(int command) const {
+QAction* MainWindow::action(int command) const {
   const auto it = actions_.find(command);
   return it == actions_.end() ? nullptr : it->second;
 }
 
-void CMainFrame::UpdateCommandStates() {
+void MainWindow::UpdateCommandStates() {
   for (const auto& [command, item] : actions_) item->setEnabled(view_->IsCommandEnabled(command));
 }
 
-SystemResponseWindow* CMainFrame::ShowSystemResponse() {
+SystemResponseWindow* MainWindow::ShowSystemResponse() {
   if (systemResponse_ == nullptr) systemResponse_ = new SystemResponseWindow(*view_, this);
   systemResponse_->show();
   systemResponse_->raise();
@@ -103,7 +101,7 @@ SystemResponseWindow* CMainFrame::ShowSystemResponse() {
   return systemResponse_;
 }
 
-void CMainFrame::PlaceOnScreen() {
+void MainWindow::PlaceOnScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   // The area panels and docks leave free: on the whole screen the status line would lie under a
@@ -111,7 +109,7 @@ void CMainFrame::PlaceOnScreen() {
   PlaceWithin(screen->availableGeometry());
 }
 
-void CMainFrame::PlaceWithin(const QRect& whole) {
+void MainWindow::PlaceWithin(const QRect& whole) {
   const QRect wanted(whole.x(), whole.y() + 2, whole.width(), whole.height() - 4);
   // The wanted rectangle is the outer one, title bar and borders included; they are known only
   // once the window is shown, and are zero before.
@@ -122,7 +120,7 @@ void CMainFrame::PlaceWithin(const QRect& whole) {
   resize(wanted.marginsRemoved(borders).size());
 }
 
-void CMainFrame::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!placed_) {
     placed_ = true;
@@ -130,7 +128,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
   }
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"), QStringLiteral("Exit"))) {
     event->accept();
   } else {
@@ -138,4 +136,4 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

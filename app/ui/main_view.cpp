@@ -1,4 +1,4 @@
-#include "app/ui/varnel_view.h"
+#include "app/ui/main_view.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -21,7 +21,7 @@
 #define CORVELLA_VERSION "0"
 #endif
 
-namespace corvella::shell {
+namespace corvella::app {
 namespace {
 
 // Everything the view draws and places fits in this area.
@@ -77,7 +77,7 @@ QMessageBox::Icon ToQt(link::BoxIcon icon) {
 
 }  // namespace
 
-CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
+MainView::MainView(link::Port& port, int portCount, QWidget* parent)
     : QWidget(parent),
       port_(port),
       background_(graph::paint::MakeGraphBackground()),
@@ -127,7 +127,7 @@ CVarnelView::CVarnelView(link::Port& port, int portCount, QWidget* parent)
   ShowPage(cmd::kLinePeq);
 }
 
-CVarnelView::~CVarnelView() {
+MainView::~MainView() {
   // No tick and no received byte may reach the engine once it starts going, and the pages, which
   // hold references to the engine and the records, go before either.
   timers_.SetClient(nullptr);
@@ -136,7 +136,7 @@ CVarnelView::~CVarnelView() {
   qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
-void CVarnelView::CreateButtons() {
+void MainView::CreateButtons() {
   const QColor grey(128, 128, 128);
   const QColor green(0, 192, 0);
   const QColor blue(0, 128, 255);
@@ -161,26 +161,26 @@ void CVarnelView::CreateButtons() {
                          row.command, row.borderWidth, {row.color, red, red, SysColor::kBtnFace});
     button->setObjectName(QStringLiteral("button%1").arg(row.command));
     button->setFont(headerFont_);
-    connect(button, &RegionButton::commandTriggered, this, &CVarnelView::OnCommand);
+    connect(button, &RegionButton::commandTriggered, this, &MainView::OnCommand);
     buttons_[i] = button;
   }
   AddPageKeys(*this, buttons_);
 }
 
-RegionButton* CVarnelView::pageButton(int command) const {
+RegionButton* MainView::pageButton(int command) const {
   for (RegionButton* button : buttons_) {
     if (button != nullptr && button->command() == command) return button;
   }
   return nullptr;
 }
 
-StatusLineEdit* CVarnelView::statusLine() const {
+StatusLineEdit* MainView::statusLine() const {
   return statusBar_->edit();
 }
 
 // ---- commands ----
 
-void CVarnelView::OnCommand(int command) {
+void MainView::OnCommand(int command) {
   if (command >= cmd::kFirstPage && command <= cmd::kLastPage) {
     ShowPage(command);
     return;
@@ -232,7 +232,7 @@ void CVarnelView::OnCommand(int command) {
   emit linkStateChanged();
 }
 
-bool CVarnelView::IsCommandEnabled(int command) const {
+bool MainView::IsCommandEnabled(int command) const {
   const link::LinkState& link = session_.link;
   // Commands that start a chain, or change the set a chain is reading or writing, wait for it.
   const bool idle = !engine_->ChainRunning();
@@ -257,7 +257,7 @@ bool CVarnelView::IsCommandEnabled(int command) const {
   }
 }
 
-void CVarnelView::ShowPage(int command) {
+void MainView::ShowPage(int command) {
   const std::optional<pages::PageCommand> row = pages::FindPageCommand(command);
   if (!row) return;
   if (row->inputChannel >= 0) session_.link.inputChannel = row->inputChannel;
@@ -269,7 +269,7 @@ void CVarnelView::ShowPage(int command) {
 
 // ---- painting ----
 
-std::array<QString, 4> CVarnelView::HeaderValues() const {
+std::array<QString, 4> MainView::HeaderValues() const {
   std::array<QString, 4> values;
   if (session_.link.identityShown == 0) {
     values.fill(QStringLiteral("NULL"));
@@ -283,14 +283,14 @@ std::array<QString, 4> CVarnelView::HeaderValues() const {
   return values;
 }
 
-bool CVarnelView::LineLabelLit() const {
+bool MainView::LineLabelLit() const {
   return session_.link.inputChannel == 1;
 }
-bool CVarnelView::OutputLabelLit(int output) const {
+bool MainView::OutputLabelLit(int output) const {
   return session_.link.outputChannel == output;
 }
 
-void CVarnelView::paintEvent(QPaintEvent* event) {
+void MainView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), Qt::black);
   painter.setFont(headerFont_);
@@ -324,11 +324,11 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
 
 // ---- LinkView ----
 
-void CVarnelView::SetStatusText(std::string_view text) {
+void MainView::SetStatusText(std::string_view text) {
   statusLine()->SetText(Latin1(text));
 }
 
-void CVarnelView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) {
+void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) {
   const TransferWatch::EndEffect effect = transferWatch_.OnChainEnded(chain, outcome);
   ShowTransferStep();
   // The status line already shows the text that said the transfer failed (unless that was a
@@ -339,13 +339,13 @@ void CVarnelView::ChainEnded(link::Chain chain, link::Outcome outcome, std::stri
   if (effect.markChanged) RepaintHeader();
 }
 
-void CVarnelView::ShowTransferStep() {
+void MainView::ShowTransferStep() {
   const int step = transferWatch_.Step();
   transmit_->ShowStep(step, TransferWatch::kSteps);
   statusBar_->ShowProgress(transferWatch_.Download() ? 0 : step, TransferWatch::kSteps);
 }
 
-link::BoxAnswer CVarnelView::ShowMessageBox(const link::MessageBoxRequest& box) {
+link::BoxAnswer MainView::ShowMessageBox(const link::MessageBoxRequest& box) {
   MessageRequest request;
   request.text = Latin1(box.text);
   request.caption = Latin1(box.caption);
@@ -366,68 +366,68 @@ link::BoxAnswer CVarnelView::ShowMessageBox(const link::MessageBoxRequest& box) 
   }
 }
 
-void CVarnelView::ShowRepairWarning() {
+void MainView::ShowRepairWarning() {
   ShowMessage(this, {Latin1(kRepairWarningText), Latin1(kRepairWarningCaption),
                      QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
 }
 
-void CVarnelView::ShowSearchDialog() {
+void MainView::ShowSearchDialog() {
   search_->Start();
   search_->show();
   search_->raise();
 }
 
-void CVarnelView::HideSearchDialog() {
+void MainView::HideSearchDialog() {
   search_->Stop();
   search_->hide();
 }
 
-std::optional<link::SelectChoice> CVarnelView::RunSelectDialog(
+std::optional<link::SelectChoice> MainView::RunSelectDialog(
     const std::vector<link::FoundDevice>& devices) {
   SelectDialog dialog(devices, this);
   if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
   return link::SelectChoice{dialog.listIndex(), dialog.transferDirection()};
 }
 
-void CVarnelView::ShowTransmittingDialog() {
+void MainView::ShowTransmittingDialog() {
   transmit_->show();
   transmit_->raise();
 }
 
-void CVarnelView::HideTransmittingDialog() {
+void MainView::HideTransmittingDialog() {
   transmit_->hide();
 }
 
-void CVarnelView::RepaintHeader() {
+void MainView::RepaintHeader() {
   update(kHeaderRect);
 }
 
-void CVarnelView::ReloadAllPages(link::ReloadForm form) {
+void MainView::ReloadAllPages(link::ReloadForm form) {
   pages_->ReloadAllPages(form);
   if (form == link::ReloadForm::FileLoad) update();
 }
 
-void CVarnelView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
+void MainView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
   if (list_->isVisible()) list_->SetLine(n, Latin1(text), enableRecall);
 }
 
-void CVarnelView::ReleaseMouseCapture() {
+void MainView::ReleaseMouseCapture() {
   list_->SetMouseHeld(false);
 }
 
-void CVarnelView::LinkStateChanged() {
+void MainView::LinkStateChanged() {
   if (pages_) pages_->SetEditable(!engine_->ChainRunning());
   emit linkStateChanged();
 }
 
 // ---- File menu ----
 
-void CVarnelView::RepairAndReload() {
+void MainView::RepairAndReload() {
   if (RepairParameters(session_.parameters)) ShowRepairWarning();
   ReloadAllPages(link::ReloadForm::FileLoad);
 }
 
-void CVarnelView::ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
+void MainView::ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
                                     const QString& wrongLengthCaption) {
   switch (result.failure) {
     case FileFailure::None:
@@ -447,11 +447,11 @@ void CVarnelView::ReportFileFailure(const FileResult& result, const QString& wro
   }
 }
 
-void CVarnelView::OpenParametersFile() {
+void MainView::OpenParametersFile() {
   OpenParametersFileAt(AskParametersFileName(this, false));
 }
 
-void CVarnelView::OpenParametersFileAt(const QString& path) {
+void MainView::OpenParametersFileAt(const QString& path) {
   if (!path.isEmpty()) {
     const FileResult result =
         corvella::LoadParametersFile(path.toStdU16String(), session_.parameters);
@@ -467,7 +467,7 @@ void CVarnelView::OpenParametersFileAt(const QString& path) {
   RepairAndReload();
 }
 
-void CVarnelView::SaveParametersFile() {
+void MainView::SaveParametersFile() {
   const QString path = AskParametersFileName(this, true);
   if (path.isEmpty()) return;
   const FileResult result =
@@ -479,7 +479,7 @@ void CVarnelView::SaveParametersFile() {
   }
 }
 
-std::optional<std::filesystem::path> CVarnelView::FindFactoryDefaultFile() const {
+std::optional<std::filesystem::path> MainView::FindFactoryDefaultFile() const {
   if (!factoryFolder_) return FindFactoryDefault(ExecutableDirectory());
   std::filesystem::path candidate = *factoryFolder_ / std::string(kFactoryDefaultFileName);
   std::error_code error;
@@ -487,7 +487,7 @@ std::optional<std::filesystem::path> CVarnelView::FindFactoryDefaultFile() const
   return candidate;
 }
 
-void CVarnelView::LoadFactoryDefault() {
+void MainView::LoadFactoryDefault() {
   if (!AskYesNo(this, Latin1(kLoadDefaultQuestionText), Latin1(kLoadDefaultQuestionCaption))) {
     return;
   }
@@ -514,20 +514,20 @@ void CVarnelView::LoadFactoryDefault() {
 
 // ---- Program and Device menus ----
 
-void CVarnelView::DisplayProgramNumber() {
+void MainView::DisplayProgramNumber() {
   ShowMessage(this, {QString::number(session_.parameters.programNumber),
                      QStringLiteral("Current Program No."), QMessageBox::NoIcon, QMessageBox::Ok,
                      QMessageBox::Ok});
 }
 
-void CVarnelView::DisplayProgramName() {
+void MainView::DisplayProgramName() {
   const auto& name = session_.parameters.programName;
   ShowMessage(this, {Latin1(std::string_view(name.data(), name.size())),
                      QStringLiteral("Current Program Name"), QMessageBox::NoIcon, QMessageBox::Ok,
                      QMessageBox::Ok});
 }
 
-void CVarnelView::EditProgramName() {
+void MainView::EditProgramName() {
   const auto& name = session_.parameters.programName;
   ProgramNameDialog dialog(Latin1(std::string_view(name.data(), name.size())), this);
   if (RunModal(dialog) != QDialog::Accepted) return;
@@ -535,7 +535,7 @@ void CVarnelView::EditProgramName() {
   RepaintHeader();
 }
 
-void CVarnelView::ListProgramAndRecall() {
+void MainView::ListProgramAndRecall() {
   list_->Reset();
   list_->move(250, 275);
   list_->SetMouseHeld(true);
@@ -544,20 +544,20 @@ void CVarnelView::ListProgramAndRecall() {
   list_->SetMouseHeld(false);
 }
 
-void CVarnelView::SaveProgramInDevice() {
+void MainView::SaveProgramInDevice() {
   ProgramSaveAsDialog dialog(session_.parameters.programNumber, this);
   if (RunModal(dialog) != QDialog::Accepted) return;
   engine_->StoreProgram(dialog.memory());
 }
 
-void CVarnelView::EditDeviceInformation() {
+void MainView::EditDeviceInformation() {
   const link::LinkState& link = session_.link;
   DeviceInfoDialog dialog(link.identityShown == 1, link.deviceId, Latin1(link.deviceName), this);
   if (RunModal(dialog) != QDialog::Accepted) return;
   engine_->ChangeDeviceIdentity(dialog.id(), dialog.name().toLatin1().toStdString());
 }
 
-void CVarnelView::ShowAbout() {
+void MainView::ShowAbout() {
   ShowMessage(this, {QStringLiteral("Corvella Version %1\n\nController for a two-way active "
                                     "loudspeaker DSP unit.")
                          .arg(QStringLiteral(CORVELLA_VERSION)),
@@ -565,4 +565,4 @@ void CVarnelView::ShowAbout() {
                      QMessageBox::Ok});
 }
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

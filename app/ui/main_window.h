@@ -9,22 +9,21 @@
 class QAction;
 class QMenu;
 
-namespace corvella::shell {
+namespace corvella::app {
 
-class CVarnelView;
-class CVarnelDoc;
+class MainView;
 class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
 
-class CMainFrame : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  CMainFrame(link::Port& port, int portCount, QWidget* parent = nullptr);
-  ~CMainFrame() override;
+  MainWindow(link::Port& port, int portCount, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  CVarnelView* view() const { return view_; }
+  MainView* view() const { return view_; }
   // The menu item of `command`, or nullptr.
   QAction* action(int command) const;
   // Every item's enabled state from the link state, as before a menu opens.
@@ -44,11 +43,10 @@ class CMainFrame : public QMainWindow {
   void BuildMenus();
   QAction* AddItem(QMenu* menu, const QString& text, int command);
 
-  CVarnelDoc* document_;
-  CVarnelView* view_;
+  MainView* view_;
   std::map<int, QAction*> actions_;
   SystemResponseWindow* systemResponse_ = nullptr;
   bool placed_ = false;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app

@@ -24,7 +24,7 @@ namespace corvella::pages {
 class PageSet;
 }
 
-namespace corvella::shell {
+namespace corvella::app {
 
 class ListProgramDialog;
 class RegionButton;
@@ -33,13 +33,13 @@ class StatusLineBar;
 class StatusLineEdit;
 class TransmitDialog;
 
-class CVarnelView : public QWidget, public link::LinkView {
+class MainView : public QWidget, public link::LinkView {
   Q_OBJECT
 
  public:
   // `portCount`: how many port numbers a device search walks.
-  CVarnelView(link::Port& port, int portCount, QWidget* parent = nullptr);
-  ~CVarnelView() override;
+  MainView(link::Port& port, int portCount, QWidget* parent = nullptr);
+  ~MainView() override;
 
   Session& session() { return session_; }
   link::ProtocolEngine& engine() { return *engine_; }
@@ -134,4 +134,4 @@ class CVarnelView : public QWidget, public link::LinkView {
   TransferWatch transferWatch_;
 };
 
-}  // namespace corvella::shell
+}  // namespace corvella::app
