@@ -22,6 +22,9 @@ inline constexpr int kLoadDefaultSetting = 32782;
 inline constexpr int kEditDeviceInformation = 32779;
 // Help
 inline constexpr int kAppAbout = 57664;
+// Tools: the unit's program beside the PC's
+inline constexpr int kCompareWithDevice = 32801;
+inline constexpr int kVerifyAfterDownload = 32802;
 
 // Page selection: 1001 MIC PEQ .. 1013 compressor & limiter.
 inline constexpr int kMicPeq = 1001;

@@ -2,8 +2,11 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+#include <utility>
 
 #include "app/ui/commands.h"
+#include "app/ui/compare_dialog.h"
 #include "app/ui/page_keys.h"
 #include "app/ui/program_dialogs.h"
 #include "app/ui/prompts.h"
@@ -112,6 +115,10 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   list_ = new ListProgramDialog(this);
   connect(list_, &ListProgramDialog::recallRequested, this,
           [this](int memory) { engine_->RecallProgram(memory); });
+  compare_ = new CompareDialog(this);
+  connect(compare_, &CompareDialog::sendRequested, this, &MainView::SendPcValues);
+  connect(compare_, &CompareDialog::takeRequested, this, &MainView::TakeDeviceValues);
+  verifyAfterDownload_ = LoadVerifyAfterDownload();
 
   connect(&timers_, &QtTimerHost::armed, this, [this](int id) {
     const link::LinkState& link = session_.link;
@@ -226,6 +233,12 @@ void MainView::OnCommand(int command) {
     case cmd::kAppAbout:
       ShowAbout();
       break;
+    case cmd::kCompareWithDevice:
+      CompareWithDevice();
+      break;
+    case cmd::kVerifyAfterDownload:
+      SetVerifyAfterDownload(!verifyAfterDownload_);
+      break;
     default:
       break;
   }
@@ -246,6 +259,7 @@ bool MainView::IsCommandEnabled(int command) const {
       return engine_->CanDisableCommunications();
     case cmd::kListProgram:
     case cmd::kSaveProgramInDevice:
+    case cmd::kCompareWithDevice:
       return link.linkConnected == 1 && idle;
     case cmd::kEditDeviceInformation:
       return link.deviceInfoEditable == 1 && idle;
@@ -255,6 +269,10 @@ bool MainView::IsCommandEnabled(int command) const {
     default:
       return true;
   }
+}
+
+bool MainView::IsCommandChecked(int command) const {
+  return command == cmd::kVerifyAfterDownload && verifyAfterDownload_;
 }
 
 void MainView::ShowPage(int command) {
@@ -337,6 +355,7 @@ void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_
     statusLine()->SetText(statusLine()->text(), true);
   }
   if (effect.markChanged) RepaintHeader();
+  FollowComparison(chain, outcome);
 }
 
 void MainView::ShowTransferStep() {
@@ -417,6 +436,13 @@ void MainView::ReleaseMouseCapture() {
 
 void MainView::LinkStateChanged() {
   if (pages_) pages_->SetEditable(!engine_->ChainRunning());
+  if (compare_ != nullptr) compare_->SetBusy(engine_->ChainRunning());
+  if (waitingRead_ != ReadPurpose::None && !engine_->ChainRunning()) {
+    QTimer::singleShot(0, this, [this] {
+      const ReadPurpose purpose = std::exchange(waitingRead_, ReadPurpose::None);
+      if (purpose != ReadPurpose::None) ReadUnitFor(purpose);
+    });
+  }
   emit linkStateChanged();
 }
 
@@ -563,6 +589,83 @@ void MainView::ShowAbout() {
                          .arg(QStringLiteral(CORVELLA_VERSION)),
                      QStringLiteral("About Corvella"), QMessageBox::Information, QMessageBox::Ok,
                      QMessageBox::Ok});
+}
+
+// ---- Tools menu ----
+
+void MainView::CompareWithDevice() {
+  ReadUnitFor(ReadPurpose::Compare);
+}
+
+void MainView::SetVerifyAfterDownload(bool on) {
+  verifyAfterDownload_ = on;
+  SaveVerifyAfterDownload(on);
+}
+
+void MainView::ReadUnitFor(ReadPurpose purpose) {
+  if (engine_->ChainRunning()) {
+    // Still closing the chain before it: a check that was asked for is never skipped quietly.
+    waitingRead_ = purpose;
+    return;
+  }
+  reading_ = purpose;
+  if (!engine_->ReadUnitProgram()) reading_ = ReadPurpose::None;
+}
+
+void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
+  // A failed read or send has said why on the status line or in a box already.
+  const bool done = outcome == link::Outcome::Done;
+  // The engine is still inside the step that ended the chain; the next chain starts after it.
+  const auto readLater = [this](ReadPurpose purpose) {
+    QTimer::singleShot(0, this, [this, purpose] { ReadUnitFor(purpose); });
+  };
+  switch (chain) {
+    case link::Chain::ReadUnit: {
+      const ReadPurpose purpose = std::exchange(reading_, ReadPurpose::None);
+      if (purpose == ReadPurpose::None || !done) return;
+      unitProgram_ = engine_->UnitProgram();
+      ShowComparison(purpose == ReadPurpose::Verify);
+      return;
+    }
+    case link::Chain::SendEdits:
+      // After a wrong answer the rest was still sent: reading the unit shows what it took.
+      if (std::exchange(sendingEdits_, false) &&
+          (done || outcome == link::Outcome::WrongAnswer)) {
+        readLater(ReadPurpose::Compare);
+      }
+      return;
+    case link::Chain::Download:
+      if (done && verifyAfterDownload_) readLater(ReadPurpose::Verify);
+      return;
+    default:
+      return;
+  }
+}
+
+void MainView::ShowComparison(bool onlyWhenDifferent) {
+  std::vector<ParameterDifference> differences = DiffParameters(session_.parameters, unitProgram_);
+  if (onlyWhenDifferent && differences.empty() && !compare_->isVisible()) return;
+  compare_->SetDifferences(std::move(differences));
+  compare_->SetBusy(engine_->ChainRunning());
+  compare_->show();
+  compare_->raise();
+  compare_->activateWindow();
+}
+
+void MainView::SendPcValues() {
+  if (engine_->ChainRunning()) return;
+  sendingEdits_ = true;
+  if (!engine_->SendEdits(compare_->DifferingParameters())) sendingEdits_ = false;
+}
+
+void MainView::TakeDeviceValues() {
+  if (engine_->ChainRunning()) return;
+  // As an upload takes the unit's program: repaired, with its warning, and every page reloaded.
+  session_.parameters = unitProgram_;
+  if (RepairParameters(session_.parameters)) ShowRepairWarning();
+  ReloadAllPages(link::ReloadForm::Upload);
+  RepaintHeader();
+  ShowComparison(false);
 }
 
 }  // namespace corvella::app

@@ -26,6 +26,7 @@ class PageSet;
 
 namespace corvella::app {
 
+class CompareDialog;
 class ListProgramDialog;
 class RegionButton;
 class SearchDialog;
@@ -49,6 +50,7 @@ class MainView : public QWidget, public link::LinkView {
   SearchDialog* searchDialog() const { return search_; }
   TransmitDialog* transmitDialog() const { return transmit_; }
   ListProgramDialog* listDialog() const { return list_; }
+  CompareDialog* compareDialog() const { return compare_; }
   RegionButton* pageButton(int command) const;
   const std::array<RegionButton*, 11>& pageButtons() const { return buttons_; }
   StatusLineBar* statusBar() const { return statusBar_; }
@@ -63,6 +65,8 @@ class MainView : public QWidget, public link::LinkView {
   // Runs a menu or page command.
   void OnCommand(int command);
   bool IsCommandEnabled(int command) const;
+  // Whether a checked item (Verify After Download) shows its check.
+  bool IsCommandChecked(int command) const;
   // Page commands 1001..1013.
   void ShowPage(int command);
 
@@ -79,6 +83,11 @@ class MainView : public QWidget, public link::LinkView {
   void SaveProgramInDevice();
   void EditDeviceInformation();
   void ShowAbout();
+
+  // Tools menu: the unit's program read aside and set beside the PC's.
+  void CompareWithDevice();
+  bool verifyAfterDownload() const { return verifyAfterDownload_; }
+  void SetVerifyAfterDownload(bool on);
 
   // Where "factory default.asc" is looked for; by default beside the program, then the installed
   // data folder.
@@ -116,6 +125,16 @@ class MainView : public QWidget, public link::LinkView {
                          const QString& wrongLengthCaption);
   std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
   void ShowTransferStep();
+  // Why the unit is being read aside: the menu's comparison (the dialog always shows) or the
+  // check after a download (the dialog shows only when something differs).
+  enum class ReadPurpose { None, Compare, Verify };
+  void ReadUnitFor(ReadPurpose purpose);
+  // The comparison's part of a chain's end: show what was read, read again after sending, check
+  // after a download.
+  void FollowComparison(link::Chain chain, link::Outcome outcome);
+  void ShowComparison(bool onlyWhenDifferent);
+  void SendPcValues();
+  void TakeDeviceValues();
 
   link::Port& port_;
   Session session_;
@@ -132,6 +151,14 @@ class MainView : public QWidget, public link::LinkView {
   ListProgramDialog* list_;
   std::optional<std::filesystem::path> factoryFolder_;
   TransferWatch transferWatch_;
+  CompareDialog* compare_ = nullptr;
+  // The unit's program as the last comparison read it; "Take Device Values" takes this one.
+  ProgramParameters unitProgram_{};
+  ReadPurpose reading_ = ReadPurpose::None;
+  // A read asked for while another chain was still running; it starts once that one has ended.
+  ReadPurpose waitingRead_ = ReadPurpose::None;
+  bool sendingEdits_ = false;
+  bool verifyAfterDownload_ = false;
 };
 
 }  // namespace corvella::app

@@ -75,11 +75,15 @@ void MainWindow::BuildMenus() {
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   connect(tools->addAction(QStringLiteral("System Response...")), &QAction::triggered, this,
           &MainWindow::ShowSystemResponse);
+  tools->addSeparator();
+  AddItem(tools, QStringLiteral("Compare With Device..."), cmd::kCompareWithDevice);
+  AddItem(tools, QStringLiteral("Verify After Download"), cmd::kVerifyAfterDownload)
+      ->setCheckable(true);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
 
-  for (QMenu* menu : {file, comms, program, device, help}) {
+  for (QMenu* menu : {file, comms, program, device, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
   }
 }
@@ -90,7 +94,10 @@ QAction* MainWindow::action(int command) const {
 }
 
 void MainWindow::UpdateCommandStates() {
-  for (const auto& [command, item] : actions_) item->setEnabled(view_->IsCommandEnabled(command));
+  for (const auto& [command, item] : actions_) {
+    item->setEnabled(view_->IsCommandEnabled(command));
+    if (item->isCheckable()) item->setChecked(view_->IsCommandChecked(command));
+  }
 }
 
 SystemResponseWindow* MainWindow::ShowSystemResponse() {

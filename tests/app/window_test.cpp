@@ -71,7 +71,8 @@ class WindowTest : public QObject {
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
         QStringLiteral("&Device: Edit Current Device Information"),
-        QStringLiteral("&Tools: System Response..."),
+        QStringLiteral("&Tools: System Response... | - | Compare With Device... | "
+                       "Verify After Download"),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
