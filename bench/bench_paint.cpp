@@ -15,7 +15,7 @@
 #include "pages/output_peq_page.h"
 #include "pages/page_decor.h"
 #include "pages/spin_bar.h"
-#include "pages_b/page_harness.h"
+#include "support/page_harness.h"
 #include "qt_bench_main.h"
 
 namespace {

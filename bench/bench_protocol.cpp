@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/frames.h"
 #include "link/protocol_engine.h"
 

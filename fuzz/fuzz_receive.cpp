@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_harness.h"
+#include "support/engine_harness.h"
 #include "fuzz_checks.h"
 #include "link/frames.h"
 #include "link/protocol_engine.h"

@@ -6,7 +6,7 @@
 #include <QApplication>
 
 #include "pages/page_set.h"
-#include "pages_b/page_harness.h"
+#include "support/page_harness.h"
 
 namespace corvella::fuzz {
 

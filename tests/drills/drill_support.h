@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/protocol_engine.h"
 #include "model/program_parameters.h"
 

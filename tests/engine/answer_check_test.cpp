@@ -2,7 +2,7 @@
 // timing and port events.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/edit_table.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"

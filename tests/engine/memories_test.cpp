@@ -1,7 +1,7 @@
 // Program memories (list, recall, store, rename) and the device identity change.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 

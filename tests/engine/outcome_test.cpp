@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 

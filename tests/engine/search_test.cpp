@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 

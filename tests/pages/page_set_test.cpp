@@ -14,7 +14,7 @@
 #include "pages/level_page.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_decor.h"
-#include "pages_b/page_harness.h"
+#include "support/page_harness.h"
 
 using namespace corvella;
 using namespace corvella::pages;

@@ -8,7 +8,7 @@
 #include "graph/graph_frame.h"
 #include "graph/paint/graph_painter.h"
 #include "link/frames.h"
-#include "page_harness.h"
+#include "support/page_harness.h"
 #include "pages/crossover_page.h"
 #include "pages/delay_page.h"
 #include "pages/level_page.h"

@@ -14,7 +14,7 @@
 #include "link/port.h"
 #include "link/protocol_engine.h"
 #include "link/session.h"
-#include "link/virtual_clock.h"
+#include "support/virtual_clock.h"
 #include "sim/virtual_bus.h"
 #include "sim/virtual_unit.h"
 
