@@ -327,6 +327,18 @@ void ProtocolEngine::OnPageEditTimer(int id) {
                    right ? std::string_view{} : kResponseError);
 }
 
+bool ProtocolEngine::SendEdit(const ParameterRef& ref) {
+  const std::optional<EditRow> row = FindEdit(ref.field);
+  if (!row) return false;
+  return SendParameter(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
+}
+
+void ProtocolEngine::SendEditAfterPause(const ParameterRef& ref) {
+  const std::optional<EditRow> row = FindEdit(ref.field);
+  if (!row) return;
+  SendParameterAfterPause(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
+}
+
 // ---- comparison with the unit ----
 
 bool ProtocolEngine::ReadUnitProgram() {

@@ -103,6 +103,11 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // The same after the level pause (kLevelPauseMs): one frame leaves per pause, each only if the
   // link is still connected then. At most one frame per channel waits; a newer one replaces it.
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
+  // A page's edit of one parameter: the PC's stored value of `ref`, with the frame, timer and
+  // interval the edit table gives it. The pages send nothing else.
+  bool SendEdit(const ParameterRef& ref);
+  // The same after the level pause, for the level sliders.
+  void SendEditAfterPause(const ParameterRef& ref);
 
   // ---- Program menu ----
   // "Edit Current Program Name" OK: the text is "."-padded to 25 and stored in programName; sent

@@ -4,8 +4,6 @@
 
 #include "graph/crossover_response.h"
 #include "graph/paint/graph_painter.h"
-#include "link/engine_timers.h"
-#include "link/frames.h"
 #include "model/value_input.h"
 #include "pages/page_set.h"
 
@@ -108,15 +106,7 @@ void CrossoverPage::OnTypeSelected(bool hpf, int index) {
   const auto type = static_cast<std::uint8_t>(index);
   (hpf ? Settings().hpfType : Settings().lpfType) = type;
   DrawResponse(true);
-  const int id = context_.session.link.deviceId;
-  const auto output = static_cast<Output>(channel_);
-  if (hpf) {
-    context_.engine.SendParameter(link::HpfTypeFrame(id, output, type), link::timers::kHpfType,
-                                  link::timers::kPageEditMs);
-  } else {
-    context_.engine.SendParameter(link::LpfTypeFrame(id, output, type), link::timers::kLpfType,
-                                  link::timers::kPageEditMs);
-  }
+  context_.engine.SendEdit({hpf ? Field::HpfType : Field::LpfType, channel_, 0});
 }
 
 void CrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
@@ -130,19 +120,13 @@ void CrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
   std::uint8_t& stored = hpf ? Settings().hpfFrequency : Settings().lpfFrequency;
   if (frequency == stored) return;
   stored = static_cast<std::uint8_t>(frequency);
-  const int id = context_.session.link.deviceId;
-  const auto output = static_cast<Output>(channel_);
   if (hpf) {
     hpfText_->setText(ToQString(HpfFrequencyText(frequency)));
-    DrawResponse(true);
-    context_.engine.SendParameter(link::HpfFrequencyFrame(id, output, frequency),
-                                  link::timers::kHpfFrequency, link::timers::kPageEditMs);
   } else {
     lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
-    DrawResponse(true);
-    context_.engine.SendParameter(link::LpfFrequencyFrame(id, output, frequency),
-                                  link::timers::kLpfFrequency, link::timers::kPageEditMs);
   }
+  DrawResponse(true);
+  context_.engine.SendEdit({hpf ? Field::HpfFrequency : Field::LpfFrequency, channel_, 0});
 }
 
 void CrossoverPage::DrawResponse(bool draw) {

@@ -4,8 +4,6 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "link/engine_timers.h"
-#include "link/frames.h"
 #include "model/scales.h"
 #include "pages/page_decor.h"
 #include "pages/page_set.h"
@@ -213,16 +211,12 @@ void DelayCompressorPage::SendDelay() {
 }
 
 void DelayCompressorPage::SendDelayOf(int output) {
-  context_.engine.SendParameter(
-      link::OutputDelayFrame(context_.session.link.deviceId, static_cast<Output>(output),
-                             context_.session.parameters.outputDelay[output]),
-      link::timers::kDelay, link::timers::kDelayMs);
+  context_.engine.SendEdit({Field::Delay, output, 0});
 }
 
 void DelayCompressorPage::SendCompressor() {
-  context_.engine.SendParameter(
-      link::CompressorFrame(context_.session.link.deviceId, context_.session.parameters.dynamics),
-      link::timers::kCompressor, link::timers::kCompressorMs);
+  // The compressor/limiter settings travel in one frame, whichever of them changed.
+  context_.engine.SendEdit({Field::Threshold, 0, 0});
 }
 
 void DelayCompressorPage::paintEvent(QPaintEvent* /*event*/) {

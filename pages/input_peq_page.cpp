@@ -1,7 +1,6 @@
 #include "pages/input_peq_page.h"
 
 #include "graph/graph_frame.h"
-#include "link/engine_timers.h"
 
 namespace corvella::pages {
 namespace {
@@ -19,10 +18,10 @@ const PeqPageLayout kInputLayout = {
     .qBar = kInputQBar,
     .gainBar = kInputGainBar,
     .initialFrequencyText = "1.00kHz",
-    .typeTimer = link::timers::kInputPeqBand,
-    .frequencyTimer = link::timers::kInputPeqFrequency,
-    .gainTimer = link::timers::kInputPeqGain,
-    .qTimer = link::timers::kInputPeqQ,
+    .typeField = corvella::Field::InputPeqType,
+    .frequencyField = corvella::Field::InputPeqFrequency,
+    .gainField = corvella::Field::InputPeqGain,
+    .qField = corvella::Field::InputPeqQ,
     .pixelsPerDb = graph::kInputPeqPixelsPerDb,
     .titles = {"MIC INPUT PEQ", "LINE INPUT PEQ"},
     .titlePositions = {QPoint(755, 1), QPoint(745, 1)},

@@ -9,8 +9,6 @@
 #include "graph/graph_frame.h"
 #include "graph/page_curves.h"
 #include "graph/paint/graph_painter.h"
-#include "link/engine_timers.h"
-#include "link/frames.h"
 #include "model/scales.h"
 #include "pages/page_set.h"
 
@@ -143,16 +141,11 @@ void LevelPage::OnLevelNotified() {
   stored = static_cast<std::uint8_t>(code);
   if (!ShowsOutput()) DrawInputLevel();  // the output level is not part of the output curve
   if (context_.session.link.linkConnected == 0) return;
-  const int id = context_.session.link.deviceId;
   // Level frames go out after a short pause, which keeps a dragged slider below ten a second.
   if (ShowsOutput()) {
-    context_.engine.SendParameterAfterPause(
-        link::OutputLevelFrame(id, static_cast<Output>(channel_ - 2), code),
-        link::timers::kOutputLevel, link::timers::kPageEditMs);
+    context_.engine.SendEditAfterPause({Field::OutputLevel, channel_ - 2, 0});
   } else {
-    context_.engine.SendParameterAfterPause(
-        link::InputLevelFrame(id, static_cast<Input>(channel_), code), link::timers::kInputLevel,
-        link::timers::kPageEditMs);
+    context_.engine.SendEditAfterPause({Field::InputLevel, channel_, 0});
   }
 }
 
@@ -168,9 +161,7 @@ void LevelPage::CommitPhase(int output, int phase) {
     inverse_->setChecked(phase == 1);
     normal_->setChecked(phase == 0);
   }
-  context_.engine.SendParameter(
-      link::OutputPhaseFrame(context_.session.link.deviceId, static_cast<Output>(output), phase),
-      link::timers::kPhase, link::timers::kPageEditMs);
+  context_.engine.SendEdit({Field::Phase, output, 0});
 }
 
 void LevelPage::ShowPhaseControls(bool shown) {

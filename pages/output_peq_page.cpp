@@ -2,7 +2,6 @@
 
 #include "graph/crossover_response.h"
 #include "graph/graph_frame.h"
-#include "link/engine_timers.h"
 
 namespace corvella::pages {
 namespace {
@@ -20,10 +19,10 @@ const PeqPageLayout kOutputLayout = {
     .qBar = kOutputQBar,
     .gainBar = kOutputGainBar,
     .initialFrequencyText = "1.00k",
-    .typeTimer = link::timers::kOutputPeqBand,
-    .frequencyTimer = link::timers::kOutputPeqFrequency,
-    .gainTimer = link::timers::kOutputPeqGain,
-    .qTimer = link::timers::kOutputPeqQ,
+    .typeField = corvella::Field::OutputPeqType,
+    .frequencyField = corvella::Field::OutputPeqFrequency,
+    .gainField = corvella::Field::OutputPeqGain,
+    .qField = corvella::Field::OutputPeqQ,
     .pixelsPerDb = graph::kOutputPixelsPerDb,
     .titles = {"HIGH OUTPUT PEQ", "LOW OUTPUT PEQ"},
     .titlePositions = {QPoint(745, 1), QPoint(735, 1)},

@@ -7,8 +7,6 @@
 
 #include "graph/page_curves.h"
 #include "graph/paint/graph_painter.h"
-#include "link/engine_timers.h"
-#include "link/frames.h"
 #include "model/scales.h"
 #include "model/value_input.h"
 #include "pages/drawn_button.h"
@@ -226,53 +224,22 @@ void PeqPage::ApplyScroll(ValueRow& row) {
 
 void PeqPage::Commit(Field field) {
   DrawPeqResponse(band_ - 1);
-  int timer = layout_.typeTimer;
+  corvella::Field stored = layout_.typeField;
   switch (field) {
     case Field::Type:
-      timer = layout_.typeTimer;
+      stored = layout_.typeField;
       break;
     case Field::Frequency:
-      timer = layout_.frequencyTimer;
+      stored = layout_.frequencyField;
       break;
     case Field::Gain:
-      timer = layout_.gainTimer;
+      stored = layout_.gainField;
       break;
     case Field::Q:
-      timer = layout_.qTimer;
+      stored = layout_.qField;
       break;
   }
-  context_.engine.SendParameter(FrameFor(field), timer, link::timers::kPageEditMs);
-}
-
-std::string PeqPage::FrameFor(Field field) const {
-  const int id = context_.session.link.deviceId;
-  const int band0 = band_ - 1;
-  const PeqBand& b = StoredBand(band0, channel_);
-  if (layout_.output) {
-    const auto out = static_cast<Output>(channel_);
-    switch (field) {
-      case Field::Type:
-        return link::OutputPeqBandFrame(id, out, band0, b);
-      case Field::Frequency:
-        return link::OutputPeqFrequencyFrame(id, out, band0, b.frequency);
-      case Field::Gain:
-        return link::OutputPeqGainFrame(id, out, band0, b.gain);
-      case Field::Q:
-        return link::OutputPeqQFrame(id, out, band0, b.q);
-    }
-  }
-  const auto in = static_cast<Input>(channel_);
-  switch (field) {
-    case Field::Type:
-      return link::InputPeqBandFrame(id, in, band0, b);
-    case Field::Frequency:
-      return link::InputPeqFrequencyFrame(id, in, band0, b.frequency);
-    case Field::Gain:
-      return link::InputPeqGainFrame(id, in, band0, b.gain);
-    case Field::Q:
-      return link::InputPeqQFrame(id, in, band0, b.q);
-  }
-  return {};
+  context_.engine.SendEdit({stored, channel_, band_ - 1});
 }
 
 void PeqPage::paintEvent(QPaintEvent* event) {

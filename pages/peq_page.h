@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 
+#include "model/parameter_listing.h"
 #include "model/value_input.h"
 #include "pages/editor_page.h"
 #include "pages/page_context.h"
@@ -43,7 +44,8 @@ struct PeqPageLayout {
   int frequencyEdit, qEdit, gainEdit;
   int frequencyBar, qBar, gainBar;
   const char* initialFrequencyText;
-  int typeTimer, frequencyTimer, gainTimer, qTimer;
+  // The stored fields the type, frequency, gain and Q controls edit.
+  corvella::Field typeField, frequencyField, gainField, qField;
   double pixelsPerDb;
   const char* titles[2];
   QPoint titlePositions[2];
@@ -100,7 +102,6 @@ class PeqPage : public EditorPage {
   void CommitEdit(ValueRow& row);
   void ApplyScroll(ValueRow& row);
   void Commit(Field field);
-  std::string FrameFor(Field field) const;
 
   PeqPageLayout layout_;
   PageContext context_;
