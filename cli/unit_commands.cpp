@@ -308,16 +308,7 @@ class Replay {
   // Every edit waits at least its own interval; a download waits one step per block, its
   // handshake and the read-back of the program number.
   static bool EditsTakeLongerThanADownload(const std::vector<ParameterRef>& edits) {
-    std::vector<std::string> frames;
-    int editsMs = 0;
-    for (const ParameterRef& ref : edits) {
-      const auto row = link::FindEdit(ref.field);
-      if (!row) continue;
-      std::string frame = link::EditFrame(1, ProgramParameters{}, ref);
-      if (std::find(frames.begin(), frames.end(), frame) != frames.end()) continue;
-      frames.push_back(std::move(frame));
-      editsMs += row->intervalMs;
-    }
+    const int editsMs = link::EditsMinimumMs(edits);
     constexpr int kBlocks = 33;
     const int downloadMs = link::timers::kDownloadStartMs + kBlocks * link::timers::kTransferStepMs +
                            link::timers::kProgramInfoMs;

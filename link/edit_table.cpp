@@ -1,5 +1,6 @@
 #include "link/edit_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "link/engine_timers.h"
@@ -95,6 +96,27 @@ std::string EditFrame(int id, const ProgramParameters& p, const ParameterRef& re
       return OutputPhaseFrame(id, out, p.outputPhase[c]);
   }
   return {};
+}
+
+std::vector<ParameterRef> DistinctEdits(const std::vector<ParameterRef>& edits) {
+  std::vector<ParameterRef> out;
+  for (const ParameterRef& ref : edits) {
+    const std::optional<EditRow> row = FindEdit(ref.field);
+    if (!row) continue;
+    // One command, channel and band: one frame.
+    const bool carried = std::any_of(out.begin(), out.end(), [&](const ParameterRef& r) {
+      return FindEdit(r.field)->code == row->code && r.channel == ref.channel &&
+             r.band == ref.band;
+    });
+    if (!carried) out.push_back(ref);
+  }
+  return out;
+}
+
+int EditsMinimumMs(const std::vector<ParameterRef>& edits) {
+  int ms = 0;
+  for (const ParameterRef& ref : DistinctEdits(edits)) ms += FindEdit(ref.field)->intervalMs;
+  return ms;
 }
 
 std::string EditAcknowledgement(int id, Field field) {

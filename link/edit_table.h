@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/parameter_listing.h"
 #include "model/program_parameters.h"
@@ -28,5 +29,11 @@ std::optional<EditRow> FindEdit(Field field);
 std::string EditFrame(int id, const ProgramParameters& p, const ParameterRef& ref);
 // The answer the unit gives when it took that frame.
 std::string EditAcknowledgement(int id, Field field);
+
+// `edits` in order, less those no command sets (the program number) and those whose frame an
+// earlier one already carries (the compressor/limiter settings travel together).
+std::vector<ParameterRef> DistinctEdits(const std::vector<ParameterRef>& edits);
+// The least time those edits take one after another: each waits at least its own interval.
+int EditsMinimumMs(const std::vector<ParameterRef>& edits);
 
 }  // namespace corvella::link

@@ -361,13 +361,8 @@ bool ProtocolEngine::SendEdits(const std::vector<ParameterRef>& edits) {
   if (link_.linkConnected == 0 || Refuse(Chain::SendEdits)) return false;
   StartChain(Chain::SendEdits);
   edits_.clear();
-  for (const ParameterRef& ref : edits) {
-    std::string frame = EditFrame(link_.deviceId, params_, ref);
-    if (frame.empty()) continue;
-    const bool queued = std::any_of(edits_.begin(), edits_.end(),
-                                    [&frame](const QueuedEdit& e) { return e.frame == frame; });
-    if (!queued) edits_.push_back({ref.field, std::move(frame)});
-  }
+  for (const ParameterRef& ref : DistinctEdits(edits))
+    edits_.push_back({ref.field, EditFrame(link_.deviceId, params_, ref)});
   SendNextEdit();
   view_.LinkStateChanged();
   return true;

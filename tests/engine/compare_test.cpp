@@ -72,6 +72,16 @@ TEST(EditTable, EveryEditSetsExactlyItsParameterOnTheUnit) {
   }
 }
 
+TEST(EditTable, ParametersSharingAFrameGoOnceAndTheNumberNever) {
+  const std::vector<ParameterRef> edits = {{Field::Threshold, 0, 0},  {Field::ProgramNumber, 0, 0},
+                                           {Field::OutputLevel, 0, 0}, {Field::Ratio, 0, 0},
+                                           {Field::OutputLevel, 1, 0}, {Field::Attack, 0, 0}};
+  EXPECT_EQ(DistinctEdits(edits),
+            (std::vector<ParameterRef>{
+                {Field::Threshold, 0, 0}, {Field::OutputLevel, 0, 0}, {Field::OutputLevel, 1, 0}}));
+  EXPECT_EQ(EditsMinimumMs(edits), timers::kCompressorMs + 2 * timers::kPageEditMs);
+}
+
 TEST(Compare, TheUnitIsReadAsideAndOnlyTheListedEditsAreSent) {
   Harness h(1);
   auto& unit = h.AddUnit();
