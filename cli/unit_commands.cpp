@@ -18,7 +18,6 @@ namespace corvella::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using link::ProtocolEngine;
 
 constexpr std::string_view kNotConfirmed = "the unit did not confirm";
 
@@ -115,7 +114,7 @@ class Replay {
   }
 
  private:
-  ProtocolEngine& Engine() { return link_.Engine(); }
+  core::UnitController& Core() { return link_.Controller(); }
   ProgramParameters& Parameters() { return link_.State().parameters; }
 
   bool DeliversUnitProgram() const {
@@ -125,13 +124,15 @@ class Replay {
   // Runs an engine command until `chain` reports its end (a connect: its search, then its
   // transfer) and judges the command by that typed end. The reason for a failure is the text the
   // engine gave, as the terminal showed it (a box with its caption).
+  // `stopped`, when given, is set by `start` when the action ended before any chain began.
   bool RunChain(const std::function<void()>& start, link::Chain chain,
-                int guardMs = kChainGuardMs) {
+                int guardMs = kChainGuardMs, const bool* stopped = nullptr) {
     const std::size_t endedMark = view_.EndedMark();
     const std::size_t shownMark = view_.Mark();
     const bool transfer = chain == link::Chain::Upload || chain == link::Chain::Download;
     std::optional<TerminalView::Ended> end;
     const auto ended = [&] {
+      if (stopped && *stopped) return true;
       end = view_.LastEnded(chain, endedMark);
       if (!end && transfer) {
         // A search that found nothing to connect to ends the connect too.
@@ -145,6 +146,7 @@ class Replay {
       runaway_ = true;
       return false;
     }
+    if (!end) return false;
     if (end->outcome == link::Outcome::Done) return true;
     reason_ = end->detail.empty() ? OutcomeWords(end->outcome) : end->detail;
     for (const Shown& shown : view_.Since(shownMark)) {
@@ -160,7 +162,7 @@ class Replay {
 
   int Scan() {
     view_.SetSelectAnswer({});
-    const bool ended = RunChain([this] { Engine().EnableCommunications(); }, link::Chain::Search,
+    const bool ended = RunChain([this] { Core().Search(); }, link::Chain::Search,
                                 SearchGuardMs(link_.PortCount()));
     if (!view_.SelectOpened()) {
       if (ended || reason_.empty()) reason_ = "no unit found";
@@ -176,21 +178,15 @@ class Replay {
 
   // The file as File > Open takes it into the window's parameter set.
   bool OpenInput() {
-    const FileResult loaded = LoadParametersFile(*input_, Parameters());
-    if (!loaded.ok) {
-      view_.Say("corvella-cli: " + input_->string() + ": cannot be read");
-      return false;
-    }
-    link_.State().programNameText = ProgramNameText(Parameters());
-    view_.SetStatusText(kFileOpenSuccessText);
-    if (RepairParameters(Parameters())) view_.ShowRepairWarning();
-    return true;
+    if (Core().OpenParametersFile(*input_).ok) return true;
+    view_.Say("corvella-cli: " + input_->string() + ": cannot be read");
+    return false;
   }
 
   bool Connect(int direction) {
     view_.SetSelectAnswer({true, direction, inv_.unitId});
     const int guard = SearchGuardMs(link_.PortCount()) + kChainGuardMs;
-    const bool ok = RunChain([this] { Engine().EnableCommunications(); },
+    const bool ok = RunChain([this] { Core().Search(); },
                              direction == 1 ? link::Chain::Download : link::Chain::Upload, guard);
     if (view_.SelectOpened() && link_.State().link.linkConnected == 0 && inv_.unitId) {
       reason_ = "no unit with ID " + std::to_string(*inv_.unitId) + " was found";
@@ -200,45 +196,47 @@ class Replay {
   }
 
   bool Action() {
-    ProtocolEngine& engine = Engine();
+    core::UnitController& core = Core();
     switch (inv_.command) {
       case Command::LoadDefault:
         return LoadDefault();
       case Command::Programs:
         return Programs();
       case Command::Recall:
-        return RunChain([&] { (void)engine.RecallProgram(inv_.memory); }, link::Chain::Recall);
+        return RunChain([&] { (void)core.Recall(inv_.memory); }, link::Chain::Recall);
       case Command::Store:
-        return RunChain([&] { (void)engine.StoreProgram(inv_.memory); }, link::Chain::Store);
+        return RunChain([&] { (void)core.Store(inv_.memory); }, link::Chain::Store);
       case Command::Rename:
-        return RunChain([&] { (void)engine.SetProgramName(inv_.name); }, link::Chain::Rename);
+        return RunChain([&] { (void)core.Rename(inv_.name); }, link::Chain::Rename);
       case Command::SetIdentity:
-        return RunChain([&] { (void)engine.ChangeDeviceIdentity(inv_.newId, inv_.name); },
+        return RunChain([&] { (void)core.ChangeIdentity(inv_.newId, inv_.name); },
                         link::Chain::Identity);
       default:
         return true;  // upload and download are done by the connect itself
     }
   }
 
-  // "Load default setting" with the unit connected: the file over the set, the factory name,
-  // repair, then the name, download, store and read-back chain.
+  // "Load default setting" with the unit connected: the file over the set under the factory
+  // name, then the name, download, store and read-back chain.
   bool LoadDefault() {
-    const FileResult loaded = LoadParametersFile(*input_, Parameters());
-    if (!loaded.ok) {
+    core::DefaultLoad load = core::DefaultLoad::Loaded;
+    bool stopped = false;
+    const auto start = [&] {
+      load = Core().LoadFactoryDefault(*input_);
+      stopped = load != core::DefaultLoad::DownloadStarted && load != core::DefaultLoad::Refused;
+    };
+    if (RunChain(start, link::Chain::FactoryDefault, kChainGuardMs, &stopped)) return true;
+    if (load == core::DefaultLoad::Missing || load == core::DefaultLoad::Invalid) {
       reason_ = input_->string() + ": cannot be read";
-      return false;
+    } else if (load == core::DefaultLoad::Loaded) {
+      reason_ = "the unit is no longer connected";
     }
-    Session& session = link_.State();
-    session.programNameText = std::string(kFactoryDefaultName);
-    SetProgramName(session.parameters, session.programNameText);
-    if (RepairParameters(session.parameters)) view_.ShowRepairWarning();
-    return RunChain([this] { (void)Engine().StartFactoryDefaultDownload(); },
-                    link::Chain::FactoryDefault);
+    return false;
   }
 
   bool Programs() {
     view_.ClearProgramList();
-    if (!RunChain([this] { (void)Engine().ListPrograms(); }, link::Chain::ProgramList))
+    if (!RunChain([this] { (void)Core().ListPrograms(); }, link::Chain::ProgramList))
       return false;
     for (const auto& line : view_.ProgramLines()) {
       if (!line) {
@@ -250,15 +248,15 @@ class Replay {
   }
 
   bool Disconnect() {
-    return RunChain([this] { Engine().DisableCommunications(); }, link::Chain::Disconnect);
+    return RunChain([this] { Core().Disconnect(); }, link::Chain::Disconnect);
   }
 
   // Reads the unit's program aside and lists how `expected` differs from it. True when it does
   // not; the differences go to standard output either way.
   bool ReadBackEquals(const ProgramParameters& expected) {
-    if (!RunChain([this] { (void)Engine().ReadUnitProgram(); }, link::Chain::ReadUnit))
+    if (!RunChain([this] { (void)Core().ReadUnitProgram(); }, link::Chain::ReadUnit))
       return false;
-    const auto differences = DiffParameters(expected, Engine().UnitProgram());
+    const auto differences = DiffParameters(expected, Core().UnitProgram());
     std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
     std::fflush(out_);
     if (differences.empty()) return true;
@@ -277,7 +275,7 @@ class Replay {
       return kExitUsage;
     }
     if (!Connect(0)) return Failed();
-    const auto differences = DiffParameters(file, Engine().UnitProgram());
+    const auto differences = DiffParameters(file, Core().UnitProgram());
     if (inv_.command == Command::Verify) {
       std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
       std::fflush(out_);
@@ -295,7 +293,7 @@ class Replay {
       } else {
         for (const auto& d : differences)
           std::fprintf(out_, "sent: %s\n", DifferenceLine(d).c_str());
-        if (!RunChain([&] { (void)Engine().SendEdits(edits); }, link::Chain::SendEdits))
+        if (!RunChain([&] { (void)Core().SendEdits(edits); }, link::Chain::SendEdits))
           return Failed();
       }
       std::fflush(out_);
@@ -321,7 +319,7 @@ class Replay {
     if (inv_.command == Command::Upload) target = inv_.file;
     if (inv_.command == Command::Recall) target = inv_.output;
     if (target) {
-      const FileResult saved = SaveParametersFile(*target, Parameters());
+      const FileResult saved = Core().SaveParametersFile(*target);
       if (!saved.ok) {
         view_.Say("corvella-cli: " + *target + ": " +
                   (saved.systemText.empty() ? std::string(kFileSaveFailedText) : saved.systemText));

@@ -9,9 +9,7 @@ namespace corvella::cli {
 UnitLink::UnitLink(TerminalView& view) : view_(view) {}
 
 UnitLink::~UnitLink() {
-  timers_.SetClient(nullptr);
-  engine_.reset();
-  if (port_) port_->Close();
+  controller_.reset();
   port_.reset();
   demo_.reset();
 }
@@ -24,10 +22,9 @@ bool UnitLink::Open(link::PortTable table, bool demo, std::string& error) {
   }
   portCount_ = std::clamp(table.Size(), 1, link::kMaxPortNumber);
   port_ = std::make_unique<link::SerialPort>(owner_, std::move(table));
-  engine_ = std::make_unique<link::ProtocolEngine>(session_, *port_, timers_, view_, portCount_);
-  timers_.SetClient(engine_.get());
-  // The window's start-up values, as the view sets them at creation.
-  ResetParameters(session_.parameters, session_.programNameText);
+  auto timers = std::make_unique<link::SteadyTimerHost>(owner_);
+  timers_ = timers.get();
+  controller_ = std::make_unique<core::UnitController>(*port_, std::move(timers), view_, portCount_);
   return true;
 }
 
@@ -37,7 +34,7 @@ bool UnitLink::Run(const std::function<void()>& start, const std::function<bool(
   // event loop would have taken them.
   owner_.RunPending();
   start();
-  return ended() || timers_.RunUntil(ended, guardMs);
+  return ended() || timers_->RunUntil(ended, guardMs);
 }
 
 std::string UnitLink::PathOf(int portNumber) const {

@@ -1,7 +1,7 @@
-// Everything a command needs to talk to a unit: the serial port, the engine, its timers on the
-// core's own event loop (an owner queue with steady-clock timers, so the tool needs no Qt) and, for
-// --demo, the in-process virtual unit. Run() starts an engine command and turns the event loop
-// until the engine has reported the end the caller waits for.
+// Everything a command needs to talk to a unit: the serial port, the application core with its
+// timers on the core's own event loop (an owner queue with steady-clock timers, so the tool needs
+// no Qt) and, for --demo, the in-process virtual unit. Run() starts an action and turns the event
+// loop until the engine has reported the end the caller waits for.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/terminal_view.h"
+#include "core/unit_controller.h"
 #include "link/owner_queue.h"
 #include "link/port_table.h"
 #include "link/protocol_engine.h"
@@ -36,8 +37,8 @@ class UnitLink {
   // then stopped where it stood).
   bool Run(const std::function<void()>& start, const std::function<bool()>& ended, int guardMs);
 
-  link::ProtocolEngine& Engine() { return *engine_; }
-  Session& State() { return session_; }
+  core::UnitController& Controller() { return *controller_; }
+  Session& State() { return controller_->session(); }
   bool PortOpen() const { return port_ && port_->IsOpen(); }
   int PortCount() const { return portCount_; }
   std::string PathOf(int portNumber) const;
@@ -45,13 +46,13 @@ class UnitLink {
  private:
   TerminalView& view_;
   link::OwnerQueue owner_;
-  link::SteadyTimerHost timers_{owner_};
-  Session session_;
+  // Owned by the core; kept to turn the event loop.
+  link::SteadyTimerHost* timers_ = nullptr;
   int portCount_ = 1;
-  // The port goes before the unit on its far side, and the engine before the port.
+  // The port goes before the unit on its far side, and the core (which closes it) before the port.
   std::unique_ptr<sim::VirtualUnitHost> demo_;
   std::unique_ptr<link::SerialPort> port_;
-  std::unique_ptr<link::ProtocolEngine> engine_;
+  std::unique_ptr<core::UnitController> controller_;
 };
 
 }  // namespace corvella::cli

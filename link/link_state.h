@@ -51,8 +51,6 @@ struct LinkState {
   std::string pendingDeviceName;  // its new name, "."-padded to 14 characters
   int recallProgram = 0;          // program memory being recalled, 1..6
 
-  int inputChannel = 0;   // 0 MIC, 1 LINE: the input whose page was selected last
-  int outputChannel = 0;  // 0 HIGH, 1 LOW
 
   // Device search.
   int probeId = 0;                      // device ID being probed (1..10)

@@ -28,6 +28,8 @@ struct MessageBoxRequest {
   BoxIcon icon = BoxIcon::None;
   BoxButtons buttons = BoxButtons::Ok;
   BoxAnswer defaultButton = BoxAnswer::Ok;
+  // The text is the system's own (an error message in the locale's encoding), not the unit's.
+  bool textFromSystem = false;
 };
 
 // The chains of the engine, as a front end or a test sees them end. A connect is reported as the

@@ -24,8 +24,6 @@ struct Session {
   // The view's program-name text: the source ResetParameters and the factory-default load copy
   // into parameters.programName.
   std::string programNameText{kFactoryDefaultName};
-  // The output PEQ page's current band (1..6); the level page draws its output curve with it.
-  int selectedOutputPeqBand = 1;
   // Set while a rename waits for (or did not get) the unit's confirmation.
   std::optional<UnconfirmedName> unconfirmedName;
 

@@ -18,7 +18,7 @@ class SteadyTimerHost : public TimerHost {
   using Clock = std::chrono::steady_clock;
 
   explicit SteadyTimerHost(OwnerQueue& queue) : queue_(queue) {}
-  void SetClient(TimerClient* client) { client_ = client; }
+  void SetClient(TimerClient* client) override { client_ = client; }
 
   void ArmTimer(int id, int intervalMs) override;
   void KillTimer(int id) override { timers_.erase(id); }

@@ -14,6 +14,8 @@ class TimerClient {
 class TimerHost {
  public:
   virtual ~TimerHost() = default;
+  // Ticks go to `client`; nullptr drops them (the timers keep running).
+  virtual void SetClient(TimerClient* client) = 0;
   // Arming an ID that is running restarts it with the new interval. Periodic until killed.
   virtual void ArmTimer(int id, int intervalMs) = 0;
   virtual void KillTimer(int id) = 0;

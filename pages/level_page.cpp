@@ -203,7 +203,7 @@ void LevelPage::OnGraphTimer() {
     const int output = channel_ - 2;
     graph::ComputeCrossover(context_.session.parameters.crossover[output],
                             context_.crossover.db[output]);
-    DrawOutputResponse(context_.session.selectedOutputPeqBand - 1);
+    DrawOutputResponse(context_.selection.outputPeqBand - 1);
   } else {
     DrawInputLevel();
   }

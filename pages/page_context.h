@@ -10,8 +10,16 @@
 
 namespace corvella::pages {
 
+// What the window shows, as opposed to what the program holds: which input and output the last
+// page command chose, and the output PEQ page's band, with which the level page draws its curve.
+struct PageSelection {
+  int inputChannel = 0;   // 0 MIC, 1 LINE
+  int outputChannel = 0;  // 0 HIGH, 1 LOW
+  int outputPeqBand = 1;  // 1..6
+};
+
 struct PageContext {
-  // Parameters, link state (linkConnected, deviceId) and selectedOutputPeqBand.
+  // Parameters and link state (linkConnected, deviceId).
   Session& session;
   // Page edits go out through SendParameter, which sends only while a unit is connected.
   link::ProtocolEngine& engine;
@@ -19,6 +27,7 @@ struct PageContext {
   graph::CrossoverResponse& crossover;
   // The 580 x 224 picture every graph starts from (graph/paint/graph_background.h).
   const QImage& background;
+  PageSelection& selection;
 };
 
 }  // namespace corvella::pages

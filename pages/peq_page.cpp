@@ -175,7 +175,7 @@ void PeqPage::OnBandCommand(int id) {
   typeList_->setFocus(Qt::OtherFocusReason);
   band_ = band;
   if (layout_.output) {
-    context_.session.selectedOutputPeqBand = band_;
+    context_.selection.outputPeqBand = band_;
     DrawPeqResponse(band_ - 1);
     ShowBand(band_, channel_);
   } else {

@@ -16,7 +16,7 @@ class QtTimerHost : public QObject, public link::TimerHost {
   ~QtTimerHost() override;
 
   // Ticks go to `client`; nullptr drops them (the timers keep running).
-  void SetClient(link::TimerClient* client) { client_ = client; }
+  void SetClient(link::TimerClient* client) override { client_ = client; }
 
   void ArmTimer(int id, int intervalMs) override;
   void KillTimer(int id) override;

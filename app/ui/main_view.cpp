@@ -82,9 +82,10 @@ QMessageBox::Icon ToQt(link::BoxIcon icon) {
 
 MainView::MainView(link::Port& port, int portCount, QWidget* parent)
     : QWidget(parent),
-      port_(port),
-      background_(graph::paint::MakeGraphBackground()),
-      timers_(this) {
+      timers_(new QtTimerHost),
+      controller_(std::make_unique<core::UnitController>(
+          port, std::unique_ptr<link::TimerHost>(timers_), *this, portCount)),
+      background_(graph::paint::MakeGraphBackground()) {
   setObjectName(QStringLiteral("mainView"));
   setMinimumSize(kViewWidth, kViewHeight);
   resize(kViewWidth, kViewHeight);
@@ -98,12 +99,9 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   headerFont_.setBold(true);
   headerFont_.setStretch(QFont::Condensed);
 
-  engine_ = std::make_unique<link::ProtocolEngine>(session_, port, timers_, *this, portCount);
-  timers_.SetClient(engine_.get());
-
   CreateButtons();
   pages_ = std::make_unique<pages::PageSet>(
-      pages::PageContext{session_, *engine_, crossover_, background_}, this);
+      pages::PageContext{session(), engine(), crossover_, background_, selection_}, this);
   statusBar_ = new StatusLineBar(this);
   statusBar_->move(kStatusBarPosition);
   search_ = new SearchDialog(this);
@@ -114,32 +112,28 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   transmit_->hide();
   list_ = new ListProgramDialog(this);
   connect(list_, &ListProgramDialog::recallRequested, this,
-          [this](int memory) { engine_->RecallProgram(memory); });
+          [this](int memory) { controller_->Recall(memory); });
   compare_ = new CompareDialog(this);
   connect(compare_, &CompareDialog::sendRequested, this, &MainView::SendPcValues);
   connect(compare_, &CompareDialog::takeRequested, this, &MainView::TakeDeviceValues);
   verifyAfterDownload_ = LoadVerifyAfterDownload();
 
-  connect(&timers_, &QtTimerHost::armed, this, [this](int id) {
-    const link::LinkState& link = session_.link;
+  connect(timers_, &QtTimerHost::armed, this, [this](int id) {
+    const link::LinkState& link = session().link;
     if (transferWatch_.OnTimerArmed(id, link.transferDirection == 1, link.infoOnly != 0)) {
       ShowTransferStep();
     }
   });
 
-  ResetParameters(session_.parameters, session_.programNameText);
   pages_->ReloadAllPages(link::ReloadForm::Startup);
-  session_.link.waitCount = 0;
-  session_.link.infoOnly = 0;
   ShowPage(cmd::kLinePeq);
 }
 
 MainView::~MainView() {
   // No tick and no received byte may reach the engine once it starts going, and the pages, which
   // hold references to the engine and the records, go before either.
-  timers_.SetClient(nullptr);
-  timers_.KillAll();
-  port_.Close();
+  timers_->SetClient(nullptr);
+  timers_->KillAll();
   qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
@@ -204,10 +198,10 @@ void MainView::OnCommand(int command) {
       emit exitRequested();
       break;
     case cmd::kEnableCommunications:
-      engine_->EnableCommunications();
+      controller_->Search();
       break;
     case cmd::kDisableCommunications:
-      engine_->DisableCommunications();
+      controller_->Disconnect();
       break;
     case cmd::kDisplayProgramNumber:
       DisplayProgramNumber();
@@ -246,17 +240,17 @@ void MainView::OnCommand(int command) {
 }
 
 bool MainView::IsCommandEnabled(int command) const {
-  const link::LinkState& link = session_.link;
+  const link::LinkState& link = session().link;
   // Commands that start a chain, or change the set a chain is reading or writing, wait for it.
-  const bool idle = !engine_->ChainRunning();
+  const bool idle = !engine().ChainRunning();
   switch (command) {
     case cmd::kFileOpen:
       return link.linkConnected == 0 && idle;
     case cmd::kEnableCommunications:
-      return engine_->CanEnableCommunications();
+      return engine().CanEnableCommunications();
     case cmd::kDisableCommunications:
       // Stays available during a chain: it is the way to give up a transfer.
-      return engine_->CanDisableCommunications();
+      return engine().CanDisableCommunications();
     case cmd::kListProgram:
     case cmd::kSaveProgramInDevice:
     case cmd::kCompareWithDevice:
@@ -278,8 +272,8 @@ bool MainView::IsCommandChecked(int command) const {
 void MainView::ShowPage(int command) {
   const std::optional<pages::PageCommand> row = pages::FindPageCommand(command);
   if (!row) return;
-  if (row->inputChannel >= 0) session_.link.inputChannel = row->inputChannel;
-  if (row->outputChannel >= 0) session_.link.outputChannel = row->outputChannel;
+  if (row->inputChannel >= 0) selection_.inputChannel = row->inputChannel;
+  if (row->outputChannel >= 0) selection_.outputChannel = row->outputChannel;
   update(QRect(40, 95, 120, 30));   // "LINE INPUT"
   update(QRect(920, 45, 90, 130));  // "HIGH" and "LOW"
   pages_->ShowPage(command);
@@ -289,12 +283,12 @@ void MainView::ShowPage(int command) {
 
 std::array<QString, 4> MainView::HeaderValues() const {
   std::array<QString, 4> values;
-  if (session_.link.identityShown == 0) {
+  if (session().link.identityShown == 0) {
     values.fill(QStringLiteral("NULL"));
   } else {
-    const ProgramParameters& p = session_.parameters;
-    values = {QString::number(p.programNumber), Latin1(session_.HeaderProgramName()),
-              QString::number(session_.link.deviceId), Latin1(session_.link.deviceName)};
+    const ProgramParameters& p = session().parameters;
+    values = {QString::number(p.programNumber), Latin1(session().HeaderProgramName()),
+              QString::number(session().link.deviceId), Latin1(session().link.deviceName)};
   }
   // The unit may hold part of one program and part of another until a transfer succeeds.
   if (transferWatch_.Incomplete()) values[1] += QStringLiteral(" (incomplete)");
@@ -302,10 +296,10 @@ std::array<QString, 4> MainView::HeaderValues() const {
 }
 
 bool MainView::LineLabelLit() const {
-  return session_.link.inputChannel == 1;
+  return selection_.inputChannel == 1;
 }
 bool MainView::OutputLabelLit(int output) const {
-  return session_.link.outputChannel == output;
+  return selection_.outputChannel == output;
 }
 
 void MainView::paintEvent(QPaintEvent* event) {
@@ -366,7 +360,7 @@ void MainView::ShowTransferStep() {
 
 link::BoxAnswer MainView::ShowMessageBox(const link::MessageBoxRequest& box) {
   MessageRequest request;
-  request.text = Latin1(box.text);
+  request.text = box.textFromSystem ? QString::fromLocal8Bit(box.text.c_str()) : Latin1(box.text);
   request.caption = Latin1(box.caption);
   request.icon = ToQt(box.icon);
   request.buttons = box.buttons == link::BoxButtons::YesNo
@@ -435,9 +429,9 @@ void MainView::ReleaseMouseCapture() {
 }
 
 void MainView::LinkStateChanged() {
-  if (pages_) pages_->SetEditable(!engine_->ChainRunning());
-  if (compare_ != nullptr) compare_->SetBusy(engine_->ChainRunning());
-  if (waitingRead_ != ReadPurpose::None && !engine_->ChainRunning()) {
+  if (pages_) pages_->SetEditable(!engine().ChainRunning());
+  if (compare_ != nullptr) compare_->SetBusy(engine().ChainRunning());
+  if (waitingRead_ != ReadPurpose::None && !engine().ChainRunning()) {
     QTimer::singleShot(0, this, [this] {
       const ReadPurpose purpose = std::exchange(waitingRead_, ReadPurpose::None);
       if (purpose != ReadPurpose::None) ReadUnitFor(purpose);
@@ -448,116 +442,49 @@ void MainView::LinkStateChanged() {
 
 // ---- File menu ----
 
-void MainView::RepairAndReload() {
-  if (RepairParameters(session_.parameters)) ShowRepairWarning();
-  ReloadAllPages(link::ReloadForm::FileLoad);
-}
-
-void MainView::ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
-                                    const QString& wrongLengthCaption) {
-  switch (result.failure) {
-    case FileFailure::None:
-      return;
-    case FileFailure::WrongLength:
-      ShowError(this, wrongLengthText, wrongLengthCaption);
-      return;
-    case FileFailure::WriteFailed:
-      ShowError(this, Latin1(kFileSaveFailedText), Latin1(kFileSaveFailedCaption));
-      return;
-    case FileFailure::OpenFailed:
-    case FileFailure::ReadFailed:
-    case FileFailure::CreateFailed:
-      ShowError(this, QString::fromLocal8Bit(result.systemText.c_str()),
-                Latin1(kFileSystemErrorCaption));
-      return;
-  }
-}
-
 void MainView::OpenParametersFile() {
   OpenParametersFileAt(AskParametersFileName(this, false));
 }
 
 void MainView::OpenParametersFileAt(const QString& path) {
-  if (!path.isEmpty()) {
-    const FileResult result =
-        corvella::LoadParametersFile(path.toStdU16String(), session_.parameters);
-    if (result.ok) {
-      SetStatusText(kFileOpenSuccessText);
-      const auto& name = session_.parameters.programName;
-      session_.programNameText.assign(name.data(), name.size());
-    } else {
-      ReportFileFailure(result, Latin1(kFileInvalidText), Latin1(kFileInvalidCaption));
-    }
-  }
-  // Cancelling still brings the pages into line with the (repaired) set.
-  RepairAndReload();
+  std::optional<std::filesystem::path> file;
+  if (!path.isEmpty()) file = std::filesystem::path(path.toStdU16String());
+  (void)controller_->OpenParametersFile(file);
 }
 
 void MainView::SaveParametersFile() {
   const QString path = AskParametersFileName(this, true);
   if (path.isEmpty()) return;
-  const FileResult result =
-      corvella::SaveParametersFile(path.toStdU16String(), session_.parameters);
-  if (result.ok) {
-    SetStatusText(kFileSavedSuccessText);
-  } else {
-    ReportFileFailure(result, QString(), QString());
-  }
-}
-
-std::optional<std::filesystem::path> MainView::FindFactoryDefaultFile() const {
-  if (!factoryFolder_) return FindFactoryDefault(ExecutableDirectory());
-  std::filesystem::path candidate = *factoryFolder_ / std::string(kFactoryDefaultFileName);
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(candidate, error)) return std::nullopt;
-  return candidate;
+  (void)controller_->SaveParametersFile(std::filesystem::path(path.toStdU16String()));
 }
 
 void MainView::LoadFactoryDefault() {
   if (!AskYesNo(this, Latin1(kLoadDefaultQuestionText), Latin1(kLoadDefaultQuestionCaption))) {
     return;
   }
-  const std::optional<std::filesystem::path> path = FindFactoryDefaultFile();
-  if (!path) {
-    ShowError(this, Latin1(kFactoryDefaultMissingText), Latin1(kFactoryDefaultMissingCaption));
-    return;
-  }
-  const FileResult result = LoadParametersFile(*path, session_.parameters);
-  if (!result.ok) {
-    // A damaged default must not be renamed "factory default" and stored in the unit.
-    ReportFileFailure(result, Latin1(kFactoryDefaultInvalidText),
-                      Latin1(kFactoryDefaultInvalidCaption));
-    return;
-  }
-  session_.programNameText = std::string(kFactoryDefaultName);
-  for (std::size_t i = 0; i < kProgramNameLength; ++i) {
-    session_.parameters.programName[i] =
-        i < session_.programNameText.size() ? session_.programNameText[i] : '.';
-  }
-  RepairAndReload();
-  if (session_.link.linkConnected == 1) engine_->StartFactoryDefaultDownload();
+  (void)controller_->LoadFactoryDefault();
 }
 
 // ---- Program and Device menus ----
 
 void MainView::DisplayProgramNumber() {
-  ShowMessage(this, {QString::number(session_.parameters.programNumber),
+  ShowMessage(this, {QString::number(session().parameters.programNumber),
                      QStringLiteral("Current Program No."), QMessageBox::NoIcon, QMessageBox::Ok,
                      QMessageBox::Ok});
 }
 
 void MainView::DisplayProgramName() {
-  const auto& name = session_.parameters.programName;
+  const auto& name = session().parameters.programName;
   ShowMessage(this, {Latin1(std::string_view(name.data(), name.size())),
                      QStringLiteral("Current Program Name"), QMessageBox::NoIcon, QMessageBox::Ok,
                      QMessageBox::Ok});
 }
 
 void MainView::EditProgramName() {
-  const auto& name = session_.parameters.programName;
+  const auto& name = session().parameters.programName;
   ProgramNameDialog dialog(Latin1(std::string_view(name.data(), name.size())), this);
   if (RunModal(dialog) != QDialog::Accepted) return;
-  engine_->SetProgramName(dialog.name().toLatin1().toStdString());
+  controller_->Rename(dialog.name().toLatin1().toStdString());
   RepaintHeader();
 }
 
@@ -565,22 +492,22 @@ void MainView::ListProgramAndRecall() {
   list_->Reset();
   list_->move(250, 275);
   list_->SetMouseHeld(true);
-  engine_->ListPrograms();
+  controller_->ListPrograms();
   RunModal(*list_);
   list_->SetMouseHeld(false);
 }
 
 void MainView::SaveProgramInDevice() {
-  ProgramSaveAsDialog dialog(session_.parameters.programNumber, this);
+  ProgramSaveAsDialog dialog(session().parameters.programNumber, this);
   if (RunModal(dialog) != QDialog::Accepted) return;
-  engine_->StoreProgram(dialog.memory());
+  controller_->Store(dialog.memory());
 }
 
 void MainView::EditDeviceInformation() {
-  const link::LinkState& link = session_.link;
+  const link::LinkState& link = session().link;
   DeviceInfoDialog dialog(link.identityShown == 1, link.deviceId, Latin1(link.deviceName), this);
   if (RunModal(dialog) != QDialog::Accepted) return;
-  engine_->ChangeDeviceIdentity(dialog.id(), dialog.name().toLatin1().toStdString());
+  controller_->ChangeIdentity(dialog.id(), dialog.name().toLatin1().toStdString());
 }
 
 void MainView::ShowAbout() {
@@ -603,13 +530,13 @@ void MainView::SetVerifyAfterDownload(bool on) {
 }
 
 void MainView::ReadUnitFor(ReadPurpose purpose) {
-  if (engine_->ChainRunning()) {
+  if (engine().ChainRunning()) {
     // Still closing the chain before it: a check that was asked for is never skipped quietly.
     waitingRead_ = purpose;
     return;
   }
   reading_ = purpose;
-  if (!engine_->ReadUnitProgram()) reading_ = ReadPurpose::None;
+  if (!controller_->ReadUnitProgram()) reading_ = ReadPurpose::None;
 }
 
 void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
@@ -623,7 +550,7 @@ void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
     case link::Chain::ReadUnit: {
       const ReadPurpose purpose = std::exchange(reading_, ReadPurpose::None);
       if (purpose == ReadPurpose::None || !done) return;
-      unitProgram_ = engine_->UnitProgram();
+      unitProgram_ = controller_->UnitProgram();
       ShowComparison(purpose == ReadPurpose::Verify);
       return;
     }
@@ -643,28 +570,25 @@ void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
 }
 
 void MainView::ShowComparison(bool onlyWhenDifferent) {
-  std::vector<ParameterDifference> differences = DiffParameters(session_.parameters, unitProgram_);
+  std::vector<ParameterDifference> differences = DiffParameters(session().parameters, unitProgram_);
   if (onlyWhenDifferent && differences.empty() && !compare_->isVisible()) return;
   compare_->SetDifferences(std::move(differences));
-  compare_->SetBusy(engine_->ChainRunning());
+  compare_->SetBusy(engine().ChainRunning());
   compare_->show();
   compare_->raise();
   compare_->activateWindow();
 }
 
 void MainView::SendPcValues() {
-  if (engine_->ChainRunning()) return;
+  if (engine().ChainRunning()) return;
   sendingEdits_ = true;
-  if (!engine_->SendEdits(compare_->DifferingParameters())) sendingEdits_ = false;
+  if (!controller_->SendEdits(compare_->DifferingParameters())) sendingEdits_ = false;
 }
 
 void MainView::TakeDeviceValues() {
-  if (engine_->ChainRunning()) return;
+  if (engine().ChainRunning()) return;
   // As an upload takes the unit's program: repaired, with its warning, and every page reloaded.
-  session_.parameters = unitProgram_;
-  if (RepairParameters(session_.parameters)) ShowRepairWarning();
-  ReloadAllPages(link::ReloadForm::Upload);
-  RepaintHeader();
+  controller_->TakeProgram(unitProgram_);
   ShowComparison(false);
 }
 

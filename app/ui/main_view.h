@@ -1,6 +1,7 @@
 // The main view: the header, the input and output labels, the shaped page buttons, the five editor
-// pages, the status line and the progress panels. It is the link's user interface (LinkView) and
-// owns the program's records, the protocol engine and its timers; the port belongs to the caller.
+// pages, the status line and the progress panels. It is the link's user interface (LinkView) and a
+// front end over the application core (the records, the engine, the operator's actions); it asks
+// the operator and shows results. The port belongs to the caller.
 #pragma once
 
 #include <QFont>
@@ -17,12 +18,15 @@
 #include "graph/crossover_response.h"
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
+#include "core/unit_controller.h"
 #include "link/session.h"
 #include "model/parameters_file.h"
+#include "pages/page_context.h"
 
 namespace corvella::pages {
 class PageSet;
 }
+
 
 namespace corvella::app {
 
@@ -42,10 +46,14 @@ class MainView : public QWidget, public link::LinkView {
   MainView(link::Port& port, int portCount, QWidget* parent = nullptr);
   ~MainView() override;
 
-  Session& session() { return session_; }
-  link::ProtocolEngine& engine() { return *engine_; }
+  Session& session() { return controller_->session(); }
+  const Session& session() const { return controller_->session(); }
+  link::ProtocolEngine& engine() { return controller_->engine(); }
+  const link::ProtocolEngine& engine() const { return controller_->engine(); }
+  core::UnitController& controller() { return *controller_; }
   pages::PageSet& pageSet() { return *pages_; }
-  QtTimerHost& timerHost() { return timers_; }
+  const pages::PageSelection& selection() const { return selection_; }
+  QtTimerHost& timerHost() { return *timers_; }
   StatusLineEdit* statusLine() const;
   SearchDialog* searchDialog() const { return search_; }
   TransmitDialog* transmitDialog() const { return transmit_; }
@@ -91,7 +99,9 @@ class MainView : public QWidget, public link::LinkView {
 
   // Where "factory default.asc" is looked for; by default beside the program, then the installed
   // data folder.
-  void SetFactoryDefaultFolder(const std::filesystem::path& folder) { factoryFolder_ = folder; }
+  void SetFactoryDefaultFolder(const std::filesystem::path& folder) {
+    controller_->SetFactoryDefaultFolder(folder);
+  }
 
   // LinkView
   void SetStatusText(std::string_view text) override;
@@ -119,11 +129,6 @@ class MainView : public QWidget, public link::LinkView {
 
  private:
   void CreateButtons();
-  void RepairAndReload();
-  // The box for a failed file operation; a wrong length shows the caller's text and caption.
-  void ReportFileFailure(const FileResult& result, const QString& wrongLengthText,
-                         const QString& wrongLengthCaption);
-  std::optional<std::filesystem::path> FindFactoryDefaultFile() const;
   void ShowTransferStep();
   // Why the unit is being read aside: the menu's comparison (the dialog always shows) or the
   // check after a download (the dialog shows only when something differs).
@@ -136,20 +141,19 @@ class MainView : public QWidget, public link::LinkView {
   void SendPcValues();
   void TakeDeviceValues();
 
-  link::Port& port_;
-  Session session_;
+  // The engine's timers, owned by the core; the view follows their arming.
+  QtTimerHost* timers_;
+  std::unique_ptr<core::UnitController> controller_;
   graph::CrossoverResponse crossover_{};
+  pages::PageSelection selection_;
   QImage background_;
   QFont headerFont_;
-  QtTimerHost timers_;
-  std::unique_ptr<link::ProtocolEngine> engine_;
   std::unique_ptr<pages::PageSet> pages_;
   std::array<RegionButton*, 11> buttons_{};
   StatusLineBar* statusBar_;
   SearchDialog* search_;
   TransmitDialog* transmit_;
   ListProgramDialog* list_;
-  std::optional<std::filesystem::path> factoryFolder_;
   TransferWatch transferWatch_;
   CompareDialog* compare_ = nullptr;
   // The unit's program as the last comparison read it; "Take Device Values" takes this one.

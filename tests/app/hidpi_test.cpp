@@ -72,7 +72,7 @@ class HiDpiTest : public QObject {
       QPainter painter(&classic);
       graph::paint::DrawPeqGraph(painter, graph::paint::MakeGraphBackground(), bands,
                                  graph::OutputPageCurves(s.parameters, 0, crossover.data()),
-                                 s.selectedOutputPeqBand - 1, graph::kOutputPixelsPerDb,
+                                 view.selection().outputPeqBand - 1, graph::kOutputPixelsPerDb,
                                  graph::paint::kYellowPen);
     }
     const QRect classicArea(0, 0, graph::kGraphWidth, graph::kGraphHeight);

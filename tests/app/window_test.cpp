@@ -47,7 +47,7 @@ class WindowTest : public QObject {
     for (const QString& value : view.HeaderValues()) QCOMPARE(value, QStringLiteral("NULL"));
     QVERIFY(view.statusLine()->text().isEmpty());
     QVERIFY(view.LineLabelLit());
-    QCOMPARE(w.session().link.inputChannel, 1);
+    QCOMPARE(view.selection().inputChannel, 1);
     QCOMPARE(std::string(w.session().parameters.programName.data(), kProgramNameLength),
              std::string(kFactoryDefaultName));
     QVERIFY(view.searchDialog()->isHidden());
@@ -153,8 +153,8 @@ class WindowTest : public QObject {
     QVERIFY(!view.LineLabelLit());
     view.OnCommand(cmd::kCompressor);
     QCOMPARE(set.VisiblePage(), set.Page(pages::PageKind::DelayCompressor));
-    QCOMPARE(w.session().link.inputChannel, 0);
-    QCOMPARE(w.session().link.outputChannel, 1);
+    QCOMPARE(view.selection().inputChannel, 0);
+    QCOMPARE(view.selection().outputChannel, 1);
 
     // The buttons send their commands: the LINE level arrow lights the input label again.
     QTest::mouseClick(view.pageButton(cmd::kLineLevel), Qt::LeftButton, {},

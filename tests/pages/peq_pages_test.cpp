@@ -176,7 +176,7 @@ class PeqPagesTest : public QObject {
   void StepsAreJudgedAgainstTheShownBandsStoredCode() {
     OutputPage t;
     t.SelectBand(3);
-    QCOMPARE(t.session.selectedOutputPeqBand, 3);
+    QCOMPARE(t.selection.outputPeqBand, 3);
     SpinBar* bar = t.Bar(kOutputFrequencyBar);
     QCOMPARE(bar->value(), 121 - 94);  // HIGH band 3 is at 4.25 kHz
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);

@@ -36,6 +36,7 @@ class RecordingTimers : public link::TimerHost {
  public:
   std::map<int, int> armed;  // ID -> interval
 
+  void SetClient(link::TimerClient*) override {}
   void ArmTimer(int id, int intervalMs) override { armed[id] = intervalMs; }
   void KillTimer(int id) override { armed.erase(id); }
   bool IsArmed(int id) const override { return armed.count(id) != 0; }
@@ -70,7 +71,8 @@ struct PageHarness {
   link::ProtocolEngine engine{session, port, timers, view, 1};
   graph::CrossoverResponse crossover;
   QImage background = graph::paint::MakeGraphBackground();
-  PageContext context{session, engine, crossover, background};
+  PageSelection selection;
+  PageContext context{session, engine, crossover, background, selection};
   QWidget window;  // the main view: Enter and Escape give it the focus
 
   PageHarness() {

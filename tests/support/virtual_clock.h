@@ -18,7 +18,7 @@ class VirtualClock : public TimerHost {
  public:
   using Ms = std::int64_t;
 
-  void SetClient(TimerClient* client) { client_ = client; }
+  void SetClient(TimerClient* client) override { client_ = client; }
   Ms Now() const { return now_; }
 
   void ArmTimer(int id, int intervalMs) override;
