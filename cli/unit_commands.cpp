@@ -287,7 +287,7 @@ class Replay {
     if (!differences.empty()) {
       std::vector<ParameterRef> edits;
       for (const auto& d : differences) edits.push_back(d.a.ref);
-      if (EditsTakeLongerThanADownload(edits)) {
+      if (link::EditsTakeLongerThanADownload(edits)) {
         std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences.size());
         if (!Disconnect() || !Connect(1)) return Failed();
       } else {
@@ -301,16 +301,6 @@ class Replay {
     if (!ReadBackEquals(Parameters())) return Failed();
     if (!Disconnect()) return Failed();
     return kExitOk;
-  }
-
-  // Every edit waits at least its own interval; a download waits one step per block, its
-  // handshake and the read-back of the program number.
-  static bool EditsTakeLongerThanADownload(const std::vector<ParameterRef>& edits) {
-    const int editsMs = link::EditsMinimumMs(edits);
-    constexpr int kBlocks = 33;
-    const int downloadMs = link::timers::kDownloadStartMs + kBlocks * link::timers::kTransferStepMs +
-                           link::timers::kProgramInfoMs;
-    return editsMs > downloadMs;
   }
 
   // Output is written only once everything, the disconnect included, went well.

@@ -119,6 +119,13 @@ int EditsMinimumMs(const std::vector<ParameterRef>& edits) {
   return ms;
 }
 
+bool EditsTakeLongerThanADownload(const std::vector<ParameterRef>& edits) {
+  constexpr int kBlocks = 33;
+  constexpr int kDownloadMs =
+      timers::kDownloadStartMs + kBlocks * timers::kTransferStepMs + timers::kProgramInfoMs;
+  return EditsMinimumMs(edits) > kDownloadMs;
+}
+
 std::string EditAcknowledgement(int id, Field field) {
   const std::optional<EditRow> row = FindEdit(field);
   if (!row) return {};

@@ -35,5 +35,8 @@ std::string EditAcknowledgement(int id, Field field);
 std::vector<ParameterRef> DistinctEdits(const std::vector<ParameterRef>& edits);
 // The least time those edits take one after another: each waits at least its own interval.
 int EditsMinimumMs(const std::vector<ParameterRef>& edits);
+// Whether a whole download (one step per block, its handshake and the read-back of the program
+// number) is quicker than sending those edits one by one.
+bool EditsTakeLongerThanADownload(const std::vector<ParameterRef>& edits);
 
 }  // namespace corvella::link

@@ -80,6 +80,12 @@ TEST(EditTable, ParametersSharingAFrameGoOnceAndTheNumberNever) {
             (std::vector<ParameterRef>{
                 {Field::Threshold, 0, 0}, {Field::OutputLevel, 0, 0}, {Field::OutputLevel, 1, 0}}));
   EXPECT_EQ(EditsMinimumMs(edits), timers::kCompressorMs + 2 * timers::kPageEditMs);
+
+  // A few edits beat a whole download; every parameter does not.
+  EXPECT_FALSE(EditsTakeLongerThanADownload(edits));
+  std::vector<ParameterRef> all;
+  for (const auto& row : ListParameters(ProgramParameters{})) all.push_back(row.ref);
+  EXPECT_TRUE(EditsTakeLongerThanADownload(all));
 }
 
 TEST(Compare, TheUnitIsReadAsideAndOnlyTheListedEditsAreSent) {
