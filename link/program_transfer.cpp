@@ -206,6 +206,15 @@ bool FieldsValid(int k, std::string_view rx) {
   }
 }
 
+// The program-information answer carries a number, and a name where one is read.
+bool InfoFieldsValid(std::string_view rx, bool readName) {
+  return DigitsAt(rx, 4, 3) && (!readName || FieldInside(rx, 11, kProgramNameLength));
+}
+
+bool BlockAcknowledged(int id, int k, std::string_view rx) {
+  return rx == Acknowledgement(id, CodeText(Describe(k).code));
+}
+
 std::string_view FailText(int k) {
   switch (Describe(k).kind) {
     case BlockKind::InputPeq:
@@ -235,7 +244,7 @@ void ProtocolEngine::OnProgramInfoTimer() {
     return;
   }
   const bool readName = link_.keepPcName == 0;
-  if (!DigitsAt(*rx, 4, 3) || (readName && !FieldInside(*rx, 11, kProgramNameLength))) {
+  if (!InfoFieldsValid(*rx, readName)) {
     RetryRead(timers::kProgramInfo, ProgramInfoRequestFrame(id, 0), infoIntervalMs_);
     return;
   }
@@ -288,7 +297,7 @@ void ProtocolEngine::OnTransferStep(int step) {
     Send(ReadRequestFrame(id, ReadAddress(k + 1)));
   } else {
     // A wrong acknowledgement is reported and the download goes on.
-    if (*rx != Acknowledgement(id, CodeText(Describe(k).code))) {
+    if (!BlockAcknowledged(id, k, *rx)) {
       StopBox(kWarnningCaption, FailText(k));
       NoteWrongAnswer(FailText(k));
     }
@@ -299,6 +308,42 @@ void ProtocolEngine::OnTransferStep(int step) {
     Send(BuildFrame(id, params_, k + 1));
   }
   Arm(StepOf(k + 1), timers::kTransferStepMs);
+}
+
+std::optional<int> ProtocolEngine::StepSettledBy(const std::string& rx) const {
+  // Stores and recalls read the program information too; they keep their pace.
+  if (!running_ || (*running_ != Chain::Upload && *running_ != Chain::Download &&
+                    *running_ != Chain::ReadUnit && *running_ != Chain::FactoryDefault)) {
+    return std::nullopt;
+  }
+  const int id = link_.deviceId;
+  const auto settles = [](int step, bool right) {
+    return right ? std::optional<int>(step) : std::nullopt;
+  };
+  if (timers_.IsArmed(timers::kProgramInfo)) {
+    const bool right = link_.transferDirection == 1 ? rx == Frame(id, "J0003")
+                                                    : InfoFieldsValid(rx, link_.keepPcName == 0);
+    return settles(timers::kProgramInfo, right);
+  }
+  for (int k = 0; k < kBlocks; ++k) {
+    const int step = StepOf(k);
+    if (!timers_.IsArmed(step)) continue;
+    return settles(
+        step, link_.transferDirection == 0 ? FieldsValid(k, rx) : BlockAcknowledged(id, k, rx));
+  }
+  if (timers_.IsArmed(timers::kDownloadStart)) {
+    // The handshake, or the unit's echo of an upload's closing "U00)".
+    const bool right = link_.m00Pending != 0
+                           ? link_.downloadRequested != 0 && rx == DownloadBeginFrame(id)
+                           : link_.uploadEnded != 0 && rx == TransferEndFrame(id);
+    return settles(timers::kDownloadStart, right);
+  }
+  if (timers_.IsArmed(timers::kInfoRefresh))
+    return settles(timers::kInfoRefresh, rx == TransferEndFrame(id));
+  if (timers_.IsArmed(timers::kFactoryName))
+    return settles(timers::kFactoryName, rx == Frame(id, "J0003"));
+  if (timers_.IsArmed(timers::kSave)) return settles(timers::kSave, IsSaveAcknowledgement(rx, id));
+  return std::nullopt;
 }
 
 void ProtocolEngine::FinishUpload() {

@@ -139,6 +139,9 @@ void ProtocolEngine::OnTimer(int id) {
 
 void ProtocolEngine::OnPortByte(int /*portNumber*/, std::uint8_t byte) {
   AssembleByte(link_, byte);
+  if (!fastTransfer_ || byte != ')' || link_.frameComplete == 0) return;
+  // The step goes on now, just as its next tick would have gone on with this answer.
+  if (const std::optional<int> step = StepSettledBy(link_.rxFrame)) OnTimer(*step);
 }
 
 void ProtocolEngine::OnPortFailure(int /*portNumber*/, const std::string& boxText) {

@@ -142,6 +142,16 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // result: done, a wrong answer (the rest still sent) or no answer (the rest not sent).
   bool SendEdits(const std::vector<ParameterRef>& edits);
 
+  // ---- fast transfer ----
+  // Off (the default), every step of a whole transfer judges its answer when its timer ticks, as
+  // the unit protocol paces it. On, a transfer step (program information, the blocks of an
+  // upload, a read-aside or a download, the "M00)" handshake, the factory-default name and store,
+  // the closing "U00)" exchanges) goes on as soon as its complete answer is in and is the one it
+  // waits for. A wrong or missing answer is still left to the step's timer, so a silent or
+  // confused unit meets the same limits, texts and outcomes as without it.
+  void SetFastTransfer(bool on) { fastTransfer_ = on; }
+  bool FastTransfer() const { return fastTransfer_; }
+
   const Session& session() const { return session_; }
 
  private:
@@ -194,6 +204,9 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void FinishUpload();
   void FinishDownload();
   void StartFactoryDownload();
+  // The transfer step whose timer waits for `rx`, when `rx` is the answer that step takes as
+  // right; nothing otherwise.
+  std::optional<int> StepSettledBy(const std::string& rx) const;
 
   // Page edits, program memories and identity (program_memories.cpp).
   void OnPageEditTimer(int id);
@@ -235,6 +248,7 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   int infoIntervalMs_ = 0;
   // The Select dialog is up: the search is still running though no timer is armed.
   bool selecting_ = false;
+  bool fastTransfer_ = false;
 };
 
 }  // namespace corvella::link
