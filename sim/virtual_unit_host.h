@@ -21,6 +21,9 @@
 namespace corvella::sim {
 
 enum class Traffic { Received, Sent };
+
+// Characters a second on the unit's line: 9600 baud, a start bit, 8 data bits, 2 stop bits.
+inline constexpr double kLineCharsPerSecond = 9600.0 / 11.0;
 // Called on the host's thread for every complete frame received and every answer written.
 using TrafficObserver = std::function<void(Traffic, std::string_view)>;
 
@@ -44,6 +47,11 @@ class VirtualUnitHost {
   const std::string& SlavePath() const { return slavePath_; }
 
   // Set before Start.
+  // At line rate every character in either direction takes its time on a 9600-baud 8N2 line
+  // (11 bits): a frame reaches the unit only once its last character could have arrived, and
+  // the answer's characters come out one character time apart. Without it the line is
+  // instantaneous.
+  void SetLineRate(bool on) { lineRate_ = on; }
   void SetTrafficObserver(TrafficObserver observer) { observer_ = std::move(observer); }
   // Called on the host's thread when the line closes by itself (hang-up fault, line failure).
   void SetLineClosedCallback(std::function<void()> callback) { onClosed_ = std::move(callback); }
@@ -83,6 +91,7 @@ class VirtualUnitHost {
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
   std::thread thread_;
+  bool lineRate_ = false;
   std::atomic<bool> hungUp_{false};
   std::atomic<std::size_t> pendingAnswers_{0};
 };

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +53,11 @@ struct Scheduled {
   Clock::time_point due;
   std::string bytes;
   bool hangUp;
+  std::string answer;  // what the traffic observer is told when this goes out (paced: whole)
 };
+
+const Clock::duration kCharTime = std::chrono::duration_cast<Clock::duration>(
+    std::chrono::duration<double>(1.0 / kLineCharsPerSecond));
 
 }  // namespace
 
@@ -123,13 +128,33 @@ void VirtualUnitHost::Run() {
   std::deque<Scheduled> queue;
   std::string unwritten;
   bool hangUpWhenWritten = false;
+  // At line rate: when the last character read so far has arrived at the unit, and when the
+  // line out of the unit is free again.
+  Clock::time_point inboundDone{};
+  Clock::time_point outboundFree{};
+
+  // An answer due at `due`: whole, or one character at a time at line rate.
+  auto schedule = [&](Clock::time_point due, std::string bytes, bool hangUp) {
+    if (!lineRate_ || bytes.empty()) {
+      std::string answer = bytes;
+      queue.push_back({due, std::move(bytes), hangUp, std::move(answer)});
+      return;
+    }
+    Clock::time_point at = std::max(due, outboundFree);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      at += kCharTime;
+      const bool last = i + 1 == bytes.size();
+      queue.push_back({at, std::string(1, bytes[i]), hangUp && last, i == 0 ? bytes : ""});
+    }
+    outboundFree = at;
+  };
 
   // Moves the answers that are due to the line, in order, and writes what the line takes.
   auto flush = [&] {
     const auto now = Clock::now();
     while (!queue.empty() && queue.front().due <= now && !hangUpWhenWritten) {
       Scheduled& next = queue.front();
-      if (observer_ && !next.bytes.empty()) observer_(Traffic::Sent, next.bytes);
+      if (observer_ && !next.answer.empty()) observer_(Traffic::Sent, next.answer);
       if (unwritten.size() + next.bytes.size() <= kMaxUnwritten) unwritten += next.bytes;
       hangUpWhenWritten = next.hangUp;
       queue.pop_front();
@@ -172,11 +197,13 @@ void VirtualUnitHost::Run() {
       std::lock_guard lock(mutex_);
       const auto now = Clock::now();
       for (ssize_t i = 0; i < n; ++i) {
+        if (lineRate_) inboundDone = std::max(inboundDone, now) + kCharTime;
+        const Clock::time_point arrived = lineRate_ ? inboundDone : now;
         auto out = bus_.Feed(bytes[i]);
         if (!out.frame) continue;
         for (Reply& reply : out.replies) {
-          queue.push_back({now + std::chrono::milliseconds(reply.delayMs), std::move(reply.bytes),
-                           reply.hangUp});
+          schedule(arrived + std::chrono::milliseconds(reply.delayMs), std::move(reply.bytes),
+                   reply.hangUp);
         }
         frames.push_back(std::move(*out.frame));
       }

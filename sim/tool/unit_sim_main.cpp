@@ -152,6 +152,7 @@ int Run(const Options& options) {
   ::signal(SIGPIPE, SIG_IGN);
 
   corvella::sim::VirtualUnitHost host(std::move(units));
+  host.SetLineRate(options.lineRate);
   if (!options.logPath.empty()) {
     host.SetTrafficObserver([&log](corvella::sim::Traffic direction, std::string_view text) {
       log.Write(direction, text);

@@ -27,6 +27,9 @@ Line:
   --log FILE               log every frame received ("rx") and every answer ("tx") with a
                            UTC timestamp.
   --ignore-stdin           keep running when standard input closes.
+  --line-rate              take the time of a 9600-baud 8N2 line (1/872.7 s a character) in
+                           both directions: a frame is answered only once its last character
+                           could have arrived, and the answer comes out at that pace.
 
 Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022', '%05',
 'I00', 'X', 'bye', or 'all'):
@@ -123,6 +126,8 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
       options.demo = true;
     } else if (flag("--ignore-stdin")) {
       options.ignoreStdin = true;
+    } else if (flag("--line-rate")) {
+      options.lineRate = true;
     } else if (flag("--silent")) {
       options.faults.silent = true;
     } else if (!hasValue && TakesValue(arg)) {

@@ -20,6 +20,7 @@ struct Options {
   std::vector<UnitOption> units;  // empty: one unit with ID 1
   bool demo = false;
   bool ignoreStdin = false;
+  bool lineRate = false;
   bool help = false;
   std::string linkPath;
   std::string loadPath;

@@ -101,7 +101,7 @@ TEST(UnitSimTool, HelpDocumentsTheOptionsAndBadOptionsAreRefused) {
   EXPECT_EQ(help.Wait(), 0);
   for (const char* option : {"--unit", "--link", "--load", "--save", "--log", "--delay", "--delay-for", "--silent",
                              "--silent-after", "--silent-for", "--garble", "--no-close",
-                             "--junk-before", "--junk-after", "--hang-up-after"}) {
+                             "--junk-before", "--junk-after", "--hang-up-after", "--line-rate"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{"--unit", "11"},
