@@ -211,6 +211,12 @@ bool InfoFieldsValid(std::string_view rx, bool readName) {
   return DigitsAt(rx, 4, 3) && (!readName || FieldInside(rx, 11, kProgramNameLength));
 }
 
+// A read answer begins with its request, echoed without the ")".
+bool EchoesRequest(std::string_view rx, const std::string& request) {
+  return rx.substr(0, request.size() - 1) ==
+         std::string_view(request).substr(0, request.size() - 1);
+}
+
 bool BlockAcknowledged(int id, int k, std::string_view rx) {
   return rx == Acknowledgement(id, CodeText(Describe(k).code));
 }
@@ -316,20 +322,27 @@ std::optional<int> ProtocolEngine::StepSettledBy(const std::string& rx) const {
                     *running_ != Chain::ReadUnit && *running_ != Chain::FactoryDefault)) {
     return std::nullopt;
   }
+  // Only a frame that began after the last one was taken, and ended with this ")": stray
+  // bytes after a frame that was already taken, or a frame cut short, are left to the tick.
+  if (rx.empty() || rx.front() != '(' || rx.find(')') != rx.size() - 1) return std::nullopt;
   const int id = link_.deviceId;
   const auto settles = [](int step, bool right) {
     return right ? std::optional<int>(step) : std::nullopt;
   };
   if (timers_.IsArmed(timers::kProgramInfo)) {
-    const bool right = link_.transferDirection == 1 ? rx == Frame(id, "J0003")
-                                                    : InfoFieldsValid(rx, link_.keepPcName == 0);
+    const bool right =
+        link_.transferDirection == 1
+            ? rx == Frame(id, "J0003")
+            : EchoesRequest(rx, Frame(id, "I")) && InfoFieldsValid(rx, link_.keepPcName == 0);
     return settles(timers::kProgramInfo, right);
   }
   for (int k = 0; k < kBlocks; ++k) {
     const int step = StepOf(k);
     if (!timers_.IsArmed(step)) continue;
     return settles(
-        step, link_.transferDirection == 0 ? FieldsValid(k, rx) : BlockAcknowledged(id, k, rx));
+        step, link_.transferDirection == 0
+                  ? EchoesRequest(rx, ReadRequestFrame(id, ReadAddress(k))) && FieldsValid(k, rx)
+                  : BlockAcknowledged(id, k, rx));
   }
   if (timers_.IsArmed(timers::kDownloadStart)) {
     // The handshake, or the unit's echo of an upload's closing "U00)".
