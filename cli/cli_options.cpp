@@ -19,22 +19,26 @@ const char* const kUsage =
 
 Commands that talk to a unit:
   scan                   list the units found: ID, name and port, one per line
-  upload FILE [--accept-repaired]
+  upload FILE [--accept-repaired] [--fast]
                          read the unit's program into a parameters file; a program with
                          out-of-range values is refused unless --accept-repaired is given
-                         (it is then saved repaired, with the warning)
-  download FILE [--verify]
+                         (it is then saved repaired, with the warning); --fast: each step
+                         of the transfer goes on as soon as the unit's answer is in, not at
+                         the protocol's next 230 ms tick (a silent unit meets the same limits)
+  download FILE [--verify] [--fast]
                          write a parameters file into the unit; --verify reads it back and
                          compares
-  load-default [FILE]    load the factory default (or FILE) into the unit and store it
+  load-default [FILE] [--fast]
+                         load the factory default (or FILE) into the unit and store it
   programs               list the six program memories
   recall N [-o FILE] [--accept-repaired]
                          recall memory N (1..6); -o saves the recalled program
   store N                store the current program as memory N (1..6)
   rename NAME            rename the current program (up to 25 characters)
   set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
-  verify FILE [--json]   read the unit's program and list how FILE differs from it
-  sync FILE              send only what differs from FILE (or all of FILE when that is
+  verify FILE [--json] [--fast]
+                         read the unit's program and list how FILE differs from it
+  sync FILE [--fast]     send only what differs from FILE (or all of FILE when that is
                          quicker), then read the unit back and compare
 
 Offline commands:
@@ -216,19 +220,19 @@ class Parser {
       case Command::Upload:
         return UploadArguments();
       case Command::Download:
-        return FlagsAndFile(name, {{"--verify", &inv_.verify}});
+        return FlagsAndFile(name, {{"--verify", &inv_.verify}, {"--fast", &inv_.fast}});
       case Command::Verify:
-        return FlagsAndFile(name, {{"--json", &inv_.json}});
+        return FlagsAndFile(name, {{"--json", &inv_.json}, {"--fast", &inv_.fast}});
       case Command::Diff:
         if (!FlagsAndFile(name, {{"--json", &inv_.json}}, true)) return false;
         if (inv_.secondFile.empty()) return Error("diff needs two files A and B");
         return true;
       case Command::Sync:
+        return FlagsAndFile(name, {{"--fast", &inv_.fast}});
       case Command::Show:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:
-        if (!cursor_.AtEnd()) inv_.file = cursor_.Next();
-        return NoMore(name);
+        return LoadDefaultArguments();
       case Command::Recall:
         return RecallArguments();
       case Command::Store:
@@ -290,6 +294,8 @@ class Parser {
       const std::string argument = cursor_.Next();
       if (argument == "--accept-repaired") {
         inv_.acceptRepaired = true;
+      } else if (argument == "--fast") {
+        inv_.fast = true;
       } else if (inv_.file.empty() && !argument.empty()) {
         inv_.file = argument;
       } else {
@@ -297,6 +303,21 @@ class Parser {
       }
     }
     if (inv_.file.empty()) return Error("upload needs a FILE");
+    return true;
+  }
+
+  // An optional FILE and --fast, in either order.
+  bool LoadDefaultArguments() {
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      if (argument == "--fast") {
+        inv_.fast = true;
+      } else if (inv_.file.empty() && !argument.empty()) {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument to load-default: " + argument);
+      }
+    }
     return true;
   }
 

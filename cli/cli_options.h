@@ -49,6 +49,7 @@ struct Invocation {
   std::string secondFile;            // diff: the file compared with `file`
   bool json = false;                 // diff / verify: the differences as JSON
   bool verify = false;               // download: read the unit back and compare
+  bool fast = false;                 // transfers go on as soon as each answer is in
   int memory = 0;                     // recall / store: 1..6
   int newId = 0;                      // set-identity: 1..10
   std::string name;                   // rename / set-identity

@@ -354,6 +354,7 @@ int RunUnitCommand(const Invocation& invocation, link::PortTable ports,
     view.Say("corvella-cli: cannot start the virtual unit: " + error);
     return kExitUnit;
   }
+  link.Controller().engine().SetFastTransfer(invocation.fast);
   return Replay(invocation, input, view, link, out).Run();
 }
 

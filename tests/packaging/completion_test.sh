@@ -53,6 +53,10 @@ expect_exactly --demo show "n" -- notes.txt
 expect_exactly plot x.asc --graph level -o "stage r" -- "stage right.asc"
 expect_exactly recall 2 "-" -- -o --accept-repaired --ports --id --quiet --demo --version --help
 expect_exactly rename "s" --
+# A command's own flags after its file.
+expect_exactly upload x.asc "--f" -- --fast
+expect_exactly load-default "--f" -- --fast
+expect download x.asc "-" -- --verify --fast
 expect_exactly --id "" --
 
 [ $failed -eq 0 ] && echo "completion offers as expected"
