@@ -25,6 +25,8 @@ inline constexpr int kAppAbout = 57664;
 // Tools: the unit's program beside the PC's
 inline constexpr int kCompareWithDevice = 32801;
 inline constexpr int kVerifyAfterDownload = 32802;
+// Tools: transfers that go on as soon as each answer is in
+inline constexpr int kFastTransfer = 32803;
 
 // Page selection: 1001 MIC PEQ .. 1013 compressor & limiter.
 inline constexpr int kMicPeq = 1001;

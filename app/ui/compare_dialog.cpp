@@ -13,6 +13,7 @@ namespace corvella::app {
 namespace {
 
 constexpr char kVerifyKey[] = "Tools/verifyAfterDownload";
+constexpr char kFastTransferKey[] = "Tools/fastTransfer";
 
 QString Text(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -117,15 +118,35 @@ QString ToolsSettingsPath() {
          QStringLiteral("/corvella/corvella.conf");
 }
 
-bool LoadVerifyAfterDownload() {
+namespace {
+
+bool LoadToolsFlag(const char* key) {
   const QSettings settings(ToolsSettingsPath(), QSettings::IniFormat);
-  return settings.value(QString::fromLatin1(kVerifyKey), false).toBool();
+  return settings.value(QString::fromLatin1(key), false).toBool();
+}
+
+void SaveToolsFlag(const char* key, bool on) {
+  QSettings settings(ToolsSettingsPath(), QSettings::IniFormat);
+  settings.setValue(QString::fromLatin1(key), on);
+  settings.sync();
+}
+
+}  // namespace
+
+bool LoadVerifyAfterDownload() {
+  return LoadToolsFlag(kVerifyKey);
 }
 
 void SaveVerifyAfterDownload(bool on) {
-  QSettings settings(ToolsSettingsPath(), QSettings::IniFormat);
-  settings.setValue(QString::fromLatin1(kVerifyKey), on);
-  settings.sync();
+  SaveToolsFlag(kVerifyKey, on);
+}
+
+bool LoadFastTransfer() {
+  return LoadToolsFlag(kFastTransferKey);
+}
+
+void SaveFastTransfer(bool on) {
+  SaveToolsFlag(kFastTransferKey, on);
 }
 
 }  // namespace corvella::app

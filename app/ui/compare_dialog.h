@@ -56,6 +56,9 @@ class CompareDialog : public QDialog {
 // under QStandardPaths' test mode).
 bool LoadVerifyAfterDownload();
 void SaveVerifyAfterDownload(bool on);
+// "Fast Transfer", kept beside it.
+bool LoadFastTransfer();
+void SaveFastTransfer(bool on);
 QString ToolsSettingsPath();
 
 }  // namespace corvella::app

@@ -117,6 +117,7 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   connect(compare_, &CompareDialog::sendRequested, this, &MainView::SendPcValues);
   connect(compare_, &CompareDialog::takeRequested, this, &MainView::TakeDeviceValues);
   verifyAfterDownload_ = LoadVerifyAfterDownload();
+  engine().SetFastTransfer(LoadFastTransfer());
 
   connect(timers_, &QtTimerHost::armed, this, [this](int id) {
     const link::LinkState& link = session().link;
@@ -233,6 +234,9 @@ void MainView::OnCommand(int command) {
     case cmd::kVerifyAfterDownload:
       SetVerifyAfterDownload(!verifyAfterDownload_);
       break;
+    case cmd::kFastTransfer:
+      SetFastTransfer(!engine().FastTransfer());
+      break;
     default:
       break;
   }
@@ -266,7 +270,8 @@ bool MainView::IsCommandEnabled(int command) const {
 }
 
 bool MainView::IsCommandChecked(int command) const {
-  return command == cmd::kVerifyAfterDownload && verifyAfterDownload_;
+  return (command == cmd::kVerifyAfterDownload && verifyAfterDownload_) ||
+         (command == cmd::kFastTransfer && engine().FastTransfer());
 }
 
 void MainView::ShowPage(int command) {
@@ -527,6 +532,11 @@ void MainView::CompareWithDevice() {
 void MainView::SetVerifyAfterDownload(bool on) {
   verifyAfterDownload_ = on;
   SaveVerifyAfterDownload(on);
+}
+
+void MainView::SetFastTransfer(bool on) {
+  engine().SetFastTransfer(on);
+  SaveFastTransfer(on);
 }
 
 void MainView::ReadUnitFor(ReadPurpose purpose) {

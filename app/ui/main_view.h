@@ -73,7 +73,7 @@ class MainView : public QWidget, public link::LinkView {
   // Runs a menu or page command.
   void OnCommand(int command);
   bool IsCommandEnabled(int command) const;
-  // Whether a checked item (Verify After Download) shows its check.
+  // Whether a checked item (Verify After Download, Fast Transfer) shows its check.
   bool IsCommandChecked(int command) const;
   // Page commands 1001..1013.
   void ShowPage(int command);
@@ -96,6 +96,9 @@ class MainView : public QWidget, public link::LinkView {
   void CompareWithDevice();
   bool verifyAfterDownload() const { return verifyAfterDownload_; }
   void SetVerifyAfterDownload(bool on);
+  // "Fast Transfer": the engine's switch, kept between runs.
+  bool fastTransfer() const { return engine().FastTransfer(); }
+  void SetFastTransfer(bool on);
 
   // Where "factory default.asc" is looked for; by default beside the program, then the installed
   // data folder.

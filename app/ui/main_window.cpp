@@ -79,6 +79,7 @@ void MainWindow::BuildMenus() {
   AddItem(tools, QStringLiteral("Compare With Device..."), cmd::kCompareWithDevice);
   AddItem(tools, QStringLiteral("Verify After Download"), cmd::kVerifyAfterDownload)
       ->setCheckable(true);
+  AddItem(tools, QStringLiteral("Fast Transfer"), cmd::kFastTransfer)->setCheckable(true);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);

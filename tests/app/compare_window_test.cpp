@@ -250,6 +250,38 @@ class CompareWindowTest : public QObject {
     QVERIFY(!w.frame.action(cmd::kVerifyAfterDownload)->isChecked());
   }
 
+  void fastTransferIsRememberedAndSetsTheEngine() {
+    QVERIFY(!QFile::exists(ToolsSettingsPath()));
+    {
+      Window w;
+      QAction* fast = w.frame.action(cmd::kFastTransfer);
+      QVERIFY(fast->isCheckable());
+      QVERIFY(fast->isEnabled());
+      QVERIFY(!fast->isChecked());
+      QVERIFY(!w.view().engine().FastTransfer());
+      fast->trigger();
+      QVERIFY(fast->isChecked());
+      QVERIFY(w.view().engine().FastTransfer());
+      // The two items are kept apart.
+      QVERIFY(!w.frame.action(cmd::kVerifyAfterDownload)->isChecked());
+    }
+    QVERIFY(QFile::exists(ToolsSettingsPath()));
+    QVERIFY(LoadFastTransfer());
+    QVERIFY(!LoadVerifyAfterDownload());
+    {
+      Window w;
+      QVERIFY(w.view().engine().FastTransfer());
+      QAction* fast = w.frame.action(cmd::kFastTransfer);
+      QVERIFY(fast->isChecked());
+      w.view().OnCommand(cmd::kFastTransfer);
+      QVERIFY(!fast->isChecked());
+      QVERIFY(!w.view().engine().FastTransfer());
+    }
+    Window w;
+    QVERIFY(!w.view().engine().FastTransfer());
+    QVERIFY(!w.frame.action(cmd::kFastTransfer)->isChecked());
+  }
+
   void verifyAfterDownloadShowsWhatTheUnitDidNotTake() {
     SaveVerifyAfterDownload(true);
     sim::VirtualUnitHost host({sim::MakeDemoUnit()});

@@ -72,7 +72,7 @@ class WindowTest : public QObject {
                        "Save As Current  Program  In Device | - | Load default setting"),
         QStringLiteral("&Device: Edit Current Device Information"),
         QStringLiteral("&Tools: System Response... | - | Compare With Device... | "
-                       "Verify After Download"),
+                       "Verify After Download | Fast Transfer"),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
