@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -62,7 +64,38 @@ struct UnitLine {
   std::filesystem::path dir;
   std::string path;  // the port table entry
 
-  bool Start(Route route, std::string& error) {
+  // What crossed the line, as the unit saw it: each frame when it was in, each answer when it
+  // began to go out.
+  struct Passage {
+    Clock::time_point at;
+    sim::Traffic direction;
+    std::size_t chars;
+  };
+  std::mutex trafficLock;
+  std::vector<Passage> traffic;
+
+  // The line time of the exchanges whose answer went out between `from` and `to`: the request's
+  // characters and the answer's, at 9600 baud 8N2.
+  double ExchangedLineMs(Clock::time_point from, Clock::time_point to) {
+    const std::lock_guard<std::mutex> lock(trafficLock);
+    std::size_t chars = 0;
+    std::size_t request = 0;
+    for (const Passage& p : traffic) {
+      if (p.direction == sim::Traffic::Received) {
+        request = p.chars;
+      } else if (p.at >= from && p.at <= to) {
+        chars += request + p.chars;
+      }
+    }
+    return 1000.0 * static_cast<double>(chars) / sim::kLineCharsPerSecond;
+  }
+
+  bool Start(Route route, std::string& error, bool lineRate = false) {
+    host.SetLineRate(lineRate);
+    host.SetTrafficObserver([this](sim::Traffic direction, std::string_view text) {
+      const std::lock_guard<std::mutex> lock(trafficLock);
+      traffic.push_back({Clock::now(), direction, text.size()});
+    });
     if (!host.Start(&error)) return false;
     if (route == Route::Pty) {
       path = host.SlavePath();
@@ -85,12 +118,21 @@ struct UnitLine {
   }
 };
 
-void Transfer(benchmark::State& state, int direction, Route route = Route::Pty) {
+// The transfer's line: the default pseudo-terminal delivers at once; at line rate it takes the
+// 9600-baud time of every character, and the transfer is then also weighed against that time.
+struct Mode {
+  bool lineRate = false;
+  bool fast = false;
+};
+
+void Transfer(benchmark::State& state, int direction, Route route = Route::Pty, Mode mode = {}) {
   double totalRatio = 0;
+  double totalLineRatio = 0;
+  double totalLineMs = 0;
   for (auto _ : state) {
     UnitLine line;
     std::string error;
-    if (!line.Start(route, error)) {
+    if (!line.Start(route, error, mode.lineRate)) {
       state.SkipWithError(("no line to the unit: " + error).c_str());
       return;
     }
@@ -102,6 +144,7 @@ void Transfer(benchmark::State& state, int direction, Route route = Route::Pty) 
     TimingView view;
     view.direction = direction;
     ProtocolEngine engine(session, port, timers, view, 1);
+    engine.SetFastTransfer(mode.fast);
     timers.SetClient(&engine);
 
     engine.EnableCommunications();
@@ -115,9 +158,17 @@ void Transfer(benchmark::State& state, int direction, Route route = Route::Pty) 
         std::chrono::duration<double, std::milli>(*view.transferred - *view.connected).count();
     state.SetIterationTime(ms / 1000.0);
     totalRatio += ms / kBoundMs;
+    const double lineMs = line.ExchangedLineMs(*view.connected, *view.transferred);
+    totalLineMs += lineMs;
+    totalLineRatio += ms / lineMs;
   }
-  state.counters["ratio"] = totalRatio / static_cast<double>(state.iterations());
+  const auto runs = static_cast<double>(state.iterations());
+  state.counters["ratio"] = totalRatio / runs;
   state.counters["bound_ms"] = kBoundMs;
+  if (mode.lineRate) {
+    state.counters["line_ratio"] = totalLineRatio / runs;
+    state.counters["line_ms"] = totalLineMs / runs;
+  }
 }
 
 void BM_Upload(benchmark::State& state) {
@@ -129,6 +180,25 @@ void BM_Download(benchmark::State& state) {
 
 BENCHMARK(BM_Upload)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Download)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The virtual unit at line rate, in both modes: "line_ratio" is the transfer's time over the line
+// time of the frames it exchanged (both directions, 11 bits a character at 9600 baud).
+void BM_UploadAtLineRate(benchmark::State& state) {
+  Transfer(state, 0, Route::Pty, {true, false});
+}
+void BM_DownloadAtLineRate(benchmark::State& state) {
+  Transfer(state, 1, Route::Pty, {true, false});
+}
+void BM_FastUploadAtLineRate(benchmark::State& state) {
+  Transfer(state, 0, Route::Pty, {true, true});
+}
+void BM_FastDownloadAtLineRate(benchmark::State& state) {
+  Transfer(state, 1, Route::Pty, {true, true});
+}
+BENCHMARK(BM_UploadAtLineRate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DownloadAtLineRate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FastUploadAtLineRate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FastDownloadAtLineRate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The same upload through ser2net on the loopback address.
 void BM_UploadOverSer2netRaw(benchmark::State& state) {
