@@ -1,7 +1,8 @@
 // Whole-program transfer in real time: the engine, the real serial port and the virtual unit on a
-// pseudo-terminal, timed from the connect to "-> Program Data Transfered OK...". Every step waits
-// one 230 ms tick before it looks at its answer, so the bound is 34 ticks (the program information
-// or the "M00)" handshake, then 33 blocks); the "ratio" counter is the time over that bound.
+// pseudo-terminal, timed from the connect to "-> Program Data Transfered OK...". In the default
+// mode every step waits one 230 ms tick before it looks at its answer, so the bound is 34 ticks
+// (the program information or the "M00)" handshake, then 33 blocks); the "ratio" counter is the
+// time over that bound.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

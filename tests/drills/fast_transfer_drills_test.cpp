@@ -170,9 +170,9 @@ TEST(FastTransferDrills, SilenceAtEveryStepEndsAtTheSameLimit) {
     const std::vector<std::string> steps = CleanTransfer(direction);
     ASSERT_GE(steps.size(), 35u);
     for (const std::string& step : steps) {
-      ExpectSameRun({(direction == kUpload ? "upload, no answer to " : "download, no answer to ") +
-                         step,
-                     direction, SilentFor(Body(step))});
+      ExpectSameRun(
+          {(direction == kUpload ? "upload, no answer to " : "download, no answer to ") + step,
+           direction, SilentFor(Body(step))});
     }
   }
 }
@@ -190,8 +190,7 @@ TEST(FastTransferDrills, EachStepGoesOnWhenItsAnswerIsIn) {
     ASSERT_LT(last, fast.frames.size());
     ASSERT_GE(last - first, 34u);
     for (std::size_t i = first + 1; i <= last; ++i) {
-      EXPECT_EQ(fast.sentAt[i] - fast.sentAt[i - 1], kLineMs)
-          << fast.frames[i];
+      EXPECT_EQ(fast.sentAt[i] - fast.sentAt[i - 1], kLineMs) << fast.frames[i];
     }
   }
 }
