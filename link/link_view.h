@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "model/parameter_listing.h"
 
 namespace corvella::link {
 
@@ -115,6 +116,10 @@ class LinkView {
   // Every chain ends with exactly one call: how it ended, and the status or box text that said
   // so when it did not succeed (empty otherwise). The texts shown are unchanged by it.
   virtual void ChainEnded(Chain /*chain*/, Outcome /*outcome*/, std::string_view /*detail*/) {}
+
+  // A page changed `ref` in the PC's set and handed it to the engine, whether or not a unit is
+  // connected to send it to.
+  virtual void ParameterEdited(const ParameterRef& /*ref*/) {}
 };
 
 }  // namespace corvella::link

@@ -331,12 +331,14 @@ void ProtocolEngine::OnPageEditTimer(int id) {
 }
 
 bool ProtocolEngine::SendEdit(const ParameterRef& ref) {
+  view_.ParameterEdited(ref);
   const std::optional<EditRow> row = FindEdit(ref.field);
   if (!row) return false;
   return SendParameter(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
 }
 
 void ProtocolEngine::SendEditAfterPause(const ParameterRef& ref) {
+  view_.ParameterEdited(ref);
   const std::optional<EditRow> row = FindEdit(ref.field);
   if (!row) return;
   SendParameterAfterPause(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);

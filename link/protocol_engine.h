@@ -104,7 +104,8 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // link is still connected then. At most one frame per channel waits; a newer one replaces it.
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
   // A page's edit of one parameter: the PC's stored value of `ref`, with the frame, timer and
-  // interval the edit table gives it. The pages send nothing else.
+  // interval the edit table gives it. The pages send nothing else. The view hears of every one
+  // (LinkView::ParameterEdited), connected or not.
   bool SendEdit(const ParameterRef& ref);
   // The same after the level pause, for the level sliders.
   void SendEditAfterPause(const ParameterRef& ref);

@@ -140,8 +140,8 @@ void LevelPage::OnLevelNotified() {
   levelText_->setText(LevelTextAt(position));
   stored = static_cast<std::uint8_t>(code);
   if (!ShowsOutput()) DrawInputLevel();  // the output level is not part of the output curve
-  if (context_.session.link.linkConnected == 0) return;
-  // Level frames go out after a short pause, which keeps a dragged slider below ten a second.
+  // Level frames go out after a short pause, which keeps a dragged slider below ten a second;
+  // nothing goes out while no unit is connected.
   if (ShowsOutput()) {
     context_.engine.SendEditAfterPause({Field::OutputLevel, channel_ - 2, 0});
   } else {

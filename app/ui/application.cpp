@@ -163,7 +163,7 @@ bool Application::InitInstance(const AppOptions& options, QString* error) {
 void Application::ShowMainWindow() {
   if (!frame_) return;
   frame_->show();
-  frame_->setWindowTitle(QString::fromLatin1(kWindowTitle));
+  frame_->setWindowTitle(frame_->TitleText());
   // Its boxes (a bad file, the repair warning) need the window behind them.
   if (!presetFile_.isEmpty()) frame_->view()->OpenParametersFileAt(presetFile_);
 }

@@ -28,6 +28,13 @@ inline constexpr int kVerifyAfterDownload = 32802;
 // Tools: transfers that go on as soon as each answer is in
 inline constexpr int kFastTransfer = 32803;
 
+// Edit menu and Tools > A/B: the tuning history
+inline constexpr int kEditUndo = 32821;
+inline constexpr int kEditRedo = 32822;
+inline constexpr int kStoreAsA = 32823;
+inline constexpr int kStoreAsB = 32824;
+inline constexpr int kSwitchAb = 32825;
+
 // Page selection: 1001 MIC PEQ .. 1013 compressor & limiter.
 inline constexpr int kMicPeq = 1001;
 inline constexpr int kLinePeq = 1002;

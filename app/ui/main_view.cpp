@@ -1,5 +1,6 @@
 #include "app/ui/main_view.h"
 
+#include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "app/ui/status_line.h"
 #include "app/ui/system_colors.h"
 #include "app/ui/transmit_dialog.h"
+#include "app/ui/tuning_history.h"
 #include "graph/paint/graph_background.h"
 #include "model/parameters_file.h"
 #include "pages/page_set.h"
@@ -128,6 +130,22 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
 
   pages_->ReloadAllPages(link::ReloadForm::Startup);
   ShowPage(cmd::kLinePeq);
+
+  TuningHistory::Hooks hooks;
+  hooks.reloadPages = [this] {
+    pages_->ReloadAllPages(link::ReloadForm::FileLoad);
+    update();
+  };
+  hooks.showStatus = [this](const QString& text) { statusLine()->SetText(text); };
+  hooks.finishTyping = [this] {
+    // Page edits commit by handing the focus to the view.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && pages_->VisiblePage() != nullptr &&
+        pages_->VisiblePage()->isAncestorOf(focus)) {
+      setFocus(Qt::OtherFocusReason);
+    }
+  };
+  history_ = new TuningHistory(session(), engine(), std::move(hooks), this);
 }
 
 MainView::~MainView() {
@@ -188,6 +206,11 @@ void MainView::OnCommand(int command) {
     return;
   }
   if (!IsCommandEnabled(command)) return;  // a shortcut may arrive while its item is greyed
+  if (TuningHistory::IsHistoryCommand(command)) {
+    history_->RunCommand(command);
+    emit linkStateChanged();
+    return;
+  }
   switch (command) {
     case cmd::kFileOpen:
       OpenParametersFile();
@@ -219,9 +242,11 @@ void MainView::OnCommand(int command) {
     case cmd::kSaveProgramInDevice:
       SaveProgramInDevice();
       break;
-    case cmd::kLoadDefaultSetting:
+    case cmd::kLoadDefaultSetting: {
+      const TuningHistory::Group step(*history_, StepKind::FactoryDefault);
       LoadFactoryDefault();
       break;
+    }
     case cmd::kEditDeviceInformation:
       EditDeviceInformation();
       break;
@@ -265,7 +290,7 @@ bool MainView::IsCommandEnabled(int command) const {
     case cmd::kLoadDefaultSetting:
       return idle;
     default:
-      return true;
+      return history_->IsCommandEnabled(command);
   }
 }
 
@@ -355,6 +380,11 @@ void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_
   }
   if (effect.markChanged) RepaintHeader();
   FollowComparison(chain, outcome);
+  history_->ChainEnded(chain, outcome);
+}
+
+void MainView::ParameterEdited(const ParameterRef& ref) {
+  history_->ParameterEdited(ref);
 }
 
 void MainView::ShowTransferStep() {
@@ -422,7 +452,10 @@ void MainView::RepaintHeader() {
 
 void MainView::ReloadAllPages(link::ReloadForm form) {
   pages_->ReloadAllPages(form);
-  if (form == link::ReloadForm::FileLoad) update();
+  if (form == link::ReloadForm::FileLoad) {
+    update();
+    history_->Commit(StepKind::OpenFile);
+  }
 }
 
 void MainView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
@@ -454,13 +487,16 @@ void MainView::OpenParametersFile() {
 void MainView::OpenParametersFileAt(const QString& path) {
   std::optional<std::filesystem::path> file;
   if (!path.isEmpty()) file = std::filesystem::path(path.toStdU16String());
-  (void)controller_->OpenParametersFile(file);
+  // The set as opened (and repaired) is what the title's "*" compares with.
+  if (controller_->OpenParametersFile(file).ok) history_->MarkOpened(path, session().parameters);
 }
 
 void MainView::SaveParametersFile() {
   const QString path = AskParametersFileName(this, true);
   if (path.isEmpty()) return;
-  (void)controller_->SaveParametersFile(std::filesystem::path(path.toStdU16String()));
+  if (controller_->SaveParametersFile(std::filesystem::path(path.toStdU16String())).ok) {
+    history_->MarkSaved(path);
+  }
 }
 
 void MainView::LoadFactoryDefault() {
@@ -490,6 +526,7 @@ void MainView::EditProgramName() {
   ProgramNameDialog dialog(Latin1(std::string_view(name.data(), name.size())), this);
   if (RunModal(dialog) != QDialog::Accepted) return;
   controller_->Rename(dialog.name().toLatin1().toStdString());
+  history_->Commit(StepKind::ProgramName);
   RepaintHeader();
 }
 
@@ -599,6 +636,7 @@ void MainView::TakeDeviceValues() {
   if (engine().ChainRunning()) return;
   // As an upload takes the unit's program: repaired, with its warning, and every page reloaded.
   controller_->TakeProgram(unitProgram_);
+  history_->Commit(StepKind::TakeDeviceValues);
   ShowComparison(false);
 }
 

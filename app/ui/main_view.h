@@ -37,6 +37,7 @@ class SearchDialog;
 class StatusLineBar;
 class StatusLineEdit;
 class TransmitDialog;
+class TuningHistory;
 
 class MainView : public QWidget, public link::LinkView {
   Q_OBJECT
@@ -63,6 +64,8 @@ class MainView : public QWidget, public link::LinkView {
   const std::array<RegionButton*, 11>& pageButtons() const { return buttons_; }
   StatusLineBar* statusBar() const { return statusBar_; }
   const TransferWatch& transferWatch() const { return transferWatch_; }
+  // Undo and redo of the PC's set, the A/B sets, and the file the set belongs to.
+  TuningHistory& history() const { return *history_; }
 
   // The four header values as painted: program number, program name, device ID, device name.
   std::array<QString, 4> HeaderValues() const;
@@ -122,6 +125,7 @@ class MainView : public QWidget, public link::LinkView {
   void ReleaseMouseCapture() override;
   void LinkStateChanged() override;
   void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override;
+  void ParameterEdited(const ParameterRef& ref) override;
 
  signals:
   void linkStateChanged();
@@ -166,6 +170,7 @@ class MainView : public QWidget, public link::LinkView {
   ReadPurpose waitingRead_ = ReadPurpose::None;
   bool sendingEdits_ = false;
   bool verifyAfterDownload_ = false;
+  TuningHistory* history_ = nullptr;
 };
 
 }  // namespace corvella::app

@@ -11,6 +11,7 @@
 #include "app/ui/prompts.h"
 #include "app/ui/system_response_window.h"
 #include "app/ui/main_view.h"
+#include "app/ui/tuning_history.h"
 
 namespace corvella::app {
 
@@ -31,6 +32,7 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   BuildMenus();
   connect(view_, &MainView::linkStateChanged, this, &MainWindow::UpdateCommandStates);
   connect(view_, &MainView::exitRequested, this, &QWidget::close);
+  connect(&view_->history(), &TuningHistory::changed, this, &MainWindow::UpdateCommandStates);
   UpdateCommandStates();
   PlaceOnScreen();
 }
@@ -52,6 +54,12 @@ void MainWindow::BuildMenus() {
   AddItem(file, QStringLiteral("Save &As..."), cmd::kFileSaveAs);
   file->addSeparator();
   AddItem(file, QStringLiteral("E&xit"), cmd::kAppExit);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  AddItem(edit, QString(), cmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  AddItem(edit, QString(), cmd::kEditRedo)
+      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
   QMenu* comms = menuBar()->addMenu(QStringLiteral("&Communications"));
   AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
@@ -80,11 +88,16 @@ void MainWindow::BuildMenus() {
   AddItem(tools, QStringLiteral("Verify After Download"), cmd::kVerifyAfterDownload)
       ->setCheckable(true);
   AddItem(tools, QStringLiteral("Fast Transfer"), cmd::kFastTransfer)->setCheckable(true);
+  tools->addSeparator();
+  AddItem(tools, QStringLiteral("Store As A"), cmd::kStoreAsA);
+  AddItem(tools, QStringLiteral("Store As B"), cmd::kStoreAsB);
+  AddItem(tools, QStringLiteral("Switch A/B\tF9"), cmd::kSwitchAb)
+      ->setShortcut(QKeySequence(Qt::Key_F9));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
 
-  for (QMenu* menu : {file, comms, program, device, tools, help}) {
+  for (QMenu* menu : {file, edit, comms, program, device, tools, help}) {
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
   }
 }
@@ -99,6 +112,27 @@ void MainWindow::UpdateCommandStates() {
     item->setEnabled(view_->IsCommandEnabled(command));
     if (item->isCheckable()) item->setChecked(view_->IsCommandChecked(command));
   }
+  UpdateHistoryTexts();
+}
+
+void MainWindow::UpdateHistoryTexts() {
+  const TuningHistory& history = view_->history();
+  const auto named = [](const QString& verb, const QString& step, const QString& keys) {
+    return (step.isEmpty() ? verb : verb + QLatin1Char(' ') + step) + QLatin1Char('\t') + keys;
+  };
+  // A step's name may hold no "&": it would underline the next letter instead.
+  action(cmd::kEditUndo)
+      ->setText(named(QStringLiteral("&Undo"), history.UndoName(), QStringLiteral("Ctrl+Z")));
+  action(cmd::kEditRedo)
+      ->setText(named(QStringLiteral("&Redo"), history.RedoName(), QStringLiteral("Ctrl+Y")));
+  const QString title = TitleText();
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+QString MainWindow::TitleText() const {
+  const TuningHistory& history = view_->history();
+  return QString::fromLatin1(kWindowTitle) + QStringLiteral(" - ") + history.FileName() +
+         (history.Modified() ? QStringLiteral("*") : QString());
 }
 
 SystemResponseWindow* MainWindow::ShowSystemResponse() {
@@ -136,7 +170,27 @@ void MainWindow::showEvent(QShowEvent* event) {
   }
 }
 
+bool MainWindow::AskToLeaveUnsaved() {
+  const QMessageBox::StandardButton answer = ShowMessage(
+      this, {QString::fromLatin1(kUnsavedExitText),
+             QStringLiteral("Exit"), QMessageBox::Question,
+             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes});
+  if (answer == QMessageBox::No) return true;
+  if (answer != QMessageBox::Yes) return false;
+  view_->SaveParametersFile();
+  // A cancelled file dialog or a failed save (its box has said why) keeps the window open.
+  return !view_->history().Modified();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (view_->history().Modified()) {
+    if (AskToLeaveUnsaved()) {
+      event->accept();
+    } else {
+      event->ignore();
+    }
+    return;
+  }
   if (AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"), QStringLiteral("Exit"))) {
     event->accept();
   } else {

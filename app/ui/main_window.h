@@ -15,6 +15,10 @@ class MainView;
 class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
+// The exit question while the PC's set differs from the file it came from (or, before any file,
+// from the set the program started with).
+inline constexpr char kUnsavedExitText[] =
+    "The program has unsaved changes.\nSave them before you exit ?";
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -28,6 +32,8 @@ class MainWindow : public QMainWindow {
   QAction* action(int command) const;
   // Every item's enabled state from the link state, as before a menu opens.
   void UpdateCommandStates();
+  // " Corvella - <file name or Untitled>", with "*" while the set differs from that file.
+  QString TitleText() const;
   // Full width of the screen's available area, its height minus 4, two pixels below its top.
   void PlaceOnScreen();
   // The same within `available`; the view scrolls when it does not fit.
@@ -42,6 +48,10 @@ class MainWindow : public QMainWindow {
  private:
   void BuildMenus();
   QAction* AddItem(QMenu* menu, const QString& text, int command);
+  // The Edit menu's texts name the steps; the title follows the set.
+  void UpdateHistoryTexts();
+  // With unsaved changes: save first, leave without saving, or stay. True to leave.
+  bool AskToLeaveUnsaved();
 
   MainView* view_;
   std::map<int, QAction*> actions_;

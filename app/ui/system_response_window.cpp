@@ -12,6 +12,7 @@
 
 #include "app/ui/prompts.h"
 #include "app/ui/main_view.h"
+#include "app/ui/tuning_history.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/session.h"
 #include "pages/delay_page.h"
@@ -232,9 +233,13 @@ void SystemResponseWindow::ApplyAlignment() {
   const graph::AlignmentSuggestion s = *suggestion_;
   const int output = static_cast<int>(Index(s.output));
   pages::PageSet& pageSet = view_.pageSet();
-  pageSet.DelayCompressor().CommitDelay(output, s.delaySteps);
-  if (view_.session().parameters.outputPhase[output] != s.polarity) {
-    pageSet.Level().CommitPhase(output, s.polarity);
+  {
+    // The delay and the polarity are undone together.
+    const TuningHistory::Group step(view_.history(), StepKind::ApplyAlignment);
+    pageSet.DelayCompressor().CommitDelay(output, s.delaySteps);
+    if (view_.session().parameters.outputPhase[output] != s.polarity) {
+      pageSet.Level().CommitPhase(output, s.polarity);
+    }
   }
   FollowEdits();
   proposal_->setText(

@@ -33,7 +33,7 @@ class WindowTest : public QObject {
   void startsOnTheLineInputPeqPageWithNothingKnown() {
     Window w;
     MainView& view = w.view();
-    QCOMPARE(w.frame.windowTitle(), QStringLiteral(" Corvella"));
+    QCOMPARE(w.frame.windowTitle(), QStringLiteral(" Corvella - Untitled"));
     QVERIFY(!w.frame.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 
     pages::PageSet& set = view.pageSet();
@@ -66,13 +66,15 @@ class WindowTest : public QObject {
     }
     const QStringList expected{
         QStringLiteral("&File: &Open...\tCtrl+O | Save &As... | - | E&xit"),
+        QStringLiteral("&Edit: &Undo\tCtrl+Z | &Redo\tCtrl+Y"),
         QStringLiteral("&Communications: Enable Communications | Disable Communications"),
         QStringLiteral("&Program: Display Current Program No. | Display Current Program Name | - | "
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
         QStringLiteral("&Device: Edit Current Device Information"),
         QStringLiteral("&Tools: System Response... | - | Compare With Device... | "
-                       "Verify After Download | Fast Transfer"),
+                       "Verify After Download | Fast Transfer | - | Store As A | Store As B | "
+                       "Switch A/B\tF9"),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
