@@ -149,6 +149,9 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
 }
 
 MainView::~MainView() {
+  // Edits a page commits as its focus goes away are no steps any more, and the window that
+  // follows the history is already half gone.
+  delete std::exchange(history_, nullptr);
   // No tick and no received byte may reach the engine once it starts going, and the pages, which
   // hold references to the engine and the records, go before either.
   timers_->SetClient(nullptr);
@@ -290,7 +293,7 @@ bool MainView::IsCommandEnabled(int command) const {
     case cmd::kLoadDefaultSetting:
       return idle;
     default:
-      return history_->IsCommandEnabled(command);
+      return history_ == nullptr || history_->IsCommandEnabled(command);
   }
 }
 
@@ -380,11 +383,11 @@ void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_
   }
   if (effect.markChanged) RepaintHeader();
   FollowComparison(chain, outcome);
-  history_->ChainEnded(chain, outcome);
+  if (history_ != nullptr) history_->ChainEnded(chain, outcome);
 }
 
 void MainView::ParameterEdited(const ParameterRef& ref) {
-  history_->ParameterEdited(ref);
+  if (history_ != nullptr) history_->ParameterEdited(ref);
 }
 
 void MainView::ShowTransferStep() {
@@ -454,7 +457,7 @@ void MainView::ReloadAllPages(link::ReloadForm form) {
   pages_->ReloadAllPages(form);
   if (form == link::ReloadForm::FileLoad) {
     update();
-    history_->Commit(StepKind::OpenFile);
+    if (history_ != nullptr) history_->Commit(StepKind::OpenFile);
   }
 }
 

@@ -37,7 +37,11 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   PlaceOnScreen();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The view goes after this part of the window: what it reports on its way out finds no one.
+  disconnect(view_, nullptr, this, nullptr);
+  disconnect(&view_->history(), nullptr, this, nullptr);
+}
 
 QAction* MainWindow::AddItem(QMenu* menu, const QString& text, int command) {
   QAction* item = menu->addAction(text);
