@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <utility>
 
 #include "app/ui/commands.h"
@@ -37,6 +38,19 @@ TuningHistory::TuningHistory(Session& session, link::ProtocolEngine& engine, Hoo
 
 bool TuningHistory::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::ShortcutOverride) {
+    // The pages keep the focus in an edit, which claims Ctrl+Z and Ctrl+Y for its own typing
+    // even when it has none to take back: then the keys belong to the Edit menu.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const auto* edit = qobject_cast<QLineEdit*>(watched);
+    const bool undo = key->matches(QKeySequence::Undo);
+    const bool redo = key->matches(QKeySequence::Redo) ||
+                      key->keyCombination() == QKeyCombination(Qt::CTRL | Qt::Key_Y);
+    if (edit != nullptr && ((undo && !edit->isUndoAvailable()) ||
+                            (redo && !edit->isRedoAvailable()))) {
+      return true;
+    }
+  }
   if (type == QEvent::MouseButtonRelease ||
       (type == QEvent::KeyRelease && !static_cast<QKeyEvent*>(event)->isAutoRepeat())) {
     gestureOpen_ = false;

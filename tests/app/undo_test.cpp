@@ -195,7 +195,19 @@ class UndoTest : public QObject {
                                        kId, Output::High, 1, stepped.outputPeq[1][0])});
     Trigger(frame, cmd::kEditRedo);
     QCOMPARE(types->currentIndex(), 2);
-    QVERIFY(UnitHolds(c, c.window.session().parameters));
+    const ProgramParameters retyped = c.window.session().parameters;
+    QVERIFY(UnitHolds(c, retyped));
+
+    // The keys work where the page keeps the focus: in an edit with no typing to take back.
+    gainEdit->setFocus();
+    QTest::keyClick(gainEdit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(types->currentIndex(), 1);
+    QVERIFY(c.window.session().parameters == stepped);
+    QVERIFY(UnitHolds(c, stepped));
+    gainEdit->setFocus();
+    QTest::keyClick(gainEdit, Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(c.window.session().parameters == retyped);
+    QVERIFY(UnitHolds(c, retyped));
 
     // Undoing kept the page, its channel and its band in view.
     QCOMPARE(view.pageSet().VisiblePage(), view.pageSet().Page(pages::PageKind::OutputPeq));
