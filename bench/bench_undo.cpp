@@ -9,6 +9,7 @@
 #include <malloc.h>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/qt/qt_owner_thread.h"
 #include "app/ui/commands.h"
@@ -42,7 +43,7 @@ void BM_UndoStepsMemory(benchmark::State& state) {
   double bytes = 0.0;
   for (auto _ : state) {
     QtOwnerThread owner;
-    link::SerialPort port(owner, link::PortTable({}));
+    link::SerialPort port(owner, link::PortTable(std::vector<std::string>{}));
     app::MainWindow frame(port, 1);
     app::MainView& view = *frame.view();
     ProgramParameters& p = view.session().parameters;

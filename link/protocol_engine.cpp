@@ -344,6 +344,14 @@ void ProtocolEngine::SendEditAfterPause(const ParameterRef& ref) {
   SendParameterAfterPause(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
 }
 
+bool ProtocolEngine::PageEditWaiting() const {
+  if (timers_.IsArmed(timers::kLevelPause)) return true;
+  for (int id = 1; id <= timers::kPhase; ++id) {
+    if (!PageEditCode(id).empty() && timers_.IsArmed(id)) return true;
+  }
+  return false;
+}
+
 // ---- comparison with the unit ----
 
 bool ProtocolEngine::ReadUnitProgram() {

@@ -109,6 +109,9 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   bool SendEdit(const ParameterRef& ref);
   // The same after the level pause, for the level sliders.
   void SendEditAfterPause(const ParameterRef& ref);
+  // A page edit still waits for its answer, or a level for its pause: a list of edits started
+  // now (SendEdits) would take that answer for one of its own.
+  bool PageEditWaiting() const;
 
   // ---- Program menu ----
   // "Edit Current Program Name" OK: the text is "."-padded to 25 and stored in programName; sent

@@ -34,6 +34,9 @@ TuningHistory::TuningHistory(Session& session, link::ProtocolEngine& engine, Hoo
   // Every release anywhere ends a drag or a hold; the filter only looks, it never eats events.
   QCoreApplication::instance()->installEventFilter(this);
   connect(&stack_, &QUndoStack::indexChanged, this, &TuningHistory::changed);
+  waitTimer_.setSingleShot(true);
+  waitTimer_.setInterval(20);
+  connect(&waitTimer_, &QTimer::timeout, this, &TuningHistory::SendWaitingList);
 }
 
 bool TuningHistory::eventFilter(QObject* watched, QEvent* event) {
@@ -103,7 +106,9 @@ void TuningHistory::ChainEnded(link::Chain chain, link::Outcome outcome) {
     case link::Chain::ReadUnit:
       return;
     case link::Chain::SendEdits:
-      if (std::exchange(switchSending_, false) && outcome == link::Outcome::Done) ShowActive();
+      if (std::exchange(listSending_, false) && switchShown_ && outcome == link::Outcome::Done) {
+        ShowActive();
+      }
       return;
     case link::Chain::Upload:
       Commit(StepKind::Upload);
@@ -185,34 +190,61 @@ void TuningHistory::Restore(const SetStep& step, bool forward) {
   if (before.programName != p.programName) session_.programNameText = ProgramNameText(p);
   if (step.switchesSlot()) active_ = forward ? step.slotAfter() : step.slotBefore();
   if (hooks_.reloadPages) hooks_.reloadPages();
-  const bool listSent = SendDifferences(before, step.kind() == StepKind::PageEdit);
-  if (step.switchesSlot()) {
-    ShowActive();
-    switchSending_ = listSent;
-  }
+  switchShown_ = step.switchesSlot();
+  if (switchShown_) ShowActive();
+  SendDifferences(before, step.kind() == StepKind::PageEdit);
   restoring_ = false;
   emit changed();
 }
 
-bool TuningHistory::SendDifferences(const ProgramParameters& before, bool asPageEdit) {
-  if (session_.link.linkConnected != 1) return false;
+namespace {
+
+std::vector<ParameterRef> DifferingRefs(const ProgramParameters& a, const ProgramParameters& b) {
   std::vector<ParameterRef> refs;
-  for (const ParameterDifference& d : DiffParameters(before, session_.parameters)) {
-    refs.push_back(d.a.ref);
+  for (const ParameterDifference& d : DiffParameters(a, b)) refs.push_back(d.a.ref);
+  return refs;
+}
+
+}  // namespace
+
+void TuningHistory::SendDifferences(const ProgramParameters& before, bool asPageEdit) {
+  if (session_.link.linkConnected != 1) {
+    unsentFrom_.reset();
+    return;
   }
-  const std::vector<ParameterRef> frames = link::DistinctEdits(refs);
-  if (frames.empty()) return false;
-  // A page edit goes back as the page sent it; the name, which a page never sends, and anything
-  // larger go as a list, each edit acknowledged.
+  if (unsentFrom_) return;  // the list that waits takes this step along
+  const std::vector<ParameterRef> frames =
+      link::DistinctEdits(DifferingRefs(before, session_.parameters));
+  if (frames.empty()) return;
+  // A page edit goes back as the page sent it, at once, as a page's next edit would go; the
+  // name, which a page never sends, and anything larger go as a list, each edit acknowledged.
   if (asPageEdit && frames.size() == 1 && frames.front().field != Field::ProgramName) {
     if (IsLevel(frames.front().field)) {
       engine_.SendEditAfterPause(frames.front());
     } else {
       engine_.SendEdit(frames.front());
     }
-    return false;
+    return;
   }
-  return engine_.SendEdits(refs);
+  unsentFrom_ = before;
+  SendWaitingList();
+}
+
+void TuningHistory::SendWaitingList() {
+  if (!unsentFrom_) return;
+  if (session_.link.linkConnected != 1) {
+    unsentFrom_.reset();
+    return;
+  }
+  // The list shares the one answer buffer with a page edit's answer and with any chain.
+  if (engine_.ChainRunning() || engine_.PageEditWaiting()) {
+    waitTimer_.start();
+    return;
+  }
+  const std::vector<ParameterRef> refs = DifferingRefs(*unsentFrom_, session_.parameters);
+  unsentFrom_.reset();
+  if (refs.empty()) return;
+  listSending_ = engine_.SendEdits(refs);
 }
 
 // ---- the file ----

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUndoStack>
 #include <functional>
 #include <optional>
@@ -110,8 +111,10 @@ class TuningHistory : public QObject {
 
  private:
   void Push(SetStep* step);
-  // Sends the unit what differs from `before`; true when that went as a list (a chain).
-  bool SendDifferences(const ProgramParameters& before, bool asPageEdit);
+  // Sends the unit what differs from `before`: a page edit's one frame at once, anything larger
+  // as a list once no page edit waits for its answer.
+  void SendDifferences(const ProgramParameters& before, bool asPageEdit);
+  void SendWaitingList();
   void ShowActive();
   const SetStep* StepAt(int index) const;
 
@@ -132,8 +135,14 @@ class TuningHistory : public QObject {
   std::optional<ProgramParameters> a_;
   std::optional<ProgramParameters> b_;
   AbSlot active_ = AbSlot::None;
-  // An A/B switch's edits are on their way; its status shows again once they are through.
-  bool switchSending_ = false;
+  // The unit holds this set (as far as the history's sending goes) and a list of what differs
+  // from it waits to be sent; later steps taken meanwhile go with that list.
+  std::optional<ProgramParameters> unsentFrom_;
+  QTimer waitTimer_;
+  // The history's own list of edits is on its way.
+  bool listSending_ = false;
+  // The last step taken was an A/B switch: its status shows again once the list is through.
+  bool switchShown_ = false;
 };
 
 }  // namespace corvella::app

@@ -221,6 +221,15 @@ class SystemResponseTest : public QObject {
     QCOMPARE(w.session().parameters.outputPhase[flipped == Output::High ? 0 : 1], 1);
     const std::string phase = link::OutputPhaseFrame(sim::kDemoUnitId, flipped, 1);
     QVERIFY(UnitReceived(c, phase));
+
+    // Undo takes the alignment back as one step, on the unit too.
+    QVERIFY(QTest::qWaitFor([&] { return !w.view().engine().PageEditWaiting(); }, 10000));
+    w.frame.UpdateCommandStates();
+    QCOMPARE(w.frame.action(cmd::kEditUndo)->text(),
+             QStringLiteral("&Undo Apply Alignment\tCtrl+Z"));
+    w.view().OnCommand(cmd::kEditUndo);
+    QCOMPARE(w.session().parameters.outputPhase[flipped == Output::High ? 0 : 1], 0);
+    QVERIFY(UnitReceived(c, link::OutputPhaseFrame(sim::kDemoUnitId, flipped, 0)));
   }
 
   void driversLoadFromFilesAndBadOnesAreReported() {

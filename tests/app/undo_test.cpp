@@ -349,13 +349,39 @@ class UndoTest : public QObject {
     }
     QCOMPARE(UndoText(frame), QStringLiteral("&Undo Switch To A\tCtrl+Z"));
 
-    // A switch is a step: undoing it brings B back, on the unit too.
-    Trigger(frame, cmd::kEditUndo);
+    // A switch right after a page edit: its list waits for the edit's answer, which would
+    // otherwise be taken for the list's first, and then makes the unit hold B exactly.
+    view.OnCommand(cmd::kHighDelay);
+    view.pageSet().DelayCompressor().CommitDelay(0, a.outputDelay[0] + 9);
+    QVERIFY(view.engine().PageEditWaiting());
+    Trigger(frame, cmd::kSwitchAb);
     QVERIFY(c.window.session().parameters == b);
-    QCOMPARE(view.history().Active(), AbSlot::B);
-    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !view.engine().ChainRunning() && !view.engine().PageEditWaiting(); },
+        kUnitMs));
     QVERIFY(UnitHolds(c, b));
     QCOMPARE(view.statusLine()->text(), QString::fromLatin1(kBActiveText));
+    Trigger(frame, cmd::kEditUndo);
+    QCOMPARE(c.window.session().parameters.outputDelay[0], a.outputDelay[0] + 9);
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs));
+    Trigger(frame, cmd::kEditUndo);
+    QVERIFY(c.window.session().parameters == a);
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs));
+    QVERIFY(UnitHolds(c, a));
+    Trigger(frame, cmd::kEditRedo);
+    Trigger(frame, cmd::kEditRedo);
+    QVERIFY(c.window.session().parameters == b);
+
+    // A switch is a step: undoing it brings A back, on the unit too.
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs));
+    Trigger(frame, cmd::kEditUndo);
+    ProgramParameters delayed = a;
+    delayed.outputDelay[0] = a.outputDelay[0] + 9;
+    QVERIFY(c.window.session().parameters == delayed);
+    QCOMPARE(view.history().Active(), AbSlot::A);
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs));
+    QVERIFY(UnitHolds(c, delayed));
+    QCOMPARE(view.statusLine()->text(), QString::fromLatin1(kAActiveText));
     QVERIFY(boxes.boxes.empty());
   }
 
