@@ -18,6 +18,7 @@
 #include "link/edit_table.h"
 #include "link/frames.h"
 #include "model/parameters_file.h"
+#include "pages/crossover_page.h"
 #include "pages/delay_page.h"
 #include "pages/filtered_edit.h"
 #include "pages/level_page.h"
@@ -216,7 +217,7 @@ class UndoTest : public QObject {
     QVERIFY(boxes.boxes.empty());
   }
 
-  void aSliderDragIsOneStep() {
+  void aDragOrAHeldSpinnerIsOneStep() {
     Window w;
     MainView& view = w.view();
     view.OnCommand(cmd::kHighLevel);
@@ -264,6 +265,31 @@ class UndoTest : public QObject {
     QCOMPARE(view.history().stack().count(), steps + 2);
     view.OnCommand(cmd::kEditUndo);
     QVERIFY(w.session().parameters == dragged);
+
+    // A spinner's arrow held down repeats its step until released: one step too.
+    view.OnCommand(cmd::kLowCrossover);
+    auto* bar = view.pageSet().Crossover().ControlAs<QScrollBar>(pages::kHpfFrequencyBarId);
+    const std::uint8_t frequency = w.session().parameters.crossover[1].hpfFrequency;
+    QStyleOptionSlider arrows;
+    arrows.initFrom(bar);
+    arrows.orientation = bar->orientation();
+    arrows.minimum = bar->minimum();
+    arrows.maximum = bar->maximum();
+    arrows.sliderPosition = bar->sliderPosition();
+    arrows.sliderValue = bar->value();
+    const QPoint up =
+        bar->style()
+            ->subControlRect(QStyle::CC_ScrollBar, &arrows, QStyle::SC_ScrollBarSubLine, bar)
+            .center();
+    const int before = view.history().stack().index();
+    QTest::mousePress(bar, Qt::LeftButton, {}, up);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return w.session().parameters.crossover[1].hpfFrequency >= frequency + 5; }, 5000));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, up);
+    QCOMPARE(view.history().stack().index(), before + 1);
+    QCOMPARE(UndoText(w.frame), QStringLiteral("&Undo LOW Crossover HPF Frequency\tCtrl+Z"));
+    view.OnCommand(cmd::kEditUndo);
+    QCOMPARE(w.session().parameters.crossover[1].hpfFrequency, frequency);
   }
 
   void undoingAFileLoadSendsOnlyTheDifferences() {
