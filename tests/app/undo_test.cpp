@@ -335,6 +335,60 @@ class UndoTest : public QObject {
     QVERIFY(boxes.boxes.empty());
   }
 
+  void recallAndFactoryDefaultAreStepsOfTheirOwn() {
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    MainWindow& frame = c.window.frame;
+    MainView& view = c.window.view();
+    BoxLog boxes;
+    const ProgramParameters before = UnitProgram(*c.host);
+    Align(c, before);
+    ProgramParameters memory{};
+    QVERIFY(c.host->WithUnit(0, [&memory](sim::VirtualUnit& unit) { memory = unit.Memory(2).value_or(ProgramParameters{}); }));
+    QVERIFY(!DiffParameters(before, memory).empty());
+
+    QVERIFY(view.controller().Recall(2));
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs * 3));
+    QVERIFY(DiffParameters(c.window.session().parameters, memory).empty());
+    QCOMPARE(UndoText(frame), QStringLiteral("&Undo Recall\tCtrl+Z"));
+    const std::size_t sent = c.Frames().size();
+    Trigger(frame, cmd::kEditUndo);
+    QVERIFY(c.window.session().parameters == before);
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().ChainRunning(); }, kUnitMs * 3));
+    // Exactly one edit frame for each differing parameter (frames shared by several go once).
+    std::vector<ParameterRef> refs;
+    for (const ParameterDifference& d : DiffParameters(before, memory)) refs.push_back(d.a.ref);
+    std::vector<std::string> expected;
+    for (const ParameterRef& ref : link::DistinctEdits(refs))
+      expected.push_back(link::EditFrame(kId, before, ref));
+    std::vector<std::string> got = FramesSince(c, sent);
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    QCOMPARE(got, expected);
+    QVERIFY(UnitHolds(c, before));
+
+    // The default's file load is one step under the default's name, not "Open File".
+    QTemporaryDir folder;
+    ProgramParameters defaults = before;
+    defaults.outputLevel[0] = static_cast<std::uint8_t>(before.outputLevel[0] - 10);
+    QVERIFY(corvella::SaveParametersFile(
+                folder.filePath(QStringLiteral("factory default.asc")).toStdU16String(), defaults)
+                .ok);
+    view.SetFactoryDefaultFolder(folder.path().toStdU16String());
+    c.window.session().link.linkConnected = 0;
+    boxes.answers = {QMessageBox::Yes};
+    view.OnCommand(cmd::kLoadDefaultSetting);
+    QCOMPARE(c.window.session().parameters.outputLevel[0], defaults.outputLevel[0]);
+    QCOMPARE(UndoText(frame), QStringLiteral("&Undo Load Default Setting\tCtrl+Z"));
+    Trigger(frame, cmd::kEditUndo);
+    QVERIFY(c.window.session().parameters == before);
+    // The recall, undone before the default was loaded, is no longer there to redo.
+    QCOMPARE(UndoText(frame), QStringLiteral("&Undo Open File\tCtrl+Z"));
+    frame.UpdateCommandStates();
+    QCOMPARE(frame.action(cmd::kEditRedo)->text(),
+             QStringLiteral("&Redo Load Default Setting\tCtrl+Y"));
+  }
+
   void abSwitchSendsOnlyTheDifferencesAndRestoresExactly() {
     ConnectedWindow c;
     QVERIFY(c.opened);
