@@ -63,8 +63,10 @@ long EditFrames(const std::vector<std::string>& frames) {
                        [](const std::string& f) { return f.find('$') != std::string::npos; });
 }
 
-// Clicks a spinner's upper arrow (one step up) with the mouse.
-void ClickUpArrow(QScrollBar* bar) {
+// Where the style draws `part` of a slider or spinner (a QSlider draws a vertical one upside
+// down against a scroll bar).
+QPoint PartCentre(const QAbstractSlider* bar, QStyle::ComplexControl control,
+                  QStyle::SubControl part) {
   QStyleOptionSlider option;
   option.initFrom(bar);
   option.orientation = bar->orientation();
@@ -74,10 +76,15 @@ void ClickUpArrow(QScrollBar* bar) {
   option.sliderValue = bar->value();
   option.singleStep = bar->singleStep();
   option.pageStep = bar->pageStep();
-  option.upsideDown = bar->invertedAppearance();
-  const QRect arrow =
-      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, bar);
-  QTest::mouseClick(bar, Qt::LeftButton, {}, arrow.center());
+  option.upsideDown = control == QStyle::CC_Slider ? !bar->invertedAppearance()
+                                                   : bar->invertedAppearance();
+  return bar->style()->subControlRect(control, &option, part, bar).center();
+}
+
+// Clicks a spinner's upper arrow (one step up) with the mouse.
+void ClickUpArrow(QScrollBar* bar) {
+  QTest::mouseClick(bar, Qt::LeftButton, {},
+                    PartCentre(bar, QStyle::CC_ScrollBar, QStyle::SC_ScrollBarSubLine));
 }
 
 QString UndoText(MainWindow& frame) {
@@ -225,18 +232,7 @@ class UndoTest : public QObject {
     const ProgramParameters start = w.session().parameters;
     const int steps = view.history().stack().count();
 
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = slider->sliderPosition();
-    option.sliderValue = slider->value();
-    option.upsideDown = !slider->invertedAppearance();
-    const QPoint thumb =
-        slider->style()
-            ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-            .center();
+    const QPoint thumb = PartCentre(slider, QStyle::CC_Slider, QStyle::SC_SliderHandle);
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
     int notifications = 0;
     QObject::connect(slider, &QAbstractSlider::actionTriggered, [&] { ++notifications; });
@@ -270,17 +266,7 @@ class UndoTest : public QObject {
     view.OnCommand(cmd::kLowCrossover);
     auto* bar = view.pageSet().Crossover().ControlAs<QScrollBar>(pages::kHpfFrequencyBarId);
     const std::uint8_t frequency = w.session().parameters.crossover[1].hpfFrequency;
-    QStyleOptionSlider arrows;
-    arrows.initFrom(bar);
-    arrows.orientation = bar->orientation();
-    arrows.minimum = bar->minimum();
-    arrows.maximum = bar->maximum();
-    arrows.sliderPosition = bar->sliderPosition();
-    arrows.sliderValue = bar->value();
-    const QPoint up =
-        bar->style()
-            ->subControlRect(QStyle::CC_ScrollBar, &arrows, QStyle::SC_ScrollBarSubLine, bar)
-            .center();
+    const QPoint up = PartCentre(bar, QStyle::CC_ScrollBar, QStyle::SC_ScrollBarSubLine);
     const int before = view.history().stack().index();
     QTest::mousePress(bar, Qt::LeftButton, {}, up);
     QVERIFY(QTest::qWaitFor(
