@@ -32,7 +32,6 @@ namespace {
 // Everything the view draws and places fits in this area.
 constexpr int kViewWidth = 1010;
 constexpr int kViewHeight = 670;
-const QRect kHeaderRect(QPoint(20, 10), QPoint(999, 51));
 const QPoint kPanelPosition(300, 230);
 const QPoint kStatusBarPosition(20, 630);
 
@@ -49,36 +48,6 @@ struct ButtonRow {
   int borderWidth;
   QColor color;
 };
-
-QMessageBox::StandardButton ToQt(link::BoxAnswer answer) {
-  switch (answer) {
-    case link::BoxAnswer::Yes:
-      return QMessageBox::Yes;
-    case link::BoxAnswer::No:
-      return QMessageBox::No;
-    case link::BoxAnswer::Cancel:
-      return QMessageBox::Cancel;
-    case link::BoxAnswer::Ok:
-      break;
-  }
-  return QMessageBox::Ok;
-}
-
-QMessageBox::Icon ToQt(link::BoxIcon icon) {
-  switch (icon) {
-    case link::BoxIcon::Stop:
-      return QMessageBox::Critical;
-    case link::BoxIcon::Exclamation:
-      return QMessageBox::Warning;
-    case link::BoxIcon::Question:
-      return QMessageBox::Question;
-    case link::BoxIcon::Information:
-      return QMessageBox::Information;
-    case link::BoxIcon::None:
-      break;
-  }
-  return QMessageBox::NoIcon;
-}
 
 }  // namespace
 
@@ -367,120 +336,6 @@ void MainView::paintEvent(QPaintEvent* event) {
   label(930, 155, QStringLiteral("LOW"), OutputLabelLit(1));
 }
 
-// ---- LinkView ----
-
-void MainView::SetStatusText(std::string_view text) {
-  statusLine()->SetText(Latin1(text));
-}
-
-void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) {
-  const TransferWatch::EndEffect effect = transferWatch_.OnChainEnded(chain, outcome);
-  ShowTransferStep();
-  // The status line already shows the text that said the transfer failed (unless that was a
-  // box); it stands out until the next status replaces it.
-  if (effect.warning && statusLine()->text() == Latin1(detail)) {
-    statusLine()->SetText(statusLine()->text(), true);
-  }
-  if (effect.markChanged) RepaintHeader();
-  FollowComparison(chain, outcome);
-  if (history_ != nullptr) history_->ChainEnded(chain, outcome);
-}
-
-void MainView::ParameterEdited(const ParameterRef& ref) {
-  if (history_ != nullptr) history_->ParameterEdited(ref);
-}
-
-void MainView::ShowTransferStep() {
-  const int step = transferWatch_.Step();
-  transmit_->ShowStep(step, TransferWatch::kSteps);
-  statusBar_->ShowProgress(transferWatch_.Download() ? 0 : step, TransferWatch::kSteps);
-}
-
-link::BoxAnswer MainView::ShowMessageBox(const link::MessageBoxRequest& box) {
-  MessageRequest request;
-  request.text = box.textFromSystem ? QString::fromLocal8Bit(box.text.c_str()) : Latin1(box.text);
-  request.caption = Latin1(box.caption);
-  request.icon = ToQt(box.icon);
-  request.buttons = box.buttons == link::BoxButtons::YesNo
-                        ? (QMessageBox::Yes | QMessageBox::No)
-                        : QMessageBox::StandardButtons(QMessageBox::Ok);
-  request.defaultButton = ToQt(box.defaultButton);
-  switch (ShowMessage(this, request)) {
-    case QMessageBox::Yes:
-      return link::BoxAnswer::Yes;
-    case QMessageBox::No:
-      return link::BoxAnswer::No;
-    case QMessageBox::Ok:
-      return link::BoxAnswer::Ok;
-    default:
-      return link::BoxAnswer::Cancel;
-  }
-}
-
-void MainView::ShowRepairWarning() {
-  ShowMessage(this, {Latin1(kRepairWarningText), Latin1(kRepairWarningCaption),
-                     QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok});
-}
-
-void MainView::ShowSearchDialog() {
-  search_->Start();
-  search_->show();
-  search_->raise();
-}
-
-void MainView::HideSearchDialog() {
-  search_->Stop();
-  search_->hide();
-}
-
-std::optional<link::SelectChoice> MainView::RunSelectDialog(
-    const std::vector<link::FoundDevice>& devices) {
-  SelectDialog dialog(devices, this);
-  if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
-  return link::SelectChoice{dialog.listIndex(), dialog.transferDirection()};
-}
-
-void MainView::ShowTransmittingDialog() {
-  transmit_->show();
-  transmit_->raise();
-}
-
-void MainView::HideTransmittingDialog() {
-  transmit_->hide();
-}
-
-void MainView::RepaintHeader() {
-  update(kHeaderRect);
-}
-
-void MainView::ReloadAllPages(link::ReloadForm form) {
-  pages_->ReloadAllPages(form);
-  if (form == link::ReloadForm::FileLoad) {
-    update();
-    if (history_ != nullptr) history_->Commit(StepKind::OpenFile);
-  }
-}
-
-void MainView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
-  if (list_->isVisible()) list_->SetLine(n, Latin1(text), enableRecall);
-}
-
-void MainView::ReleaseMouseCapture() {
-  list_->SetMouseHeld(false);
-}
-
-void MainView::LinkStateChanged() {
-  if (pages_) pages_->SetEditable(!engine().ChainRunning());
-  if (compare_ != nullptr) compare_->SetBusy(engine().ChainRunning());
-  if (waitingRead_ != ReadPurpose::None && !engine().ChainRunning()) {
-    QTimer::singleShot(0, this, [this] {
-      const ReadPurpose purpose = std::exchange(waitingRead_, ReadPurpose::None);
-      if (purpose != ReadPurpose::None) ReadUnitFor(purpose);
-    });
-  }
-  emit linkStateChanged();
-}
-
 // ---- File menu ----
 
 void MainView::OpenParametersFile() {
@@ -631,6 +486,11 @@ void MainView::ShowComparison(bool onlyWhenDifferent) {
 
 void MainView::SendPcValues() {
   if (engine().ChainRunning()) return;
+  // A page edit still waiting for its answer would take the list's first answer as its own.
+  if (engine().PageEditWaiting()) {
+    QTimer::singleShot(50, this, &MainView::SendPcValues);
+    return;
+  }
   sendingEdits_ = true;
   if (!controller_->SendEdits(compare_->DifferingParameters())) sendingEdits_ = false;
 }

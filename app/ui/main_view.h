@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <filesystem>
@@ -29,6 +30,9 @@ class PageSet;
 
 
 namespace corvella::app {
+
+// Where the header's program and device values are painted.
+inline const QRect kHeaderRect(QPoint(20, 10), QPoint(999, 51));
 
 class CompareDialog;
 class ListProgramDialog;

@@ -174,6 +174,38 @@ class CompareWindowTest : public QObject {
     QVERIFY(!dialog.isVisible());
   }
 
+  // Sending while a page edit still waits for its answer: both arrive, and neither answer is
+  // taken for the other's.
+  void sendWaitsForAPageEditsAnswer() {
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    MainView& view = c.window.view();
+    BoxLog boxes;
+    ProgramParameters pc = UnitProgram(*c.host);
+    pc.crossover[1].hpfFrequency = 9;
+    pc.outputLevel[0] = static_cast<std::uint8_t>(pc.outputLevel[0] - 10);
+    SetPcProgram(view, pc);
+    QVERIFY(c.host->WithUnit(
+        0, [](sim::VirtualUnit& unit) { unit.Current().crossover[1].hpfFrequency = 12; }));
+    c.window.frame.action(cmd::kCompareWithDevice)->trigger();
+    QVERIFY(ComparisonShown(view));
+    QCOMPARE(view.compareDialog()->table()->rowCount(), 2);
+
+    view.session().parameters.outputPhase[1] = 1;
+    QVERIFY(view.engine().SendEdit({Field::Phase, 1, 0}));
+    QVERIFY(view.engine().PageEditWaiting());
+    QTest::mouseClick(view.compareDialog()->sendButton(), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          return view.compareDialog()->table()->rowCount() == 0 &&
+                 !view.engine().ChainRunning() && !view.engine().PageEditWaiting();
+        },
+        kReadMs));
+    pc.outputPhase[1] = 1;
+    QVERIFY(DiffParameters(pc, UnitProgram(*c.host)).empty());
+    QVERIFY(boxes.boxes.empty());
+  }
+
   void takeMakesThePcSetTheUnits() {
     ConnectedWindow c;
     QVERIFY(c.opened);
