@@ -9,6 +9,7 @@
 #include "cli/diff_output.h"
 #include "cli/terminal_view.h"
 #include "cli/unit_link.h"
+#include "core/outcome_words.h"
 #include "link/edit_table.h"
 #include "link/engine_timers.h"
 #include "model/parameter_listing.h"
@@ -29,27 +30,6 @@ constexpr int kChainGuardMs = 180000;
 int SearchGuardMs(int portCount) {
   const int probeMs = link::timers::kProbeMs + 30;
   return link::kMaxSearchPasses * portCount * link::kLastDeviceId * probeMs + 60000;
-}
-
-// Words for an end that came without a text of its own.
-std::string OutcomeWords(link::Outcome outcome) {
-  switch (outcome) {
-    case link::Outcome::Done:
-      return {};
-    case link::Outcome::NoAnswer:
-      return "the unit did not answer";
-    case link::Outcome::WrongAnswer:
-      return "the unit answered wrongly";
-    case link::Outcome::NotFound:
-      return "no unit found";
-    case link::Outcome::Cancelled:
-      return "cancelled";
-    case link::Outcome::Refused:
-      return "another command was still running";
-    case link::Outcome::PortFailed:
-      return std::string(link::kCannotOpen);
-  }
-  return std::string(kNotConfirmed);
 }
 
 std::string CommandName(Command command) {
@@ -148,7 +128,7 @@ class Replay {
     }
     if (!end) return false;
     if (end->outcome == link::Outcome::Done) return true;
-    reason_ = end->detail.empty() ? OutcomeWords(end->outcome) : end->detail;
+    reason_ = end->detail.empty() ? core::OutcomeWords(end->outcome) : end->detail;
     for (const Shown& shown : view_.Since(shownMark)) {
       const std::string& text = shown.text;
       if (shown.kind == Shown::Kind::Box && !end->detail.empty() &&

@@ -91,7 +91,7 @@ void ProtocolEngine::EndOfPass() {
   // While connected, comPort names the unit's port and stays.
   if (link_.linkConnected == 0) link_.comPort = 1;
   ++link_.searchPass;
-  if (link_.searchPass < kMaxSearchPasses) {
+  if (link_.searchPass < searchPasses_) {
     if (link_.deviceList.empty() && link_.searchEnded == 0) Search();
     return;
   }
@@ -134,6 +134,22 @@ void ProtocolEngine::EndOfScan() {
   Connect(*choice);
 }
 
+bool ProtocolEngine::ConnectTo(const FoundDevice& unit, int direction) {
+  const Chain chain = direction == kConnectProgramInfo ? Chain::ProgramInfo
+                      : direction == 1                 ? Chain::Download
+                                                       : Chain::Upload;
+  if (Refuse(chain) || !CanEnableCommunications()) return false;
+  // The state a search leaves when its Select dialog is answered "Connect".
+  link_.deviceList = {unit};
+  link_.searching = 1;
+  link_.searchRestart = 0;
+  link_.searchEnded = 0;
+  link_.searchPass = 0;
+  Connect({0, direction});
+  view_.LinkStateChanged();
+  return true;
+}
+
 void ProtocolEngine::Connect(const SelectChoice& choice) {
   const FoundDevice unit = link_.deviceList[choice.listIndex];
   link_.selectedPort = unit.port;
@@ -142,7 +158,10 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
   link_.deviceName = unit.name;
   link_.deviceKind = unit.kind;
   link_.transferDirection = choice.direction == 1 ? 1 : 0;
-  StartChain(link_.transferDirection == 1 ? Chain::Download : Chain::Upload);
+  const bool infoOnly = choice.direction == kConnectProgramInfo;
+  StartChain(infoOnly                            ? Chain::ProgramInfo
+             : link_.transferDirection == 1 ? Chain::Download
+                                            : Chain::Upload);
 
   if (!port_.Open(this, link_.comPort, kBaud, kParity, kDataBits, kStopBits, kEventMask,
                   kWriteBufferSize)) {
@@ -174,6 +193,8 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
     link_.m00Pending = 1;
     Arm(timers::kDownloadStart, timers::kDownloadStartMs);
   } else {
+    // The program-information step then ends the chain after number and name.
+    link_.infoOnly = infoOnly ? 1 : 0;
     Send(ProgramInfoRequestFrame(id, 0));
     Status(kUploading);
     infoIntervalMs_ = timers::kProgramInfoMs;

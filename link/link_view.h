@@ -49,6 +49,7 @@ enum class Chain {
   PageEdit,
   ReadUnit,   // the unit's program read aside, the PC's set untouched
   SendEdits,  // a list of single-parameter edits, each acknowledged
+  ProgramInfo,  // a connect that reads only the unit's program number and name
 };
 
 // How a chain ended. WrongAnswer also covers a chain that went on past a wrong answer (a download
@@ -75,7 +76,8 @@ enum class ReloadForm {
 // transfer.
 struct SelectChoice {
   std::size_t listIndex = 0;
-  int direction = 0;  // 0 upload from the device, 1 download to the device
+  int direction = 0;  // 0 upload from the device, 1 download to the device (2: program
+                      // number and name only, see ConnectTo)
 };
 
 class LinkView {

@@ -67,6 +67,9 @@ inline constexpr int kMaxSearchPasses = 10;
 inline constexpr int kLastDeviceId = 10;
 inline constexpr int kProgramMemories = 6;
 
+// SelectChoice::direction, and ConnectTo's: read only the unit's program number and name.
+inline constexpr int kConnectProgramInfo = 2;
+
 class ProtocolEngine : public TimerClient, public PortEvents {
  public:
   // `portCount`: how many port numbers the search walks (the port table's size, at most 256).
@@ -88,6 +91,14 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void DisableCommunications();
   bool CanEnableCommunications() const;
   bool CanDisableCommunications() const;
+  // How many passes over the ports a search makes before it gives up with "Device Not Found!"
+  // (kMaxSearchPasses unless set; at least 1). A pass that finds a unit ends the search anyway.
+  void SetSearchPasses(int passes) { searchPasses_ = passes < 1 ? 1 : passes; }
+  // Connects to a unit an earlier search found, as the Select dialog's "Connect" does, without
+  // searching again: `direction` 0 uploads, 1 downloads, kConnectProgramInfo reads only the
+  // program number and name into the PC's set (the chain ProgramInfo). False, with nothing sent,
+  // when a unit is connected or a chain runs.
+  bool ConnectTo(const FoundDevice& unit, int direction);
 
   // Whether a chain runs: a search (Select dialog included), a transfer with its read-back and
   // closing exchanges, a store, recall, rename, identity change, program list or disconnect. While
@@ -253,6 +264,7 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // The Select dialog is up: the search is still running though no timer is armed.
   bool selecting_ = false;
   bool fastTransfer_ = false;
+  int searchPasses_ = kMaxSearchPasses;
 };
 
 }  // namespace corvella::link

@@ -1,0 +1,399 @@
+#include "fleet/fleet.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "core/outcome_words.h"
+#include "core/unit_controller.h"
+#include "fleet/unit_view.h"
+#include "link/engine_timers.h"
+#include "link/owner_queue.h"
+#include "link/serial_port.h"
+#include "link/steady_timer_host.h"
+#include "model/parameter_listing.h"
+
+namespace corvella::fleet {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A transfer with its read-back and closing exchanges takes well under a minute; the guard only
+// ends a runaway.
+constexpr int kChainGuardMs = 180000;
+
+std::chrono::milliseconds Since(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+// The timers that pace a transfer step by step: the program information and the 33 blocks.
+bool IsStepTimer(int id) {
+  namespace t = link::timers;
+  return id == t::kProgramInfo || (id >= t::kFirstBlock && id <= t::kLastNumberedBlock) ||
+         id == t::kPhaseHighBlock || id == t::kPhaseLowBlock;
+}
+
+// Steady-clock timers that also say which timer the engine armed, so the progress can follow a
+// transfer step by step without the engine knowing about it.
+class WatchedTimers final : public link::TimerHost {
+ public:
+  WatchedTimers(link::OwnerQueue& queue, std::function<void(int)> armed)
+      : inner_(queue), armed_(std::move(armed)) {}
+  void SetClient(link::TimerClient* client) override { inner_.SetClient(client); }
+  void ArmTimer(int id, int intervalMs) override {
+    inner_.ArmTimer(id, intervalMs);
+    armed_(id);
+  }
+  void KillTimer(int id) override { inner_.KillTimer(id); }
+  bool IsArmed(int id) const override { return inner_.IsArmed(id); }
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    return inner_.RunUntil(done, timeoutMs);
+  }
+
+ private:
+  link::SteadyTimerHost inner_;
+  std::function<void(int)> armed_;
+};
+
+std::string Text(const std::array<char, kProgramNameLength>& field) {
+  return {field.begin(), field.end()};
+}
+
+// One port's work, on its own thread: the search, then each unit in turn.
+class PortWorker {
+ public:
+  PortWorker(std::string port, const Request& request, std::function<void(const Progress&)> sink)
+      : request_(request), sink_(std::move(sink)) {
+    result_.port = std::move(port);
+    result_.portName = PortName(result_.port);
+    progress_.port = result_.port;
+    progress_.portName = result_.portName;
+  }
+
+  PortResult Run() {
+    const auto start = Clock::now();
+    Open();
+    Work();
+    core_.reset();
+    serial_.reset();
+    result_.elapsed = Since(start);
+    Enter(Phase::Done, 0);
+    return std::move(result_);
+  }
+
+ private:
+  void Open() {
+    serial_ = std::make_unique<link::SerialPort>(owner_, link::PortTable({result_.port}));
+    auto timers = std::make_unique<WatchedTimers>(owner_, [this](int id) { Armed(id); });
+    timers_ = timers.get();
+    core_ = std::make_unique<core::UnitController>(*serial_, std::move(timers), view_, 1);
+    core_->engine().SetSearchPasses(request_.searchPasses);
+  }
+
+  void Work() {
+    if (request_.job == Job::Download && !core_->OpenParametersFile(request_.file).ok) {
+      FailPort(request_.file.string() + ": cannot be read");
+      return;
+    }
+    const std::vector<link::FoundDevice> found = Search();
+    std::vector<link::FoundDevice> chosen;
+    std::vector<int> missing;
+    if (request_.job == Job::Download && !request_.units.empty()) {
+      for (const UnitChoice& choice : request_.units) {
+        if (!NamesPort(choice, result_.port)) continue;
+        const auto unit = std::find_if(found.begin(), found.end(), [&](const auto& f) {
+          return f.id == choice.id;
+        });
+        if (unit == found.end()) {
+          missing.push_back(choice.id);
+        } else if (std::none_of(chosen.begin(), chosen.end(),
+                                [&](const auto& c) { return c.id == choice.id; })) {
+          chosen.push_back(*unit);
+        }
+      }
+    } else {
+      chosen = found;
+    }
+    progress_.unitCount = static_cast<int>(chosen.size());
+    for (const link::FoundDevice& unit : chosen) {
+      ++progress_.unitIndex;
+      result_.units.push_back(runaway_ ? Skipped(unit) : WorkUnit(unit));
+    }
+    for (const int id : missing) {
+      UnitResult r = Blank(id);
+      r.outcome = link::Outcome::NotFound;
+      r.detail = result_.ok ? "no unit with ID " + std::to_string(id) + " answered"
+                            : result_.detail;
+      result_.units.push_back(std::move(r));
+    }
+  }
+
+  std::vector<link::FoundDevice> Search() {
+    Enter(Phase::Search, 0);
+    const int guardMs =
+        request_.searchPasses * link::kLastDeviceId * (link::timers::kProbeMs + 30) + 10000;
+    const auto end = RunChain([this] {
+      core_->Search();
+      return true;
+    }, link::Chain::Search, guardMs);
+    if (!end) {
+      FailPort("the search did not end within " + std::to_string(guardMs / 1000) + " s");
+      return {};
+    }
+    // A device that would not open is passed over by the search; say so instead of calling the
+    // port empty.
+    if (view_.Found().empty() && !serial_->IsOpen()) FailPort("cannot open the port");
+    return view_.Found();
+  }
+
+  UnitResult WorkUnit(const link::FoundDevice& unit) {
+    const auto start = Clock::now();
+    UnitResult r = Blank(unit.id);
+    r.deviceName = unit.name;
+    r.kind = unit.kind;
+    Session& session = core_->session();
+    const int repairsBefore = view_.Repairs();
+    bool ok = false;
+    switch (request_.job) {
+      case Job::Scan:
+        ok = Chain(r, Phase::ProgramInfo, link::Chain::ProgramInfo, [&] {
+          return core_->engine().ConnectTo(unit, link::kConnectProgramInfo);
+        });
+        break;
+      case Job::Backup:
+        ok = Chain(r, Phase::Upload, link::Chain::Upload,
+                   [&] { return core_->engine().ConnectTo(unit, 0); });
+        break;
+      case Job::Download:
+        ok = Chain(r, Phase::Download, link::Chain::Download,
+                   [&] { return core_->engine().ConnectTo(unit, 1); });
+        break;
+    }
+    // Each of the three ends with the unit's program number and name in the PC's set (after a
+    // download: the number read back and the file's name, which the unit takes).
+    if (ok) {
+      r.programNumber = session.parameters.programNumber;
+      r.programName = Text(session.parameters.programName);
+    }
+    if (ok && request_.job == Job::Backup && view_.Repairs() > repairsBefore) {
+      // A script only sees the result: a garbled program is not kept as if it were sound.
+      ok = false;
+      r.outcome = link::Outcome::WrongAnswer;
+      r.detail = std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText);
+    }
+    if (ok && request_.job == Job::Download && request_.verify) ok = Verify(r);
+    if (!runaway_ && session.link.linkConnected != 0) {
+      UnitResult bye = r;
+      if (!Chain(bye, Phase::Disconnect, link::Chain::Disconnect,
+                 [&] {
+                   core_->Disconnect();
+                   return true;
+                 }) &&
+          ok) {
+        ok = false;
+        r.outcome = bye.outcome;
+        r.detail = "the unit did not confirm the goodbye: " + bye.detail;
+      }
+    }
+    // The file is written only once everything, the goodbye included, went well.
+    if (ok && request_.job == Job::Backup) ok = Save(r);
+    r.ok = ok;
+    r.elapsed = Since(start);
+    return r;
+  }
+
+  bool Verify(UnitResult& r) {
+    if (!Chain(r, Phase::Verify, link::Chain::ReadUnit,
+               [&] { return core_->ReadUnitProgram(); })) {
+      return false;
+    }
+    const auto differences = DiffParameters(core_->parameters(), core_->UnitProgram());
+    r.differences = differences.size();
+    if (differences.empty()) return true;
+    r.outcome = link::Outcome::WrongAnswer;
+    r.detail = std::to_string(differences.size()) + " parameter" +
+               (differences.size() == 1 ? "" : "s") + " differ from the file";
+    return false;
+  }
+
+  bool Save(UnitResult& r) {
+    const fs::path path =
+        request_.folder / BackupFileName(result_.portName, r.id, r.deviceName);
+    view_.Clear();
+    const FileResult saved = core_->SaveParametersFile(path);
+    if (saved.ok) {
+      r.file = path;
+      return true;
+    }
+    r.detail = path.string() + ": " +
+               (saved.systemText.empty() ? std::string(kFileSaveFailedText) : saved.systemText);
+    return false;
+  }
+
+  // Runs one chain to its end; false, with the reason in `r`, when it did not end well.
+  bool Chain(UnitResult& r, Phase phase, link::Chain chain, const std::function<bool()>& start) {
+    Enter(phase, r.id);
+    const auto end = RunChain(start, chain, kChainGuardMs);
+    if (end && end->outcome == link::Outcome::Done) return true;
+    if (!end) {
+      r.outcome = link::Outcome::NoAnswer;
+      r.detail = runaway_ ? "no end within " + std::to_string(kChainGuardMs / 1000) + " s"
+                          : core::OutcomeWords(link::Outcome::Refused);
+      return false;
+    }
+    r.outcome = end->outcome;
+    r.detail = end->detail.empty() ? core::OutcomeWords(end->outcome) : end->detail;
+    // A box says more than the status line alone ("Warnning: Phase Set Failed!").
+    if (!view_.LastBox().empty() && view_.LastBox().find(r.detail) != std::string::npos) {
+      r.detail = view_.LastBox();
+    }
+    return false;
+  }
+
+  // Nothing when `start` was refused or the guard ran out (runaway_ then tells which).
+  std::optional<UnitView::Ended> RunChain(const std::function<bool()>& start, link::Chain chain,
+                                          int guardMs) {
+    // Bytes that came in since the last chain are taken first.
+    owner_.RunPending();
+    view_.Clear();
+    if (!start()) return std::nullopt;
+    const auto ended = [&] { return view_.LastEnded() && view_.LastEnded()->chain == chain; };
+    if (!timers_->RunUntil(ended, guardMs)) {
+      runaway_ = true;
+      return std::nullopt;
+    }
+    return view_.LastEnded();
+  }
+
+  UnitResult Blank(int id) const {
+    UnitResult r;
+    r.port = result_.port;
+    r.portName = result_.portName;
+    r.id = id;
+    return r;
+  }
+
+  UnitResult Skipped(const link::FoundDevice& unit) const {
+    UnitResult r = Blank(unit.id);
+    r.deviceName = unit.name;
+    r.kind = unit.kind;
+    r.outcome = link::Outcome::NoAnswer;
+    r.detail = "not tried: an earlier unit on this port never ended its exchange";
+    return r;
+  }
+
+  void FailPort(std::string detail) {
+    result_.ok = false;
+    result_.detail = std::move(detail);
+  }
+
+  void Enter(Phase phase, int id) {
+    progress_.phase = phase;
+    progress_.id = id;
+    progress_.step = 0;
+    progress_.steps = phase == Phase::ProgramInfo ? 1 : kTransferSteps;
+    lastStepTimer_ = 0;
+    sink_(progress_);
+  }
+
+  void Armed(int id) {
+    const Phase phase = progress_.phase;
+    const bool stepped = phase == Phase::ProgramInfo || phase == Phase::Upload ||
+                         phase == Phase::Download || phase == Phase::Verify;
+    // A repeated request re-arms its own step; that is not a step further.
+    if (!stepped || !IsStepTimer(id) || id == lastStepTimer_) return;
+    lastStepTimer_ = id;
+    if (progress_.step >= progress_.steps) return;
+    ++progress_.step;
+    sink_(progress_);
+  }
+
+  const Request& request_;
+  std::function<void(const Progress&)> sink_;
+  PortResult result_;
+  Progress progress_;
+  int lastStepTimer_ = 0;
+  bool runaway_ = false;
+
+  link::OwnerQueue owner_;
+  UnitView view_;
+  WatchedTimers* timers_ = nullptr;  // owned by the core
+  // The core (which closes the port) goes before the port.
+  std::unique_ptr<link::SerialPort> serial_;
+  std::unique_ptr<core::UnitController> core_;
+};
+
+}  // namespace
+
+std::vector<UnitResult> Report::Units() const {
+  std::vector<UnitResult> all;
+  for (const PortResult& port : ports) all.insert(all.end(), port.units.begin(), port.units.end());
+  return all;
+}
+
+bool Report::AllOk() const {
+  return std::all_of(ports.begin(), ports.end(), [](const PortResult& port) {
+    return port.ok && std::all_of(port.units.begin(), port.units.end(),
+                                  [](const UnitResult& unit) { return unit.ok; });
+  });
+}
+
+std::string SafeFileName(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    out += (std::isalnum(u) != 0 && u < 0x80) || c == '-' || c == '_' || c == '.' ? c : '_';
+  }
+  while (!out.empty() && (out.back() == '.' || out.back() == '_')) out.pop_back();
+  // A leading dot would hide the file.
+  if (!out.empty() && out.front() == '.') out.front() = '_';
+  return out.empty() ? std::string("unit") : out;
+}
+
+std::string PortName(const std::string& port) {
+  const std::string base = fs::path(port).filename().string();
+  return SafeFileName(base.empty() ? port : base);
+}
+
+std::string BackupFileName(const std::string& port, int id, std::string_view deviceName) {
+  return SafeFileName(port) + "-" + std::to_string(id) + "-" + SafeFileName(deviceName) + ".asc";
+}
+
+bool NamesPort(const UnitChoice& choice, const std::string& port) {
+  return choice.port == port || choice.port == PortName(port) ||
+         choice.port == fs::path(port).filename().string();
+}
+
+Report Run(const link::PortTable& ports, const Request& request,
+           const ProgressCallback& progress) {
+  const auto start = Clock::now();
+  std::vector<std::string> worked;
+  for (const std::string& port : ports.Paths()) {
+    const bool named = request.job != Job::Download || request.units.empty() ||
+                       std::any_of(request.units.begin(), request.units.end(),
+                                   [&](const UnitChoice& c) { return NamesPort(c, port); });
+    if (named) worked.push_back(port);
+  }
+  std::mutex progressMutex;
+  const auto sink = [&](const Progress& p) {
+    if (!progress) return;
+    const std::lock_guard<std::mutex> lock(progressMutex);
+    progress(p);
+  };
+  Report report;
+  report.ports.resize(worked.size());
+  std::vector<std::thread> threads;
+  threads.reserve(worked.size());
+  for (std::size_t i = 0; i < worked.size(); ++i) {
+    threads.emplace_back([&, i] { report.ports[i] = PortWorker(worked[i], request, sink).Run(); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  report.elapsed = Since(start);
+  return report;
+}
+
+}  // namespace corvella::fleet
