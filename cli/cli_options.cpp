@@ -14,7 +14,8 @@ const char* const kUsage =
                  (default: the CORVELLA_PORTS variable, else the serial devices found)
   --id N         connect to the unit whose ID is N (1..10; default: the first found)
   --quiet        do not echo status lines
-  --demo         run against an in-process virtual unit on COM1
+  --demo         run against an in-process virtual unit on COM1 (fleet: two virtual lines
+                 with two units each)
   --version      print the version and end
 
 Commands that talk to a unit:
@@ -41,6 +42,16 @@ Commands that talk to a unit:
   sync FILE [--fast]     send only what differs from FILE (or all of FILE when that is
                          quicker), then read the unit back and compare
 
+Commands for every unit on every port at once (the ports are worked in parallel):
+  fleet scan [--json]    one row per unit: port, ID, device name, kind, program number and
+                         program name
+  fleet backup DIR       every unit's program into DIR/<port>-<ID>-<device name>.asc, with
+                         DIR/manifest.json saying how each unit went
+  fleet download FILE (--all | --units PORT:ID[,PORT:ID...]) [--verify]
+                         write a parameters file into every unit found, or into the units
+                         named (PORT: the device, its base name such as ttyUSB0, or COMn);
+                         --verify reads each one back and compares
+
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
   diff A B [--json]      every parameter that differs between two parameters files
@@ -55,7 +66,8 @@ Offline commands:
                          crossover, with the figure before and after; -o writes the set with it
 
 Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
-the programs differ), 2 usage error or an unreadable or invalid file.
+the programs differ; fleet: any unit failed, the others still done and reported), 2 usage
+error or an unreadable or invalid file.
 )usage";
 
 namespace {
@@ -79,7 +91,8 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"diff", Command::Diff},
                                      {"verify", Command::Verify},
                                      {"sync", Command::Sync},
-                                     {"align", Command::Align}};
+                                     {"align", Command::Align},
+                                     {"fleet", Command::Fleet}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -181,6 +194,9 @@ class Parser {
     if (found == std::end(kCommands)) return Fail("unknown command: " + name);
     inv_.command = found->command;
     if (!CommandArguments(name)) return Fail();
+    if (inv_.command == Command::Fleet && inv_.unitId) {
+      return Fail("--id picks one unit; fleet download takes --units PORT:ID");
+    }
     return Done();
   }
 
@@ -245,8 +261,77 @@ class Parser {
         return PlotArguments();
       case Command::Align:
         return AlignArguments();
+      case Command::Fleet:
+        return FleetArguments();
     }
     return false;
+  }
+
+  bool FleetArguments() {
+    if (cursor_.AtEnd()) return Error("fleet needs scan, backup DIR or download FILE");
+    const std::string action = cursor_.Next();
+    if (action == "scan") {
+      inv_.fleetAction = FleetAction::Scan;
+      while (!cursor_.AtEnd()) {
+        const std::string argument = cursor_.Next();
+        if (argument != "--json") return Error("unexpected argument to fleet scan: " + argument);
+        inv_.json = true;
+      }
+      return true;
+    }
+    if (action == "backup") {
+      inv_.fleetAction = FleetAction::Backup;
+      if (cursor_.AtEnd() || cursor_.Peek().empty()) return Error("fleet backup needs a DIR");
+      inv_.file = cursor_.Next();
+      return NoMore("fleet backup");
+    }
+    if (action != "download") return Error("unknown fleet action: " + action);
+    inv_.fleetAction = FleetAction::Download;
+    bool unitsGiven = false;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (argument == "--all") {
+        inv_.fleetAll = true;
+      } else if (argument == "--verify") {
+        inv_.verify = true;
+      } else if (MatchOption(argument, "--units", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || !UnitsList(*value)) {
+          return Error(error_.empty() ? "--units needs PORT:ID[,PORT:ID...]" : error_);
+        }
+        unitsGiven = true;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument to fleet download: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error("fleet download needs a FILE");
+    if (inv_.fleetAll == unitsGiven) {
+      return Error("fleet download needs either --all or --units PORT:ID[,PORT:ID...]");
+    }
+    return true;
+  }
+
+  // "PORT:ID,PORT:ID"; a port may hold ":" itself (tcp://host:port), so the ID is after the last.
+  bool UnitsList(std::string_view list) {
+    std::size_t begin = 0;
+    while (begin <= list.size()) {
+      std::size_t end = list.find(',', begin);
+      if (end == std::string_view::npos) end = list.size();
+      const std::string_view item = list.substr(begin, end - begin);
+      const std::size_t colon = item.rfind(':');
+      const auto id = colon == std::string_view::npos ? std::nullopt
+                                                      : Number(item.substr(colon + 1), 1, 10);
+      if (colon == 0 || !id) {
+        return Error("--units: each unit is PORT:ID with an ID from 1 to 10: " +
+                     std::string(item));
+      }
+      inv_.fleetUnits.push_back({std::string(item.substr(0, colon)), *id});
+      begin = end + 1;
+    }
+    return true;
   }
 
   bool FileArgument(const std::string& name) {

@@ -27,6 +27,17 @@ enum class Command {
   Verify,
   Sync,
   Align,
+  Fleet,
+};
+
+// What `fleet` does on every port at once.
+enum class FleetAction { Scan, Backup, Download };
+
+// One unit of `fleet download --units`: a port (its device, the device's base name or COMn) and
+// the unit's ID.
+struct FleetUnit {
+  std::string port;
+  int id = 0;
 };
 
 enum class GraphKind { InputPeq, OutputPeq, Crossover, Level };
@@ -66,6 +77,11 @@ struct Invocation {
   std::optional<std::string> highDriver;  // --high-driver F: a measured driver's text file
   std::optional<std::string> lowDriver;   // --low-driver F
   int points = 0;                         // --points N; 0: 1/48 octave from 10 Hz to 24 kHz
+
+  // fleet: the action (scan [--json], backup DIR in `file`, download FILE in `file`).
+  FleetAction fleetAction = FleetAction::Scan;
+  bool fleetAll = false;              // fleet download --all
+  std::vector<FleetUnit> fleetUnits;  // fleet download --units PORT:ID,...
 };
 
 inline constexpr int kMaxSystemPoints = 100000;

@@ -8,6 +8,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/diff_output.h"
+#include "cli/fleet_command.h"
 #include "cli/output_file.h"
 #include "cli/plot_image.h"
 #include "cli/show_text.h"
@@ -81,7 +82,8 @@ std::optional<link::PortTable> PortsFor(const Invocation& inv, std::string& erro
 std::optional<fs::path> InputFor(const Invocation& inv, std::string& error) {
   fs::path path;
   if (inv.command == Command::Download || inv.command == Command::Verify ||
-      inv.command == Command::Sync) {
+      inv.command == Command::Sync ||
+      (inv.command == Command::Fleet && inv.fleetAction == FleetAction::Download)) {
     path = inv.file;
   } else if (inv.command == Command::LoadDefault) {
     if (!inv.file.empty()) {
@@ -169,5 +171,6 @@ int main(int argc, char** argv) {
     if (target && !OutputDirectoryExists(*target, error)) return FileError(error);
   }
 
+  if (inv.command == Command::Fleet) return RunFleetCommand(inv, std::move(*ports), stdout, stderr);
   return RunUnitCommand(inv, std::move(*ports), input, stdout, stderr);
 }

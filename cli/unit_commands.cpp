@@ -64,6 +64,8 @@ std::string CommandName(Command command) {
       return "sync";
     case Command::Align:
       return "align";
+    case Command::Fleet:
+      return "fleet";
   }
   return {};
 }

@@ -355,8 +355,14 @@ std::string SafeFileName(std::string_view text) {
 }
 
 std::string PortName(const std::string& port) {
-  const std::string base = fs::path(port).filename().string();
-  return SafeFileName(base.empty() ? port : base);
+  const fs::path path(port);
+  std::string base = path.filename().string();
+  if (base.empty()) return SafeFileName(port);
+  // A pseudo-terminal's bare number says too little on its own: "/dev/pts/3" is "pts3".
+  if (std::all_of(base.begin(), base.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    base = path.parent_path().filename().string() + base;
+  }
+  return SafeFileName(base);
 }
 
 std::string BackupFileName(const std::string& port, int id, std::string_view deviceName) {
@@ -368,9 +374,7 @@ bool NamesPort(const UnitChoice& choice, const std::string& port) {
          choice.port == fs::path(port).filename().string();
 }
 
-Report Run(const link::PortTable& ports, const Request& request,
-           const ProgressCallback& progress) {
-  const auto start = Clock::now();
+std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request& request) {
   std::vector<std::string> worked;
   for (const std::string& port : ports.Paths()) {
     const bool named = request.job != Job::Download || request.units.empty() ||
@@ -378,6 +382,13 @@ Report Run(const link::PortTable& ports, const Request& request,
                                    [&](const UnitChoice& c) { return NamesPort(c, port); });
     if (named) worked.push_back(port);
   }
+  return worked;
+}
+
+Report Run(const link::PortTable& ports, const Request& request,
+           const ProgressCallback& progress) {
+  const auto start = Clock::now();
+  const std::vector<std::string> worked = PortsToWork(ports, request);
   std::mutex progressMutex;
   const auto sink = [&](const Progress& p) {
     if (!progress) return;

@@ -99,8 +99,8 @@ struct Progress {
 // its own thread.
 using ProgressCallback = std::function<void(const Progress&)>;
 
-// The base name of a port's device ("/dev/ttyUSB0" -> "ttyUSB0"); a network line keeps its host
-// and port, with the characters a file name cannot hold replaced.
+// The base name of a port's device ("/dev/ttyUSB0" -> "ttyUSB0", "/dev/pts/3" -> "pts3"); a
+// network line keeps its host and port, with the characters a file name cannot hold replaced.
 std::string PortName(const std::string& port);
 // A name from the unit made safe for any file system: letters, digits, "-", "_" and inner "."
 // kept, everything else "_", trailing dots and blanks dropped; "unit" when nothing is left.
@@ -109,6 +109,10 @@ std::string SafeFileName(std::string_view text);
 std::string BackupFileName(const std::string& port, int id, std::string_view deviceName);
 // Whether `choice` names `port` (its device or that device's base name).
 bool NamesPort(const UnitChoice& choice, const std::string& port);
+
+// The ports `request` works, in the table's order: every one, except that a download to named
+// units opens only the ports they name.
+std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request& request);
 
 // Runs `request` on every port of `ports` at once and returns when every port is done. Ports
 // that no chosen unit names are not opened.

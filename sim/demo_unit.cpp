@@ -52,4 +52,35 @@ std::unique_ptr<VirtualUnitHost> StartDemoUnit(std::string* error) {
   return host;
 }
 
+std::vector<std::unique_ptr<VirtualUnitHost>> StartDemoInstallation(std::string* error) {
+  struct Seat {
+    int line;
+    int id;
+    std::string_view name;
+    int program;
+    ProbeKind kind;
+  };
+  constexpr Seat kSeats[] = {{0, 1, "Stage Left", 1, ProbeKind::Long},
+                             {0, 2, "Stage Right", 2, ProbeKind::Long},
+                             {1, 1, "Delay Left", 3, ProbeKind::Long},
+                             {1, 3, "Delay Right", 4, ProbeKind::Short}};
+  std::vector<VirtualUnit> lines[2];
+  for (const Seat& seat : kSeats) {
+    VirtualUnit unit = MakeDemoUnit();
+    unit.SetId(seat.id);
+    unit.SetName(seat.name);
+    unit.SetKind(seat.kind);
+    unit.Current() = *unit.Memory(seat.program);
+    unit.Current().programNumber = static_cast<std::uint8_t>(seat.program);
+    lines[seat.line].push_back(std::move(unit));
+  }
+  std::vector<std::unique_ptr<VirtualUnitHost>> hosts;
+  for (auto& units : lines) {
+    auto host = std::make_unique<VirtualUnitHost>(std::move(units));
+    if (!host->Start(error)) return {};
+    hosts.push_back(std::move(host));
+  }
+  return hosts;
+}
+
 }  // namespace corvella::sim

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/virtual_unit.h"
 #include "sim/virtual_unit_host.h"
@@ -21,5 +22,11 @@ VirtualUnit MakeDemoUnit();
 // Starts the demo unit; its path is SlavePath(). Null when no pseudo-terminal can be had, with
 // the reason in `error`.
 std::unique_ptr<VirtualUnitHost> StartDemoUnit(std::string* error = nullptr);
+
+// The installation behind `corvella-cli --demo fleet ...`: two lines with two units each, IDs 1
+// and 2 on the first, 1 and 3 on the second (ID 3 is a unit of the short-answer kind), each
+// running a different program of the demo memories. Empty when a line cannot start, with the
+// reason in `error`.
+std::vector<std::unique_ptr<VirtualUnitHost>> StartDemoInstallation(std::string* error = nullptr);
 
 }  // namespace corvella::sim
