@@ -47,10 +47,10 @@ Commands for every unit on every port at once (the ports are worked in parallel)
                          program name
   fleet backup DIR       every unit's program into DIR/<port>-<ID>-<device name>.asc, with
                          DIR/manifest.json saying how each unit went
-  fleet download FILE (--all | --units PORT:ID[,PORT:ID...]) [--verify]
-                         write a parameters file into every unit found, or into the units
-                         named (PORT: the device, its base name such as ttyUSB0, or COMn);
-                         --verify reads each one back and compares
+  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify]
+                         write a parameters file into every unit found (--all) or into the
+                         units named (PORT: the device, its base name such as ttyUSB0, or
+                         COMn); --verify reads each one back and compares
 
 Offline commands:
   show FILE              every parameter of a parameters file with its display text

@@ -58,6 +58,12 @@ expect_exactly upload x.asc "--f" -- --fast
 expect_exactly load-default "--f" -- --fast
 expect download x.asc "-" -- --verify --fast
 expect_exactly --id "" --
+# fleet takes its action first, then the action's own options.
+expect_exactly --demo fleet "" -- scan backup download
+expect_exactly fleet "d" -- download
+expect_exactly fleet download x.asc "--u" -- --units
+expect_exactly fleet download x.asc "--a" -- --all
+expect fleet download x.asc "--v" -- --verify
 
 [ $failed -eq 0 ] && echo "completion offers as expected"
 exit $failed
