@@ -98,10 +98,20 @@ class ProgressDisplay {
   bool drawn_ = false;
 };
 
-// A name field from the unit without its "." padding, for the tables.
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+// A name as it came from the unit, with control characters (a tab or line end would break the
+// rows) shown as "?".
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   return text;
+}
+
+// A name field from the unit or a file without its padding ("." or a file's zero bytes), for the
+// tables.
+std::string Trimmed(std::string text) {
+  text = text.substr(0, text.find('\0'));
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return Printable(text);
 }
 
 double Seconds(std::chrono::milliseconds elapsed) {
@@ -164,8 +174,9 @@ void PrintScan(const fleet::Report& report, bool asJson, std::FILE* out) {
   }
   for (const fleet::UnitResult& u : report.Units()) {
     const std::string number = u.programNumber ? std::to_string(*u.programNumber) : "-";
-    std::fprintf(out, "%s\t%d\t%s\t%d\t%s\t%s\n", u.port.c_str(), u.id, u.deviceName.c_str(),
-                 u.kind, number.c_str(), u.programNumber ? u.programName.c_str() : "-");
+    std::fprintf(out, "%s\t%d\t%s\t%d\t%s\t%s\n", u.port.c_str(), u.id,
+                 Printable(u.deviceName).c_str(), u.kind, number.c_str(),
+                 u.programNumber ? Printable(u.programName).c_str() : "-");
   }
 }
 
