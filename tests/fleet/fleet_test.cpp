@@ -1,0 +1,106 @@
+// The fleet's core: names made for files, and a backup over two lines at once as its progress
+// and results report it, next to a port that cannot be opened.
+#include "fleet/fleet.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "model/parameters_file.h"
+#include "sim/virtual_unit_host.h"
+#include "support/temp_dir.h"
+
+namespace corvella::fleet {
+namespace {
+
+TEST(FleetNames, FileNamesHoldOnlySafeCharacters) {
+  EXPECT_EQ(SafeFileName("Stage Left...."), "Stage_Left");
+  EXPECT_EQ(SafeFileName("a/b\\c:d*e?f|g"), "a_b_c_d_e_f_g");
+  EXPECT_EQ(SafeFileName(".hidden"), "_hidden");
+  EXPECT_EQ(SafeFileName(".............."), "unit");
+  EXPECT_EQ(SafeFileName(""), "unit");
+  EXPECT_EQ(SafeFileName("Caf\xc3\xa9 1.2"), "Caf___1.2");
+  EXPECT_EQ(PortName("/dev/ttyUSB0"), "ttyUSB0");
+  EXPECT_EQ(PortName("/dev/pts/3"), "pts3");
+  EXPECT_EQ(PortName("tcp://10.0.0.5:4001"), "10.0.0.5_4001");
+  EXPECT_EQ(BackupFileName("ttyUSB1", 10, "Sub/Left......"), "ttyUSB1-10-Sub_Left.asc");
+  EXPECT_TRUE(NamesPort({"ttyUSB0", 1}, "/dev/ttyUSB0"));
+  EXPECT_TRUE(NamesPort({"/dev/ttyUSB0", 1}, "/dev/ttyUSB0"));
+  EXPECT_FALSE(NamesPort({"ttyUSB1", 1}, "/dev/ttyUSB10"));
+}
+
+std::unique_ptr<sim::VirtualUnitHost> StartLine(int id, std::string_view name) {
+  sim::VirtualUnit unit(id, name);
+  unit.Current().outputDelay[0] = 200 + id;
+  unit.Current().programNumber = static_cast<std::uint8_t>(id);
+  auto host = std::make_unique<sim::VirtualUnitHost>(std::vector<sim::VirtualUnit>{unit});
+  EXPECT_TRUE(host->Start());
+  return host;
+}
+
+TEST(FleetRun, BackupOfTwoLinesReportsEveryStepOfEachAndAPortThatWillNotOpen) {
+  const auto first = StartLine(4, "First");
+  const auto second = StartLine(9, "Second");
+  const std::string missing = "/dev/corvella-no-such-port";
+  test::TempDir dir;
+  const link::PortTable table({first->SlavePath(), missing, second->SlavePath()});
+
+  std::atomic<int> inside{0};
+  std::atomic<bool> overlapped{false};
+  std::map<std::string, std::vector<Progress>> seen;  // guarded by the fleet's one-at-a-time calls
+  Request request;
+  request.job = Job::Backup;
+  request.folder = dir.path();
+  const Report report = fleet::Run(table, request, [&](const Progress& p) {
+    if (inside.fetch_add(1) != 0) overlapped = true;
+    seen[p.port].push_back(p);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    inside.fetch_sub(1);
+  });
+  EXPECT_FALSE(overlapped);
+
+  ASSERT_EQ(report.ports.size(), 3u);
+  EXPECT_FALSE(report.AllOk());
+  EXPECT_FALSE(report.ports[1].ok);
+  EXPECT_EQ(report.ports[1].detail, "cannot open the port");
+  EXPECT_TRUE(report.ports[1].units.empty());
+
+  for (const std::size_t index : {std::size_t{0}, std::size_t{2}}) {
+    const PortResult& port = report.ports[index];
+    const sim::VirtualUnit unit = *(index == 0 ? first : second)->Unit(0);
+    EXPECT_TRUE(port.ok) << port.detail;
+    ASSERT_EQ(port.units.size(), 1u);
+    const UnitResult& r = port.units[0];
+    EXPECT_TRUE(r.ok) << r.detail;
+    EXPECT_EQ(r.id, unit.Id());
+    EXPECT_EQ(r.deviceName, unit.Name());
+    EXPECT_EQ(r.programNumber, unit.Id());
+    EXPECT_EQ(r.file, dir.path() / BackupFileName(port.portName, unit.Id(), unit.Name()));
+    ProgramParameters saved{};
+    ASSERT_TRUE(LoadParametersFile(r.file, saved).ok);
+    EXPECT_EQ(saved.outputDelay[0], unit.Current().outputDelay[0]);
+
+    // Search, the upload step by step, the goodbye, done: nothing skipped or counted twice.
+    std::vector<int> steps;
+    std::vector<Phase> phases;
+    for (const Progress& p : seen[port.port]) {
+      if (phases.empty() || phases.back() != p.phase) phases.push_back(p.phase);
+      if (p.phase == Phase::Upload && p.step > 0) steps.push_back(p.step);
+      if (p.phase == Phase::Upload) {
+        EXPECT_EQ(p.id, unit.Id());
+      }
+    }
+    EXPECT_EQ(phases,
+              (std::vector<Phase>{Phase::Search, Phase::Upload, Phase::Disconnect, Phase::Done}));
+    std::vector<int> all(kTransferSteps);
+    for (int i = 0; i < kTransferSteps; ++i) all[static_cast<std::size_t>(i)] = i + 1;
+    EXPECT_EQ(steps, all);
+  }
+  EXPECT_EQ(seen[missing].back().phase, Phase::Done);
+}
+
+}  // namespace
+}  // namespace corvella::fleet
