@@ -1,6 +1,8 @@
 #include "cli/fleet_command.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,17 @@ namespace {
 namespace fs = std::filesystem;
 // Keys in the order written, as a reader expects them.
 using json = nlohmann::ordered_json;
+
+// Progress lines are redrawn in place only where the escape sequences are sure to work: a POSIX
+// terminal. A Windows console gets the plain lines a log gets.
+bool RedrawsInPlace(std::FILE* stream) {
+#ifdef _WIN32
+  (void)stream;
+  return false;
+#else
+  return ::isatty(::fileno(stream)) == 1;
+#endif
+}
 
 std::string PhaseWords(fleet::Phase phase) {
   switch (phase) {
@@ -274,7 +287,7 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
     return kExitUsage;
   }
 
-  ProgressDisplay display(err, ::isatty(::fileno(err)) == 1, inv.quiet,
+  ProgressDisplay display(err, RedrawsInPlace(err), inv.quiet,
                           fleet::PortsToWork(ports, request));
   const fleet::Report report =
       fleet::Run(ports, request, [&display](const fleet::Progress& p) { display.Show(p); });
