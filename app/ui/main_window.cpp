@@ -8,10 +8,13 @@
 #include <QScrollArea>
 
 #include "app/ui/commands.h"
+#include "app/ui/fleet_dialog.h"
 #include "app/ui/prompts.h"
 #include "app/ui/system_response_window.h"
 #include "app/ui/main_view.h"
 #include "app/ui/tuning_history.h"
+#include "link/protocol_engine.h"
+#include "link/serial_port.h"
 
 namespace corvella::app {
 
@@ -19,6 +22,7 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
+      port_(port),
       view_(nullptr) {
   setWindowTitle(QString::fromLatin1(kWindowTitle));
   // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
@@ -97,6 +101,9 @@ void MainWindow::BuildMenus() {
   AddItem(tools, QStringLiteral("Store As B"), cmd::kStoreAsB);
   AddItem(tools, QStringLiteral("Switch A/B\tF9"), cmd::kSwitchAb)
       ->setShortcut(QKeySequence(Qt::Key_F9));
+  tools->addSeparator();
+  fleetAction_ = tools->addAction(QStringLiteral("Units On All Ports..."));
+  connect(fleetAction_, &QAction::triggered, this, &MainWindow::ShowFleet);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
@@ -115,6 +122,10 @@ void MainWindow::UpdateCommandStates() {
   for (const auto& [command, item] : actions_) {
     item->setEnabled(view_->IsCommandEnabled(command));
     if (item->isCheckable()) item->setChecked(view_->IsCommandChecked(command));
+  }
+  if (fleetAction_ != nullptr) {
+    fleetAction_->setEnabled(!view_->engine().ChainRunning() &&
+                             dynamic_cast<link::SerialPort*>(&port_) != nullptr);
   }
   UpdateHistoryTexts();
 }
@@ -137,6 +148,14 @@ QString MainWindow::TitleText() const {
   const TuningHistory& history = view_->history();
   return QString::fromLatin1(kWindowTitle) + QStringLiteral(" - ") + history.FileName() +
          (history.Modified() ? QStringLiteral("*") : QString());
+}
+
+void MainWindow::ShowFleet() {
+  const auto* serial = dynamic_cast<link::SerialPort*>(&port_);
+  if (serial == nullptr || view_->engine().ChainRunning()) return;
+  FleetDialog dialog(*view_, port_, serial->Table(), this);
+  (void)RunModal(dialog);
+  UpdateCommandStates();
 }
 
 SystemResponseWindow* MainWindow::ShowSystemResponse() {

@@ -11,6 +11,7 @@ class QMenu;
 
 namespace corvella::app {
 
+class FleetDialog;
 class MainView;
 class SystemResponseWindow;
 
@@ -40,6 +41,10 @@ class MainWindow : public QMainWindow {
   void PlaceWithin(const QRect& available);
   // Tools > System Response...: shows the window (one for the program's life) and raises it.
   SystemResponseWindow* ShowSystemResponse();
+  // Tools > Units On All Ports...: the fleet dialog over the window's port table, modal.
+  void ShowFleet();
+  // The item that opens it (enabled while no chain runs and the port is a serial port table).
+  QAction* fleetAction() const { return fleetAction_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -53,8 +58,10 @@ class MainWindow : public QMainWindow {
   // With unsaved changes: save first, leave without saving, or stay. True to leave.
   bool AskToLeaveUnsaved();
 
+  link::Port& port_;
   MainView* view_;
   std::map<int, QAction*> actions_;
+  QAction* fleetAction_ = nullptr;
   SystemResponseWindow* systemResponse_ = nullptr;
   bool placed_ = false;
 };
