@@ -73,11 +73,10 @@ std::string Ports(const std::vector<const Line*>& lines) {
   return list;
 }
 
-// What the transfer carries: every parameter field, then the number and the name.
+// What the transfer carries: the number, the name and every parameter field.
 std::string Carried(const ProgramParameters& p) {
   const auto image = ToImage(p);
-  return std::string(image.begin(), image.begin() + 134) + std::to_string(p.programNumber) +
-         std::string(p.programName.begin(), p.programName.end());
+  return std::string(image.begin(), image.begin() + 134);
 }
 
 std::string CarriedIn(const fs::path& file) {

@@ -157,5 +157,75 @@ TEST(Search, ChosenPortThatWillNotOpenLeavesANewSearchPossible) {
   EXPECT_EQ(h.view.LastStatus(), kTransferOk);
 }
 
+// A fleet's port: one search pass that lists the units, then each unit reached directly by the
+// connect the Select dialog would make, without another search.
+TEST(Search, FoundUnitsAreReachedAgainWithoutSearchingAndOnePassCanBeEnough) {
+  Harness h(1);
+  h.AddUnit(2, 1, sim::ProbeKind::Long, "Front");
+  auto& back = h.AddUnit(7, 1, sim::ProbeKind::Short, "Back");
+  back.Current().programNumber = 5;
+  back.SetProgramName("Matinee");
+  h.engine.SetSearchPasses(1);
+  h.view.selectChoice.reset();
+  h.engine.EnableCommunications();
+  h.RunIdle();
+  ASSERT_EQ(h.view.selectShown.size(), 1u);
+  const std::vector<FoundDevice> found = h.view.selectShown[0];
+  ASSERT_EQ(found.size(), 2u);
+  const std::size_t probes = h.port.Frames().size();
+
+  // Program information only: "I000)" and nothing more; the number and name land in the PC's set.
+  const ProgramParameters before = h.session.parameters;
+  ASSERT_TRUE(h.engine.ConnectTo(found[1], kConnectProgramInfo));
+  // A second start while it runs sends nothing and is reported as refused.
+  EXPECT_FALSE(h.engine.ConnectTo(found[0], 0));
+  h.RunIdle();
+  const std::vector<std::string> frames = h.port.Frames();
+  EXPECT_EQ(std::vector<std::string>(frames.begin() + static_cast<std::ptrdiff_t>(probes),
+                                     frames.end()),
+            std::vector<std::string>{"(07I000)"});
+  ASSERT_GE(h.view.ended.size(), 2u);
+  EXPECT_EQ(h.view.ended[h.view.ended.size() - 2].outcome, Outcome::Refused);
+  EXPECT_EQ(h.view.ended.back().chain, Chain::ProgramInfo);
+  EXPECT_EQ(h.view.ended.back().outcome, Outcome::Done);
+  EXPECT_EQ(h.session.parameters.programNumber, 5);
+  EXPECT_EQ(std::string(h.session.parameters.programName.begin(),
+                        h.session.parameters.programName.end()),
+            "Matinee..................");
+  // Not one parameter taken: only the number and the name (the image's first 26 bytes).
+  const auto was = ToImage(before);
+  const auto now = ToImage(h.session.parameters);
+  EXPECT_TRUE(std::equal(was.begin() + 26, was.begin() + 134, now.begin() + 26));
+  EXPECT_EQ(h.session.link.deviceId, 7);
+  EXPECT_EQ(h.session.link.linkConnected, 1);
+  // Connected, so a second connect is refused until the goodbye.
+  EXPECT_FALSE(h.engine.ConnectTo(found[0], 0));
+  h.engine.DisableCommunications();
+  h.RunIdle();
+  EXPECT_EQ(h.session.link.linkConnected, 0);
+
+  // The other unit, uploaded whole, with no probe in between.
+  const std::size_t sentBefore = h.port.Frames().size();
+  ASSERT_TRUE(h.engine.ConnectTo(found[0], 0));
+  h.RunIdle();
+  EXPECT_EQ(h.view.ended.back().chain, Chain::Upload);
+  EXPECT_EQ(h.view.ended.back().outcome, Outcome::Done);
+  EXPECT_EQ(h.port.Frames()[sentBefore], "(02I000)");
+  EXPECT_EQ(h.port.Frames().size() - sentBefore, 35u);  // I000, 33 blocks, U00
+  EXPECT_EQ(h.session.link.deviceId, 2);
+}
+
+TEST(Search, OnePassWithoutAUnitEndsTheSearch) {
+  Harness h(1);
+  h.port.buses[1];
+  h.engine.SetSearchPasses(1);
+  h.engine.EnableCommunications();
+  h.RunIdle();
+  EXPECT_EQ(h.port.Frames(), Probes());
+  ASSERT_FALSE(h.view.ended.empty());
+  EXPECT_EQ(h.view.ended.back().chain, Chain::Search);
+  EXPECT_EQ(h.view.ended.back().outcome, Outcome::NotFound);
+}
+
 }  // namespace
 }  // namespace corvella::test
