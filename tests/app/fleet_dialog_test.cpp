@@ -92,6 +92,10 @@ class FleetDialogTest : public QObject {
     QVERIFY(dialog.connectButton()->isEnabled());
     QVERIFY(dialog.ConnectSelected());
     QVERIFY(!dialog.isVisible());
+    // While the upload runs the menu item is greyed.
+    w.frame.UpdateCommandStates();
+    QVERIFY(w.view().engine().ChainRunning());
+    QVERIFY(!w.frame.fleetAction()->isEnabled());
     Session& s = w.session();
     QVERIFY(QTest::qWaitFor([&] { return !w.view().engine().ChainRunning(); }, kJobMs));
     QCOMPARE(s.link.linkConnected, 1);
