@@ -380,7 +380,10 @@ std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request
     const bool named = request.job != Job::Download || request.units.empty() ||
                        std::any_of(request.units.begin(), request.units.end(),
                                    [&](const UnitChoice& c) { return NamesPort(c, port); });
-    if (named) worked.push_back(port);
+    // A device listed twice is worked once: two workers on one line would mix their frames.
+    if (named && std::find(worked.begin(), worked.end(), port) == worked.end()) {
+      worked.push_back(port);
+    }
   }
   return worked;
 }

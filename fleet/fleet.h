@@ -110,8 +110,8 @@ std::string BackupFileName(const std::string& port, int id, std::string_view dev
 // Whether `choice` names `port` (its device or that device's base name).
 bool NamesPort(const UnitChoice& choice, const std::string& port);
 
-// The ports `request` works, in the table's order: every one, except that a download to named
-// units opens only the ports they name.
+// The ports `request` works, in the table's order, each once: every one, except that a download
+// to named units opens only the ports they name.
 std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request& request);
 
 // Runs `request` on every port of `ports` at once and returns when every port is done. Ports

@@ -32,6 +32,17 @@ TEST(FleetNames, FileNamesHoldOnlySafeCharacters) {
   EXPECT_FALSE(NamesPort({"ttyUSB1", 1}, "/dev/ttyUSB10"));
 }
 
+TEST(FleetNames, EachPortIsWorkedOnceAndADownloadOpensOnlyThePortsItNames) {
+  const link::PortTable table({"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyUSB2"});
+  Request request;
+  EXPECT_EQ(PortsToWork(table, request),
+            (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2"}));
+  request.job = Job::Download;
+  request.units = {{"ttyUSB2", 3}, {"/dev/ttyUSB0", 1}, {"ttyUSB2", 4}};
+  EXPECT_EQ(PortsToWork(table, request),
+            (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB2"}));
+}
+
 std::unique_ptr<sim::VirtualUnitHost> StartLine(int id, std::string_view name) {
   sim::VirtualUnit unit(id, name);
   unit.Current().outputDelay[0] = 200 + id;
