@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QStringList>
+#include <QTableWidget>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -72,6 +74,16 @@ class FileNameAnswer {
   FileNameAnswer(const FileNameAnswer&) = delete;
   FileNameAnswer& operator=(const FileNameAnswer&) = delete;
 };
+
+// The texts of a table's row, cell by cell (empty for a cell without an item).
+inline QStringList Row(const QTableWidget& table, int row) {
+  QStringList cells;
+  for (int column = 0; column < table.columnCount(); ++column) {
+    const QTableWidgetItem* item = table.item(row, column);
+    cells << (item == nullptr ? QString() : item->text());
+  }
+  return cells;
+}
 
 // The main window over a serial port whose table is `paths`.
 struct Window {

@@ -26,6 +26,7 @@ using namespace corvella::app;
 using corvella::app::test::BoxLog;
 using corvella::app::test::ConnectedWindow;
 using corvella::app::test::DialogDriver;
+using corvella::app::test::Row;
 using corvella::app::test::Window;
 
 namespace {
@@ -41,15 +42,6 @@ ProgramParameters UnitProgram(sim::VirtualUnitHost& host) {
 void SetName(ProgramParameters& p, std::string_view name) {
   for (std::size_t i = 0; i < p.programName.size(); ++i)
     p.programName[i] = i < name.size() ? name[i] : '.';
-}
-
-QStringList Row(const QTableWidget& table, int row) {
-  QStringList cells;
-  for (int column = 0; column < table.columnCount(); ++column) {
-    const QTableWidgetItem* item = table.item(row, column);
-    cells << (item == nullptr ? QString() : item->text());
-  }
-  return cells;
 }
 
 // The comparison has ended once the dialog shows and no chain runs any more.

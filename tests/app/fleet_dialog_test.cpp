@@ -13,6 +13,7 @@
 using namespace corvella;
 using namespace corvella::app;
 using corvella::app::test::BoxLog;
+using corvella::app::test::Row;
 using corvella::app::test::Window;
 
 namespace {
@@ -30,15 +31,6 @@ std::unique_ptr<sim::VirtualUnitHost> StartLine(std::vector<std::pair<int, std::
   auto host = std::make_unique<sim::VirtualUnitHost>(std::move(units));
   host->Start();
   return host;
-}
-
-QStringList Row(const QTableWidget& table, int row) {
-  QStringList cells;
-  for (int column = 0; column < table.columnCount(); ++column) {
-    const QTableWidgetItem* item = table.item(row, column);
-    cells << (item == nullptr ? QString() : item->text());
-  }
-  return cells;
 }
 
 QString PortName(const std::string& path) {
