@@ -45,12 +45,14 @@ Commands that talk to a unit:
 Commands for every unit on every port at once (the ports are worked in parallel):
   fleet scan [--json]    one row per unit: port, ID, device name, kind, program number and
                          program name
-  fleet backup DIR       every unit's program into DIR/<port>-<ID>-<device name>.asc, with
+  fleet backup DIR [--fast]
+                         every unit's program into DIR/<port>-<ID>-<device name>.asc, with
                          DIR/manifest.json saying how each unit went
-  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify]
+  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify] [--fast]
                          write a parameters file into every unit found (--all) or into the
                          units named (PORT: the device, its base name such as ttyUSB0, or
-                         COMn); --verify reads each one back and compares
+                         COMn); --verify reads each one back and compares; --fast as for
+                         upload and download
 
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
@@ -281,9 +283,20 @@ class Parser {
     }
     if (action == "backup") {
       inv_.fleetAction = FleetAction::Backup;
-      if (cursor_.AtEnd() || cursor_.Peek().empty()) return Error("fleet backup needs a DIR");
-      inv_.file = cursor_.Next();
-      return NoMore("fleet backup");
+      while (!cursor_.AtEnd()) {
+        const std::string argument = cursor_.Next();
+        if (argument == "--fast") {
+          inv_.fast = true;
+        } else if (argument.empty()) {
+          return Error("fleet backup needs a DIR");
+        } else if (inv_.file.empty() && argument.front() != '-') {
+          inv_.file = argument;
+        } else {
+          return Error("unexpected argument to fleet backup: " + argument);
+        }
+      }
+      if (inv_.file.empty()) return Error("fleet backup needs a DIR");
+      return true;
     }
     if (action != "download") return Error("unknown fleet action: " + action);
     inv_.fleetAction = FleetAction::Download;
@@ -295,6 +308,8 @@ class Parser {
         inv_.fleetAll = true;
       } else if (argument == "--verify") {
         inv_.verify = true;
+      } else if (argument == "--fast") {
+        inv_.fast = true;
       } else if (MatchOption(argument, "--units", inlineValue)) {
         const auto value = cursor_.Value(inlineValue);
         if (!value || !UnitsList(*value)) {

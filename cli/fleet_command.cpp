@@ -252,6 +252,7 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
     std::fflush(err);
   };
   fleet::Request request;
+  request.fast = inv.fast;
   request.job = inv.fleetAction == FleetAction::Scan     ? fleet::Job::Scan
                 : inv.fleetAction == FleetAction::Backup ? fleet::Job::Backup
                                                          : fleet::Job::Download;

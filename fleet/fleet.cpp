@@ -92,6 +92,7 @@ class PortWorker {
     timers_ = timers.get();
     core_ = std::make_unique<core::UnitController>(*serial_, std::move(timers), view_, 1);
     core_->engine().SetSearchPasses(request_.searchPasses);
+    core_->engine().SetFastTransfer(request_.fast);
   }
 
   void Work() {

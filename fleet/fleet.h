@@ -42,6 +42,8 @@ struct Request {
   std::vector<UnitChoice> units;
   // Passes over IDs 1..10 per port before a port counts as empty.
   int searchPasses = 1;
+  // Backup, Download: each transfer step goes on as soon as its answer is in.
+  bool fast = false;
 };
 
 struct UnitResult {

@@ -123,6 +123,8 @@ bool FleetDialog::FreeWindowPort() {
 bool FleetDialog::Start(fleet::Request request) {
   if (Busy() || !FreeWindowPort()) return false;
   job_ = request.job;
+  // Tools > Fast Transfer holds for every unit the window talks to.
+  request.fast = view_.fastTransfer();
   portShare_.clear();
   for (const std::string& port : fleet::PortsToWork(ports_, request)) portShare_[port] = 0;
   progress_->setValue(0);

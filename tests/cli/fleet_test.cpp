@@ -213,6 +213,30 @@ TEST(FleetCli, DownloadWritesAndVerifiesOnlyTheUnitsNamed) {
   EXPECT_NE(run.out.find("verified"), std::string::npos) << run.out;
 }
 
+// Fast mode takes each step as its answer is in; the files are the same as the default mode's.
+TEST(FleetCli, AFastBackupAndDownloadCarryExactlyWhatTheDefaultModeDoes) {
+  Line a(9, {{1, "Front"}, {3, "Back"}});
+  ASSERT_TRUE(a.Started());
+  ScratchDir dir("fleet_fast");
+  const RunResult backup =
+      RunCli({"--ports", Ports({&a}), "fleet", "backup", "--fast", dir.Path().string()});
+  EXPECT_EQ(backup.status, 0) << backup.out << backup.err;
+  EXPECT_EQ(CarriedIn(dir.Path() / (a.Name() + "-1-Front.asc")), Carried(a.Unit(0).Current()));
+  EXPECT_EQ(CarriedIn(dir.Path() / (a.Name() + "-3-Back.asc")), Carried(a.Unit(1).Current()));
+
+  const ProgramParameters wanted = Program(12, "Fast and exact");
+  const fs::path file = dir.Path() / "fast.asc";
+  ASSERT_TRUE(SaveParametersFile(file, wanted).ok);
+  const RunResult download = RunCli(
+      {"--ports", Ports({&a}), "fleet", "download", file.string(), "--all", "--verify", "--fast"});
+  EXPECT_EQ(download.status, 0) << download.out << download.err;
+  for (const sim::VirtualUnit& unit : {a.Unit(0), a.Unit(1)}) {
+    ProgramParameters expected = wanted;
+    expected.programNumber = unit.Current().programNumber;
+    EXPECT_EQ(Carried(unit.Current()), Carried(expected)) << unit.Id();
+  }
+}
+
 TEST(FleetCli, BadFleetCallsAreRefusedBeforeAnyPortOpens) {
   ScratchDir dir("fleet_usage");
   const fs::path file = dir.Path() / "p.asc";
@@ -235,6 +259,8 @@ TEST(FleetCli, BadFleetCallsAreRefusedBeforeAnyPortOpens) {
       {{"--id", "2", "fleet", "download", file.string(), "--all"}, "--units PORT:ID"},
       {{"fleet", "download", file.string(), "--units", "ttyUSB9:1"}, "no port ttyUSB9"},
       {{"fleet", "backup", (dir.Path() / "missing").string()}, "not a folder"},
+      {{"fleet", "backup", "--fast"}, "fleet backup needs a DIR"},
+      {{"fleet", "backup", dir.Path().string(), "--verify"}, "unexpected argument"},
       {{"fleet", "download", (dir.Path() / "missing.asc").string(), "--all"}, "missing.asc"},
   };
   for (const Case& c : cases) {
