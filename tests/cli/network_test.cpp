@@ -67,6 +67,62 @@ TEST(CliNetwork, ScanAndUploadThroughADeviceServerMatchThePseudoTerminal) {
   EXPECT_TRUE(ReadAll(dir / "telnet.asc") == viaPty);
 }
 
+// The backup file of the unit with `id` in `folder`, whatever the port's part of its name.
+std::string BackupOf(const fs::path& folder, int id) {
+  const std::string tail = "-" + std::to_string(id) + "-";
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(tail) != std::string::npos && entry.path().extension() == ".asc") {
+      return ReadAll(entry.path());
+    }
+  }
+  return {};
+}
+
+TEST(CliNetwork, AFleetWorksLinesBehindDeviceServersAsItWorksPseudoTerminals) {
+  SKIP_WITHOUT_SER2NET();
+  const ScratchDir scratch("net-fleet");
+  const fs::path& dir = scratch.Path();
+  for (const char* sub : {"a", "b", "pty", "net"}) fs::create_directories(dir / sub);
+  ASSERT_TRUE(SaveParametersFile(dir / "stage.asc", StageSet()).ok);
+  SimUnit lineA(dir / "a",
+                {"--unit", "2:Left", "--load", (dir / "stage.asc").string(), "--unit", "5:Right"});
+  SimUnit lineB(dir / "b", {"--unit", "7:Sub"});
+  ASSERT_FALSE(lineA.Path().empty() || lineB.Path().empty());
+  Ser2net serverA;
+  Ser2net serverB;
+  ASSERT_TRUE(serverA.Start(lineA.Path(), dir / "a")) << serverA.Error();
+  ASSERT_TRUE(serverB.Start(lineB.Path(), dir / "b")) << serverB.Error();
+  const std::string urls = serverA.RawUrl() + "," + serverB.TelnetUrl();
+
+  const RunResult scan = RunCli({"--quiet", "--ports", urls, "fleet", "scan"});
+  EXPECT_EQ(scan.status, 0) << scan.err;
+  for (const std::string& row : {serverA.RawUrl() + "\t2\tLeft", serverA.RawUrl() + "\t5\tRight",
+                                 serverB.TelnetUrl() + "\t7\tSub"}) {
+    EXPECT_NE(scan.out.find(row), std::string::npos) << row << " in\n" << scan.out;
+  }
+  LetGo();
+
+  // The same backup over the pseudo-terminals and over the network gives the same files.
+  const RunResult viaPty = RunCli({"--quiet", "--ports", lineA.Path() + "," + lineB.Path(), "fleet",
+                                   "backup", "--fast", (dir / "pty").string()});
+  EXPECT_EQ(viaPty.status, 0) << viaPty.err;
+  const RunResult viaNet =
+      RunCli({"--quiet", "--ports", urls, "fleet", "backup", "--fast", (dir / "net").string()});
+  EXPECT_EQ(viaNet.status, 0) << viaNet.out << viaNet.err;
+  for (const int id : {2, 5, 7}) {
+    SCOPED_TRACE(id);
+    const std::string pty = BackupOf(dir / "pty", id);
+    ASSERT_EQ(pty.size(), 168u);
+    EXPECT_TRUE(BackupOf(dir / "net", id) == pty);
+  }
+  // Names made of an address hold no ":" or "/".
+  for (const auto& entry : fs::directory_iterator(dir / "net")) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(name.find_first_of(":/"), std::string::npos) << name;
+  }
+}
+
 TEST(CliNetwork, DownloadsThroughADeviceServerSendWhatThePseudoTerminalSends) {
   SKIP_WITHOUT_SER2NET();
   const ScratchDir scratch("net-down");
