@@ -47,7 +47,6 @@ class UnitController {
   const Session& session() const { return session_; }
   link::ProtocolEngine& engine() { return *engine_; }
   const link::ProtocolEngine& engine() const { return *engine_; }
-  link::TimerHost& timers() { return *timers_; }
   ProgramParameters& parameters() { return session_.parameters; }
 
   // ---- Files ----

@@ -13,7 +13,6 @@
 #include "app/ui/prompts.h"
 #include "app/ui/region_button.h"
 #include "app/ui/search_dialog.h"
-#include "app/ui/select_dialog.h"
 #include "app/ui/status_line.h"
 #include "app/ui/system_colors.h"
 #include "app/ui/transmit_dialog.h"

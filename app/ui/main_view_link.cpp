@@ -1,6 +1,5 @@
 // The main view's side of the link: what the engine asks of the user interface (LinkView), shown
 // with the view's panels, dialogs and message boxes.
-#include <QApplication>
 #include <QTimer>
 #include <utility>
 
