@@ -26,9 +26,10 @@ Commands that talk to a unit:
                          (it is then saved repaired, with the warning); --fast: each step
                          of the transfer goes on as soon as the unit's answer is in, not at
                          the protocol's next 230 ms tick (a silent unit meets the same limits)
-  download FILE [--verify] [--fast]
+  download FILE [--verify] [--accept-repaired] [--fast]
                          write a parameters file into the unit; --verify reads it back and
-                         compares
+                         compares (a file with out-of-range values is then refused unless
+                         --accept-repaired is given: it is sent and compared repaired)
   load-default [FILE] [--fast]
                          load the factory default (or FILE) into the unit and store it
   programs               list the six program memories
@@ -39,8 +40,10 @@ Commands that talk to a unit:
   set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
   verify FILE [--json] [--fast]
                          read the unit's program and list how FILE differs from it
-  sync FILE [--fast]     send only what differs from FILE (or all of FILE when that is
-                         quicker), then read the unit back and compare
+  sync FILE [--accept-repaired] [--fast]
+                         send only what differs from FILE (or all of FILE when that is
+                         quicker), then read the unit back and compare; a file with
+                         out-of-range values is refused unless --accept-repaired is given
 
 Commands for every unit on every port at once (the ports are worked in parallel):
   fleet scan [--json]    one row per unit: port, ID, device name, kind, program number and
@@ -238,7 +241,9 @@ class Parser {
       case Command::Upload:
         return UploadArguments();
       case Command::Download:
-        return FlagsAndFile(name, {{"--verify", &inv_.verify}, {"--fast", &inv_.fast}});
+        return FlagsAndFile(name, {{"--verify", &inv_.verify},
+                                   {"--accept-repaired", &inv_.acceptRepaired},
+                                   {"--fast", &inv_.fast}});
       case Command::Verify:
         return FlagsAndFile(name, {{"--json", &inv_.json}, {"--fast", &inv_.fast}});
       case Command::Diff:
@@ -246,7 +251,8 @@ class Parser {
         if (inv_.secondFile.empty()) return Error("diff needs two files A and B");
         return true;
       case Command::Sync:
-        return FlagsAndFile(name, {{"--fast", &inv_.fast}});
+        return FlagsAndFile(name,
+                            {{"--accept-repaired", &inv_.acceptRepaired}, {"--fast", &inv_.fast}});
       case Command::Show:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:

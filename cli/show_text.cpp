@@ -23,6 +23,7 @@ std::string ShowText(const ProgramParameters& p) {
     }
     text += head;
     text += row.text;
+    if (!row.sentAs.empty()) text += "  (sent as \"" + row.sentAs + "\")";
     text += '\n';
   }
   return text;

@@ -11,7 +11,6 @@
 #include "cli/unit_link.h"
 #include "core/outcome_words.h"
 #include "link/edit_table.h"
-#include "link/engine_timers.h"
 #include "model/parameter_listing.h"
 #include "model/parameters_file.h"
 
@@ -22,14 +21,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kNotConfirmed = "the unit did not confirm";
 
-// A chain's longest regular run: every step of a whole transfer, a store and a read-back, each
-// with its own share of the 20 empty ticks. Far above it, the guard only ends a runaway.
-constexpr int kChainGuardMs = 180000;
-
-// One search pass probes ten IDs per port; the search gives up after ten passes.
 int SearchGuardMs(int portCount) {
-  const int probeMs = link::timers::kProbeMs + 30;
-  return link::kMaxSearchPasses * portCount * link::kLastDeviceId * probeMs + 60000;
+  return core::UnitController::SearchLimitMs(portCount);
 }
 
 std::string CommandName(Command command) {
@@ -79,7 +72,12 @@ class Replay {
   int Run() {
     if (inv_.command == Command::Scan) return Scan();
     if (inv_.command == Command::Verify || inv_.command == Command::Sync) return Compare();
-    if (inv_.command == Command::Download && !OpenInput()) return kExitUsage;
+    if (inv_.command == Command::Download) {
+      const int repairsBefore = view_.Repairs();
+      if (!OpenInput()) return kExitUsage;
+      // What is checked must be what was sent: a file the repair changed is not.
+      if (inv_.verify && !AcceptRepairs(repairsBefore)) return Failed();
+    }
     const int repairsBefore = view_.Repairs();
     if (!Connect(inv_.command == Command::Download ? 1 : 0)) return Failed();
     if (!Action()) return Failed();
@@ -99,6 +97,27 @@ class Replay {
   core::UnitController& Core() { return link_.Controller(); }
   ProgramParameters& Parameters() { return link_.State().parameters; }
 
+  // After the file went into the PC's set: a file that needed the repair is sent and compared
+  // only with --accept-repaired, and then the output says what the repair changed.
+  bool AcceptRepairs(int repairsBefore) {
+    if (view_.Repairs() == repairsBefore) return true;
+    if (!inv_.acceptRepaired) {
+      reason_ = std::string(kRepairWarningCaption) + ": " + std::string(kRepairWarningText) +
+                " (--accept-repaired sends it repaired)";
+      return false;
+    }
+    ProgramParameters asStored{};
+    ResetParameters(asStored);
+    if (LoadParametersFile(*input_, asStored).ok) {
+      for (const auto& d : DiffParameters(asStored, Parameters()))
+        std::fprintf(out_, "repaired: %s\n", DifferenceLine(d).c_str());
+    }
+    std::fprintf(out_, "repaired: %s is compared with its repaired values\n",
+                 input_->string().c_str());
+    std::fflush(out_);
+    return true;
+  }
+
   bool DeliversUnitProgram() const {
     return inv_.command == Command::Upload || (inv_.command == Command::Recall && inv_.output);
   }
@@ -108,10 +127,11 @@ class Replay {
   // engine gave, as the terminal showed it (a box with its caption).
   // `stopped`, when given, is set by `start` when the action ended before any chain began.
   bool RunChain(const std::function<void()>& start, link::Chain chain,
-                int guardMs = kChainGuardMs, const bool* stopped = nullptr) {
+                int guardMs = core::UnitController::ChainLimitMs(), const bool* stopped = nullptr) {
     const std::size_t endedMark = view_.EndedMark();
     const std::size_t shownMark = view_.Mark();
-    const bool transfer = chain == link::Chain::Upload || chain == link::Chain::Download;
+    const bool transfer = chain == link::Chain::Upload || chain == link::Chain::Download ||
+                          chain == link::Chain::ProgramInfo;
     std::optional<TerminalView::Ended> end;
     const auto ended = [&] {
       if (stopped && *stopped) return true;
@@ -167,9 +187,11 @@ class Replay {
 
   bool Connect(int direction) {
     view_.SetSelectAnswer({true, direction, inv_.unitId});
-    const int guard = SearchGuardMs(link_.PortCount()) + kChainGuardMs;
-    const bool ok = RunChain([this] { Core().Search(); },
-                             direction == 1 ? link::Chain::Download : link::Chain::Upload, guard);
+    const int guard = SearchGuardMs(link_.PortCount()) + core::UnitController::ChainLimitMs();
+    const link::Chain first = direction == 1                         ? link::Chain::Download
+                              : direction == link::kConnectProgramInfo ? link::Chain::ProgramInfo
+                                                                       : link::Chain::Upload;
+    const bool ok = RunChain([this] { Core().Search(); }, first, guard);
     if (view_.SelectOpened() && link_.State().link.linkConnected == 0 && inv_.unitId) {
       reason_ = "no unit with ID " + std::to_string(*inv_.unitId) + " was found";
       return false;
@@ -207,7 +229,7 @@ class Replay {
       load = Core().LoadFactoryDefault(*input_);
       stopped = load != core::DefaultLoad::DownloadStarted && load != core::DefaultLoad::Refused;
     };
-    if (RunChain(start, link::Chain::FactoryDefault, kChainGuardMs, &stopped)) return true;
+    if (RunChain(start, link::Chain::FactoryDefault, core::UnitController::ChainLimitMs(), &stopped)) return true;
     if (load == core::DefaultLoad::Missing || load == core::DefaultLoad::Invalid) {
       reason_ = input_->string() + ": cannot be read";
     } else if (load == core::DefaultLoad::Loaded) {
@@ -236,9 +258,20 @@ class Replay {
   // Reads the unit's program aside and lists how `expected` differs from it. True when it does
   // not; the differences go to standard output either way.
   bool ReadBackEquals(const ProgramParameters& expected) {
-    if (!RunChain([this] { (void)Core().ReadUnitProgram(); }, link::Chain::ReadUnit))
-      return false;
-    const auto differences = DiffParameters(expected, Core().UnitProgram());
+    const auto differences = ReadBack(expected);
+    if (!differences) return false;
+    return Listed(*differences);
+  }
+
+  // The unit read aside and compared with `expected`; nullopt when the read failed.
+  std::optional<std::vector<ParameterDifference>> ReadBack(const ProgramParameters& expected) {
+    if (!RunChain([&] { (void)Core().ReadBack(expected); }, link::Chain::ReadUnit))
+      return std::nullopt;
+    return Core().ReadBackDifferences();
+  }
+
+  // The differences go to standard output; true when there are none.
+  bool Listed(const std::vector<ParameterDifference>& differences) {
     std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
     std::fflush(out_);
     if (differences.empty()) return true;
@@ -247,8 +280,9 @@ class Replay {
     return false;
   }
 
-  // verify: FILE (a) against the unit (b). sync: only what differs goes to the unit (or the whole
-  // file when that is quicker), then the unit is read back and must equal FILE.
+  // verify: FILE as stored (a) against the unit (b). sync: FILE goes into the PC's set as File >
+  // Open takes it; only what differs goes to the unit (or the whole set when that is quicker),
+  // then the unit is read back and must hold that set.
   int Compare() {
     ProgramParameters file{};
     ResetParameters(file);
@@ -256,31 +290,39 @@ class Replay {
       view_.Say("corvella-cli: " + input_->string() + ": cannot be read");
       return kExitUsage;
     }
-    if (!Connect(0)) return Failed();
-    const auto differences = DiffParameters(file, Core().UnitProgram());
-    if (inv_.command == Command::Verify) {
-      std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
-      std::fflush(out_);
-      if (!Disconnect()) return Failed();
-      return differences.empty() ? kExitOk : kExitUnit;
+    if (inv_.command == Command::Sync) {
+      const int repairsBefore = view_.Repairs();
+      if (!OpenInput()) return kExitUsage;
+      if (!AcceptRepairs(repairsBefore)) return Failed();
     }
-    // The file goes into the PC's set as File > Open takes it; the edits carry its values.
-    if (!OpenInput()) return kExitUsage;
-    if (!differences.empty()) {
+    const ProgramParameters expected =
+        inv_.command == Command::Sync ? Parameters() : file;
+    // Only the program information: the read-back reads the rest.
+    if (!Connect(link::kConnectProgramInfo)) return Failed();
+    if (inv_.command == Command::Sync) Parameters() = expected;  // the connect read number and name
+    const auto differences = ReadBack(expected);
+    if (!differences) return Failed();
+    if (inv_.command == Command::Verify) {
+      const bool same = Listed(*differences);
+      if (!Disconnect()) return Failed();
+      return same ? kExitOk : kExitUnit;
+    }
+    if (!differences->empty()) {
       std::vector<ParameterRef> edits;
-      for (const auto& d : differences) edits.push_back(d.a.ref);
+      for (const auto& d : *differences) edits.push_back(d.a.ref);
       if (link::EditsTakeLongerThanADownload(edits)) {
-        std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences.size());
+        std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences->size());
+        std::fflush(out_);
         if (!Disconnect() || !Connect(1)) return Failed();
       } else {
-        for (const auto& d : differences)
+        for (const auto& d : *differences)
           std::fprintf(out_, "sent: %s\n", DifferenceLine(d).c_str());
+        std::fflush(out_);
         if (!RunChain([&] { (void)Core().SendEdits(edits); }, link::Chain::SendEdits))
           return Failed();
       }
-      std::fflush(out_);
     }
-    if (!ReadBackEquals(Parameters())) return Failed();
+    if (!ReadBackEquals(expected)) return Failed();
     if (!Disconnect()) return Failed();
     return kExitOk;
   }

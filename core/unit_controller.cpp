@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "link/engine_timers.h"
+
 namespace corvella::core {
 
 UnitController::UnitController(link::Port& port, std::unique_ptr<link::TimerHost> timers,
@@ -109,6 +111,28 @@ void UnitController::TakeProgram(const ProgramParameters& program) {
   session_.parameters = program;
   RepairAndReload(link::ReloadForm::Upload);
   view_.RepaintHeader();
+}
+
+bool UnitController::ReadBack(const ProgramParameters& expected) {
+  expected_ = expected;
+  return engine_->ReadUnitProgram();
+}
+
+std::vector<ParameterDifference> UnitController::ReadBackDifferences() const {
+  return DiffParameters(expected_, engine_->UnitProgram());
+}
+
+int UnitController::ChainLimitMs() {
+  // Far above the longest regular run, so that only a runaway meets it.
+  return 180000;
+}
+
+int UnitController::SearchLimitMs(int portCount, int passes) {
+  // Each pass probes every ID on every port, a little slower than the probe timer in the worst
+  // case; a minute on top for the ports' opening and the Select dialog.
+  constexpr int kSlackPerProbeMs = 30;
+  const int probeMs = link::timers::kProbeMs + kSlackPerProbeMs;
+  return passes * portCount * link::kLastDeviceId * probeMs + 60000;
 }
 
 }  // namespace corvella::core

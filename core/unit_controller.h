@@ -82,11 +82,30 @@ class UnitController {
   // The unit's program read aside (UnitProgram() once done); the PC's set is untouched.
   bool ReadUnitProgram() { return engine_->ReadUnitProgram(); }
   const ProgramParameters& UnitProgram() const { return engine_->UnitProgram(); }
+
+  // ---- Read-back: what the unit holds against what it should hold ----
+  // Reads the unit's program aside (as ReadUnitProgram) to compare it with `expected`; the end
+  // comes through ChainEnded(ReadUnit). Every check of a unit (verify, sync, a download's
+  // verification, the window's comparison) is this one.
+  bool ReadBack(const ProgramParameters& expected);
+  // Once a read-back ended Done: each parameter in which the unit holds something other than
+  // what a download of the expected set leaves in it (the expected set as `a`, the unit as `b`).
+  std::vector<ParameterDifference> ReadBackDifferences() const;
+  // The expected set of the last read-back.
+  const ProgramParameters& ReadBackExpected() const { return expected_; }
   // Each parameter's value from the PC's set, one acknowledged edit after the other.
   bool SendEdits(const std::vector<ParameterRef>& edits) { return engine_->SendEdits(edits); }
   // A program read from the unit becomes the PC's set as an upload makes it: repaired with its
   // warning, every page reloaded, the header repainted.
   void TakeProgram(const ProgramParameters& program);
+
+  // ---- Limits ----
+  // How long any one chain may take at most (a whole transfer with its store and read-back,
+  // each step with its own share of empty ticks, or a long list of edits). A front end that
+  // waits longer has a runaway on its hands, not a slow unit.
+  static int ChainLimitMs();
+  // How long a search over `portCount` ports may take at most with `passes` passes.
+  static int SearchLimitMs(int portCount, int passes = link::kMaxSearchPasses);
 
  private:
   // The set after it changed as a whole: repaired (the one warning) and the pages reloaded.
@@ -101,6 +120,7 @@ class UnitController {
   std::unique_ptr<link::TimerHost> timers_;
   std::unique_ptr<link::ProtocolEngine> engine_;
   std::optional<std::filesystem::path> factoryFolder_;
+  ProgramParameters expected_{};
 };
 
 }  // namespace corvella::core

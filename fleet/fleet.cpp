@@ -22,10 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A transfer with its read-back and closing exchanges takes well under a minute; the guard only
-// ends a runaway.
-constexpr int kChainGuardMs = 180000;
-
 std::chrono::milliseconds Since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
@@ -135,8 +131,7 @@ class PortWorker {
 
   std::vector<link::FoundDevice> Search() {
     Enter(Phase::Search, 0);
-    const int guardMs =
-        request_.searchPasses * link::kLastDeviceId * (link::timers::kProbeMs + 30) + 10000;
+    const int guardMs = core::UnitController::SearchLimitMs(1, request_.searchPasses);
     const auto end = RunChain([this] {
       core_->Search();
       return true;
@@ -209,10 +204,10 @@ class PortWorker {
 
   bool Verify(UnitResult& r) {
     if (!Chain(r, Phase::Verify, link::Chain::ReadUnit,
-               [&] { return core_->ReadUnitProgram(); })) {
+               [&] { return core_->ReadBack(core_->parameters()); })) {
       return false;
     }
-    const auto differences = DiffParameters(core_->parameters(), core_->UnitProgram());
+    const auto differences = core_->ReadBackDifferences();
     r.differences = differences.size();
     if (differences.empty()) return true;
     r.outcome = link::Outcome::WrongAnswer;
@@ -238,11 +233,11 @@ class PortWorker {
   // Runs one chain to its end; false, with the reason in `r`, when it did not end well.
   bool Chain(UnitResult& r, Phase phase, link::Chain chain, const std::function<bool()>& start) {
     Enter(phase, r.id);
-    const auto end = RunChain(start, chain, kChainGuardMs);
+    const auto end = RunChain(start, chain, core::UnitController::ChainLimitMs());
     if (end && end->outcome == link::Outcome::Done) return true;
     if (!end) {
       r.outcome = link::Outcome::NoAnswer;
-      r.detail = runaway_ ? "no end within " + std::to_string(kChainGuardMs / 1000) + " s"
+      r.detail = runaway_ ? "no end within " + std::to_string(core::UnitController::ChainLimitMs() / 1000) + " s"
                           : core::OutcomeWords(link::Outcome::Refused);
       return false;
     }

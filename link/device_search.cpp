@@ -216,6 +216,7 @@ void ProtocolEngine::DisableCommunications() {
   }
   levelQueue_.clear();
   edits_.clear();
+  DropQueued();
   retriedStep_ = 0;
   link_.frameComplete = 0;
   link_.m00Pending = 0;

@@ -11,7 +11,7 @@ namespace {
 
 namespace t = timers;
 
-constexpr std::array<EditRow, 21> kEdits = {{
+constexpr std::array<EditRow, 22> kEdits = {{
     {Field::ProgramName, "J0003", t::kProgramName, t::kProgramNameMs},
     {Field::InputPeqType, "021", t::kInputPeqBand, t::kPageEditMs},
     {Field::InputPeqFrequency, "022", t::kInputPeqFrequency, t::kPageEditMs},
@@ -30,6 +30,7 @@ constexpr std::array<EditRow, 21> kEdits = {{
     {Field::Ratio, "059", t::kCompressor, t::kCompressorMs},
     {Field::Release, "059", t::kCompressor, t::kCompressorMs},
     {Field::Attack, "059", t::kCompressor, t::kCompressorMs},
+    {Field::AuxTime, "059", t::kCompressor, t::kCompressorMs},
     {Field::InputLevel, "025", t::kInputLevel, t::kPageEditMs},
     {Field::OutputLevel, "049", t::kOutputLevel, t::kPageEditMs},
     {Field::Phase, "052", t::kPhase, t::kPageEditMs},
@@ -87,6 +88,7 @@ std::string EditFrame(int id, const ProgramParameters& p, const ParameterRef& re
     case Field::Ratio:
     case Field::Release:
     case Field::Attack:
+    case Field::AuxTime:
       return CompressorFrame(id, p.dynamics);
     case Field::InputLevel:
       return InputLevelFrame(id, in, p.inputLevel[c]);

@@ -35,10 +35,6 @@ std::string Single(int id, std::string_view code, int channel, int value) {
   return Frame(id, Head(code, channel) + Digits(value, 3));
 }
 
-bool IsFrameSafe(unsigned char c) {
-  return c >= 0x20 && c != 0x7f && c != '(' && c != ')';
-}
-
 }  // namespace
 
 std::string DeviceIdText(int id) {
@@ -59,17 +55,6 @@ std::string Digits(long value, int width) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%0*ld", width, value);
   return buf;
-}
-
-std::string PadText(std::string_view text, std::size_t width) {
-  std::string s(width, '.');
-  for (std::size_t i = 0; i < width && i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    // A NUL ends the text as the unit would see it; the rest is padding.
-    if (c == 0) break;
-    if (IsFrameSafe(c)) s[i] = text[i];
-  }
-  return s;
 }
 
 std::string InputPeqBandFrame(int id, Input ch, int band, const PeqBand& b) {
@@ -118,7 +103,8 @@ std::string OutputDelayFrame(int id, Output ch, int steps) {
   return Frame(id, Head("051", Channel(ch)) + "00" + Digits(steps, 4));
 }
 std::string CompressorFrame(int id, const Dynamics& d) {
-  return Frame(id, "$059100" + Digits(d.threshold, 2) + "48480000" + Digits(d.ratio, 2) +
+  return Frame(id, "$059100" + Digits(d.threshold, 2) + Digits(kSentAuxGain, 2) + Digits(kSentAuxGain, 2) +
+                       Digits(kSentAuxRatio, 2) + Digits(kSentAuxRatio, 2) + Digits(d.ratio, 2) +
                        Digits(d.auxTime, 2) + Digits(d.releaseTime, 2) + Digits(d.attackTime, 2));
 }
 std::string OutputPhaseFrame(int id, Output ch, int phase) {
@@ -138,7 +124,7 @@ std::string ByeFrame(int id) {
   return Frame(id, "bye");
 }
 std::string ProgramNameFrame(int id, std::string_view name) {
-  return Frame(id, "J0003" + PadText(name, kProgramNameLength));
+  return Frame(id, "J0003" + LineText(name, kProgramNameLength));
 }
 std::string SaveFrame(int id, int program) {
   return Frame(id, "S" + Digits(program, 3));
@@ -156,13 +142,13 @@ std::string TransferEndFrame(int id) {
   return Frame(id, "U00");
 }
 std::string ProgramNameAfterDownloadFrame(int id, std::string_view name) {
-  return Frame(id, "N000" + PadText(name, kProgramNameLength));
+  return Frame(id, "N000" + LineText(name, kProgramNameLength));
 }
 std::string IdentityChangeFrame(int currentId, int newId, std::string_view name) {
-  return Frame(currentId, "Z" + DeviceIdText(newId) + PadText(name, kDeviceNameLength));
+  return Frame(currentId, "Z" + DeviceIdText(newId) + LineText(name, kDeviceNameLength));
 }
 std::string DeviceNameFrame(int newId, std::string_view name) {
-  return Frame(newId, "Y" + PadText(name, kDeviceNameLength));
+  return Frame(newId, "Y" + LineText(name, kDeviceNameLength));
 }
 std::string ReadRequestFrame(int id, std::string_view address) {
   std::string body = "%";

@@ -13,6 +13,7 @@
 
 #include "link/link_state.h"
 #include "model/program_parameters.h"
+#include "model/unit_form.h"
 
 namespace corvella::link {
 
@@ -27,9 +28,7 @@ std::string DeviceIdText(int id);
 std::string Frame(int id, std::string_view body);
 // printf "%0<width>d": zero-padded to at least `width` digits.
 std::string Digits(long value, int width);
-// Text cut or "."-padded to `width`. "(", ")" and control bytes would break the frame apart on the
-// unit's side, so they go out as "." too.
-std::string PadText(std::string_view text, std::size_t width);
+// Text fields go out as LineText (model/unit_form.h) spells them.
 
 // ---- parameter writes ("$" + code), the editor pages' and the download's frames ----
 // `band` is the 0-based band index, sent as "%02d".

@@ -133,7 +133,7 @@ bool ProtocolEngine::StoreProgram(int n) {
 bool ProtocolEngine::ChangeDeviceIdentity(int newId, std::string_view name) {
   if (Refuse(Chain::Identity)) return false;
   link_.pendingDeviceId = newId;
-  link_.pendingDeviceName = PadText(name, kDeviceNameLength);
+  link_.pendingDeviceName = LineText(name, kDeviceNameLength);
   const bool sent = link_.linkConnected != 0;
   if (sent) {
     StartChain(Chain::Identity);

@@ -454,14 +454,15 @@ void ProtocolEngine::OnDownloadStartTimer() {
 }
 
 bool ProtocolEngine::StartFactoryDefaultDownload() {
-  if (link_.linkConnected == 0 || Refuse(Chain::FactoryDefault)) return false;
+  return StartOrQueue({Chain::FactoryDefault, {}, [this] { StartFactoryName(); }});
+}
+
+void ProtocolEngine::StartFactoryName() {
   StartChain(Chain::FactoryDefault);
   const std::string name = TextAt(session_.programNameText, 0, kProgramNameLength);
   std::copy(name.begin(), name.end(), params_.programName.begin());
   Send(ProgramNameFrame(link_.deviceId, name));
   Arm(timers::kFactoryName, timers::kFactoryNameMs);
-  view_.LinkStateChanged();
-  return true;
 }
 
 void ProtocolEngine::OnFactoryNameTimer() {

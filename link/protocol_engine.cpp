@@ -2,6 +2,7 @@
 #include "link/protocol_engine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "link/edit_table.h"
 #include "link/engine_timers.h"
@@ -79,6 +80,7 @@ ProtocolEngine::ProtocolEngine(Session& session, Port& port, TimerHost& timers, 
       lastPort_(std::clamp(portCount, 1, kMaxPortNumber)) {}
 
 void ProtocolEngine::OnTimer(int id) {
+  const bool outer = std::exchange(inStep_, true);
   if (!PageEditCode(id).empty()) {
     OnPageEditTimer(id);
   } else if (IsTransferStep(id)) {
@@ -134,6 +136,8 @@ void ProtocolEngine::OnTimer(int id) {
         break;  // not ours: make sure it does not tick again
     }
   }
+  inStep_ = outer;
+  if (!outer) StartQueued();
   view_.LinkStateChanged();
 }
 
@@ -251,6 +255,10 @@ bool ProtocolEngine::RetryRead(int step, const std::string& request, int interva
 }
 
 bool ProtocolEngine::ChainRunning() const {
+  return ChainActive() || !queue_.empty();
+}
+
+bool ProtocolEngine::ChainActive() const {
   if (selecting_) return true;
   for (const int id : kChainTimers)
     if (timers_.IsArmed(id)) return true;
@@ -272,7 +280,13 @@ void ProtocolEngine::ConnectionLost() {
 // ---- editor pages ----
 
 bool ProtocolEngine::SendParameter(std::string_view frame, int timerId, int intervalMs) {
-  if (link_.linkConnected == 0 || Refuse(Chain::PageEdit)) return false;
+  // A chain that only waits in the queue does not hold a page edit back: the chain waits for
+  // this edit's answer in turn.
+  if (link_.linkConnected == 0) return false;
+  if (ChainActive()) {
+    view_.ChainEnded(Chain::PageEdit, Outcome::Refused, {});
+    return false;
+  }
   Send(std::string(frame));
   Arm(timerId, intervalMs);
   view_.LinkStateChanged();
@@ -333,14 +347,30 @@ void ProtocolEngine::OnPageEditTimer(int id) {
 bool ProtocolEngine::SendEdit(const ParameterRef& ref) {
   view_.ParameterEdited(ref);
   const std::optional<EditRow> row = FindEdit(ref.field);
-  if (!row) return false;
+  if (!row || link_.linkConnected == 0) return false;
+  if (gathering_) {
+    gathering_->push_back(ref);
+    return true;
+  }
+  if (running_ == Chain::SendEdits) {
+    JoinEdits(ref);
+    return true;
+  }
   return SendParameter(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
 }
 
 void ProtocolEngine::SendEditAfterPause(const ParameterRef& ref) {
   view_.ParameterEdited(ref);
   const std::optional<EditRow> row = FindEdit(ref.field);
-  if (!row) return;
+  if (!row || link_.linkConnected == 0) return;
+  if (gathering_) {
+    gathering_->push_back(ref);
+    return;
+  }
+  if (running_ == Chain::SendEdits) {
+    JoinEdits(ref);
+    return;
+  }
   SendParameterAfterPause(EditFrame(link_.deviceId, params_, ref), row->timerId, row->intervalMs);
 }
 
@@ -354,8 +384,68 @@ bool ProtocolEngine::PageEditWaiting() const {
 
 // ---- comparison with the unit ----
 
+// ---- the queue ----
+
+void ProtocolEngine::GatherEdits() {
+  if (!gathering_) gathering_.emplace();
+}
+
+bool ProtocolEngine::SendGatheredEdits() {
+  if (!gathering_) return false;
+  const std::vector<ParameterRef> edits = std::move(*gathering_);
+  gathering_.reset();
+  return !edits.empty() && SendEdits(edits);
+}
+
+bool ProtocolEngine::StartOrQueue(Queued work) {
+  if (link_.linkConnected == 0) return false;
+  if (!inStep_ && Refuse(work.chain)) return false;
+  if (inStep_ || PageEditWaiting() || !queue_.empty()) {
+    queue_.push_back(std::move(work));
+    return true;
+  }
+  Begin(work);
+  view_.LinkStateChanged();
+  return true;
+}
+
+void ProtocolEngine::Begin(Queued& work) {
+  if (work.chain == Chain::SendEdits) {
+    StartEdits(work.edits);
+  } else {
+    work.start();
+  }
+}
+
+void ProtocolEngine::StartQueued() {
+  while (!queue_.empty() && !ChainActive()) {
+    Queued& next = queue_.front();
+    if (PageEditWaiting()) return;  // the timer that waits starts the queue again when it ends
+    Queued work = std::move(next);
+    queue_.pop_front();
+    const bool outer = std::exchange(inStep_, true);
+    if (link_.linkConnected != 0) {
+      Begin(work);
+    } else {
+      view_.ChainEnded(work.chain, Outcome::Cancelled, {});
+    }
+    inStep_ = outer;
+  }
+}
+
+void ProtocolEngine::DropQueued() {
+  std::deque<Queued> dropped = std::move(queue_);
+  queue_.clear();
+  for (const Queued& q : dropped) view_.ChainEnded(q.chain, Outcome::Cancelled, {});
+}
+
+// ---- comparison with the unit ----
+
 bool ProtocolEngine::ReadUnitProgram() {
-  if (link_.linkConnected == 0 || Refuse(Chain::ReadUnit)) return false;
+  return StartOrQueue({Chain::ReadUnit, {}, [this] { StartReadAside(); }});
+}
+
+void ProtocolEngine::StartReadAside() {
   StartChain(Chain::ReadUnit);
   readAside_ = true;
   link_.transferDirection = 0;
@@ -366,19 +456,39 @@ bool ProtocolEngine::ReadUnitProgram() {
   Status(kUploading);
   infoIntervalMs_ = timers::kProgramInfoMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoMs);
-  view_.LinkStateChanged();
-  return true;
 }
 
 bool ProtocolEngine::SendEdits(const std::vector<ParameterRef>& edits) {
-  if (link_.linkConnected == 0 || Refuse(Chain::SendEdits)) return false;
+  if (link_.linkConnected == 0) return false;
+  if (running_ == Chain::SendEdits) {
+    for (const ParameterRef& ref : edits) JoinEdits(ref);
+    return true;
+  }
+  if (!queue_.empty() && queue_.back().chain == Chain::SendEdits) {
+    // One list waits already: these go with it (StartEdits leaves out what repeats).
+    queue_.back().edits.insert(queue_.back().edits.end(), edits.begin(), edits.end());
+    return true;
+  }
+  return StartOrQueue({Chain::SendEdits, edits, {}});
+}
+
+void ProtocolEngine::StartEdits(const std::vector<ParameterRef>& edits) {
   StartChain(Chain::SendEdits);
   edits_.clear();
-  for (const ParameterRef& ref : DistinctEdits(edits))
-    edits_.push_back({ref.field, EditFrame(link_.deviceId, params_, ref)});
+  for (const ParameterRef& ref : DistinctEdits(edits)) edits_.push_back(ref);
   SendNextEdit();
-  view_.LinkStateChanged();
-  return true;
+}
+
+void ProtocolEngine::JoinEdits(const ParameterRef& ref) {
+  const std::optional<EditRow> row = FindEdit(ref.field);
+  if (!row) return;
+  // The front edit has left with the value it had then; a newer value goes again.
+  const bool waiting = std::any_of(edits_.begin() + (edits_.empty() ? 0 : 1), edits_.end(),
+                                   [&](const ParameterRef& r) {
+                                     return FindEdit(r.field)->code == row->code &&
+                                            r.channel == ref.channel && r.band == ref.band;
+                                   });
+  if (!waiting) edits_.push_back(ref);
 }
 
 void ProtocolEngine::SendNextEdit() {
@@ -386,8 +496,8 @@ void ProtocolEngine::SendNextEdit() {
     EndChain(Outcome::Done);
     return;
   }
-  const QueuedEdit& next = edits_.front();
-  Send(next.frame);
+  const ParameterRef& next = edits_.front();
+  Send(EditFrame(link_.deviceId, params_, next));
   Arm(timers::kEditStep, FindEdit(next.field)->intervalMs);
 }
 

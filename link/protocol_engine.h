@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,7 +105,8 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // closing exchanges, a store, recall, rename, identity change, program list or disconnect. While
   // one runs, every call below that would start another is refused (returns false or does
   // nothing), and so are page edits: two chains would share the one answer buffer and mix the
-  // PC's set with the unit's. A single page edit waiting for its answer is not a chain.
+  // PC's set with the unit's. A single page edit waiting for its answer is not a chain; a chain
+  // asked meanwhile and waiting in the engine's queue counts as running.
   bool ChainRunning() const;
 
   // ---- editor pages ----
@@ -116,13 +118,23 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
   // A page's edit of one parameter: the PC's stored value of `ref`, with the frame, timer and
   // interval the edit table gives it. The pages send nothing else. The view hears of every one
-  // (LinkView::ParameterEdited), connected or not.
+  // (LinkView::ParameterEdited), connected or not. The unit has one answer buffer, so an edit
+  // asked while another kind of edit waits for its answer waits in the engine's queue until that
+  // answer is in; one asked while a list of edits runs joins the list. Returns whether it was
+  // sent, queued or joined.
   bool SendEdit(const ParameterRef& ref);
   // The same after the level pause, for the level sliders.
   void SendEditAfterPause(const ParameterRef& ref);
-  // A page edit still waits for its answer, or a level for its pause: a list of edits started
-  // now (SendEdits) would take that answer for one of its own.
+  // A page edit still waits for its answer, or a level for its pause. Work asked meanwhile (a
+  // list of edits, a read aside, a download) waits in the engine's queue until neither holds.
   bool PageEditWaiting() const;
+  // Work asked and not yet started (see SendEdits).
+  bool WorkQueued() const { return !queue_.empty(); }
+  // Page edits asked from now on are gathered instead of sent, until SendGatheredEdits sends them
+  // as one list: a feature that changes several parameters through the pages (an alignment)
+  // has them acknowledged one after the other rather than all in flight at once.
+  void GatherEdits();
+  bool SendGatheredEdits();
 
   // ---- Program menu ----
   // "Edit Current Program Name" OK: the text is "."-padded to 25 and stored in programName; sent
@@ -148,13 +160,18 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // ---- comparison with the unit ----
   // Reads the unit's current program as an upload does (same frames, texts and closing), into
   // UnitProgram() instead of the PC's set: the PC's set, pages and header stay as they are.
-  // Needs a connected unit and no running chain.
+  // Needs a connected unit and no running chain; queued like SendEdits.
   bool ReadUnitProgram();
   // The program the last whole upload read, aside or not.
   const ProgramParameters& UnitProgram() const { return incoming_; }
   // Sends the PC's value of every listed parameter with the frame a page sends for it, one at a
-  // time, each waited for as a page edit is; parameters that share a frame go once. Ends with one
-  // result: done, a wrong answer (the rest still sent) or no answer (the rest not sent).
+  // time, each waited for as a page edit is; parameters that share a frame go once, and each frame
+  // carries the PC's value when it leaves. Ends with one result: done, a wrong answer (the rest
+  // still sent) or no answer (the rest not sent).
+  // Asked while a page edit waits for its answer, or from inside a step (a front end answering
+  // ChainEnded), the list waits in the engine's queue and starts as soon as it can; asked while a
+  // list runs, it joins that list. Refused (false, ChainEnded Refused) while another chain runs.
+  // Work that waited and finds the link gone ends as Cancelled without sending anything.
   bool SendEdits(const std::vector<ParameterRef>& edits);
 
   // ---- fast transfer ----
@@ -175,6 +192,27 @@ class ProtocolEngine : public TimerClient, public PortEvents {
     int timerId;
     int intervalMs;
   };
+
+  // The engine's queue: what was asked while it could not start yet.
+  struct Queued {
+    Chain chain;
+    std::vector<ParameterRef> edits;  // SendEdits: the list (later lists asked meanwhile join it)
+    std::function<void()> start;      // any other chain's start, run if the link is still there
+  };
+  // A chain runs now (ChainRunning() also counts the chains waiting in the queue).
+  bool ChainActive() const;
+  // Starts `work` at once, or queues it (see SendEdits); false when refused.
+  bool StartOrQueue(Queued work);
+  void Begin(Queued& work);
+  // Starts what the queue holds, in order, for as long as each can start.
+  void StartQueued();
+  // Gives up everything queued (each queued chain ends as Cancelled).
+  void DropQueued();
+  // A running list of edits takes `ref` along (unless a frame of it still waits to leave).
+  void JoinEdits(const ParameterRef& ref);
+  void StartEdits(const std::vector<ParameterRef>& edits);
+  void StartReadAside();
+  void StartFactoryName();
 
   // Common pieces.
   void Send(const std::string& frame);
@@ -254,11 +292,13 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   int retriedStep_ = 0;
   // The upload in progress is read aside (ReadUnitProgram): the PC's set is left alone.
   bool readAside_ = false;
-  struct QueuedEdit {
-    Field field;
-    std::string frame;
-  };
-  std::deque<QueuedEdit> edits_;
+  // The running list's edits; the front one is on its way. Frames are built as they leave.
+  std::deque<ParameterRef> edits_;
+  std::deque<Queued> queue_;
+  // Inside OnTimer: a front end asking for work from a view callback gets it queued, so the step
+  // that called back finishes first.
+  bool inStep_ = false;
+  std::optional<std::vector<ParameterRef>> gathering_;
   // Interval of the running program-information step (230 ms, or 300 after a store or recall).
   int infoIntervalMs_ = 0;
   // The Select dialog is up: the search is still running though no timer is armed.

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "model/scales.h"
+#include "model/unit_form.h"
 #include "model/value_input.h"
 
 namespace corvella {
@@ -44,11 +45,12 @@ class Rows {
   void Add(Field field, int channel, int band, std::string parameter, long code,
            std::string_view text) {
     rows_.push_back({{field, channel, band}, section_, std::move(parameter), code,
-                     std::string(text), false});
+                     std::string(text), false, {}});
   }
   void AddText(Field field, std::string parameter, std::string text) {
-    rows_.push_back({{field, 0, 0}, section_, std::move(parameter), 0, std::move(text), true});
+    rows_.push_back({{field, 0, 0}, section_, std::move(parameter), 0, std::move(text), true, {}});
   }
+  void SentAs(std::string text) { rows_.back().sentAs = std::move(text); }
   std::vector<ParameterRow> Take() { return std::move(rows_); }
 
  private:
@@ -96,6 +98,10 @@ std::vector<ParameterRow> ListParameters(const ProgramParameters& p) {
   out.Add(Field::ProgramNumber, 0, 0, "number", p.programNumber,
           std::to_string(p.programNumber));
   out.AddText(Field::ProgramName, "name", Printable(ProgramNameText(p)));
+  if (const std::string sent = LineText(ProgramNameText(p), kProgramNameLength);
+      sent != ProgramNameText(p)) {
+    out.SentAs(sent);
+  }
 
   for (std::size_t ch = 0; ch < kInputNames.size(); ++ch) {
     out.Section(Joined("Input PEQ ", kInputNames[ch]));
@@ -134,6 +140,7 @@ std::vector<ParameterRow> ListParameters(const ProgramParameters& p) {
   out.Add(Field::Ratio, 0, 0, "ratio", d.ratio, RatioText(d.ratio));
   out.Add(Field::Release, 0, 0, "release", d.releaseTime, TimeText(d.releaseTime));
   out.Add(Field::Attack, 0, 0, "attack", d.attackTime, TimeText(d.attackTime));
+  out.Add(Field::AuxTime, 0, 0, "aux time", d.auxTime, TimeText(d.auxTime));
 
   out.Section("Level");
   for (std::size_t ch = 0; ch < kInputNames.size(); ++ch) {
@@ -152,17 +159,21 @@ std::vector<ParameterRow> ListParameters(const ProgramParameters& p) {
 
 std::vector<ParameterDifference> DiffParameters(const ProgramParameters& a,
                                                 const ProgramParameters& b) {
+  const ProgramParameters unitA = UnitForm(a);
+  const ProgramParameters unitB = UnitForm(b);
+  const std::vector<ParameterRow> heldA = ListParameters(unitA);
+  const std::vector<ParameterRow> heldB = ListParameters(unitB);
   std::vector<ParameterRow> rowsA = ListParameters(a);
   std::vector<ParameterRow> rowsB = ListParameters(b);
   std::vector<ParameterDifference> out;
   for (std::size_t i = 0; i < rowsA.size(); ++i) {
-    ParameterRow& x = rowsA[i];
-    ParameterRow& y = rowsB[i];
-    if (x.ref.field == Field::ProgramNumber) continue;
-    // The name is compared as stored, not as printed: two names that print alike may differ.
-    const bool differs = x.ref.field == Field::ProgramName ? a.programName != b.programName
-                                                            : x.code != y.code;
-    if (differs) out.push_back({std::move(x), std::move(y)});
+    if (rowsA[i].ref.field == Field::ProgramNumber) continue;
+    // The name is compared as the line spells it, not as printed: two names that print alike
+    // may still reach the unit differently.
+    const bool differs = rowsA[i].ref.field == Field::ProgramName
+                             ? unitA.programName != unitB.programName
+                             : heldA[i].code != heldB[i].code;
+    if (differs) out.push_back({std::move(rowsA[i]), std::move(rowsB[i])});
   }
   return out;
 }

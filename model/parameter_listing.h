@@ -33,6 +33,7 @@ enum class Field {
   Ratio,
   Release,
   Attack,
+  AuxTime,  // no control on the pages, but the compressor frame sends it as stored
   InputLevel,
   OutputLevel,
   Phase,
@@ -55,6 +56,9 @@ struct ParameterRow {
   long code = 0;          // the stored code (0 for the name, which is text)
   std::string text;       // its display text
   bool isText = false;    // the row is text without a code (the program name)
+  // How the line spells a text row when that is not the text as stored (a name holding "(" or
+  // a NUL); empty otherwise.
+  std::string sentAs;
 };
 
 // The rows of every parameter in listing order, program number and name first.
@@ -65,8 +69,9 @@ struct ParameterDifference {
   ParameterRow b;  // and as the second
 };
 
-// Every row whose code (or, for the name, text) differs between `a` and `b`, in listing order.
-// The program number is left out: it says which memory holds a program, not what the program is.
+// Every row in which a unit would hold `a` differently from `b` (their unit forms differ), in
+// listing order, with the rows as the two sets list them. The program number is left out: it says
+// which memory holds a program, not what the program is, and no download writes it.
 std::vector<ParameterDifference> DiffParameters(const ProgramParameters& a,
                                                 const ProgramParameters& b);
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 #include <utility>
 
 #include "app/ui/commands.h"
@@ -434,47 +433,39 @@ void MainView::SetFastTransfer(bool on) {
 }
 
 void MainView::ReadUnitFor(ReadPurpose purpose) {
-  if (engine().ChainRunning()) {
-    // Still closing the chain before it: a check that was asked for is never skipped quietly.
-    waitingRead_ = purpose;
-    return;
-  }
+  // Asked at the end of a chain, the engine starts the read once that chain's step is done.
   reading_ = purpose;
-  if (!controller_->ReadUnitProgram()) reading_ = ReadPurpose::None;
+  if (!controller_->ReadBack(session().parameters)) reading_ = ReadPurpose::None;
 }
 
 void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
   // A failed read or send has said why on the status line or in a box already.
   const bool done = outcome == link::Outcome::Done;
-  // The engine is still inside the step that ended the chain; the next chain starts after it.
-  const auto readLater = [this](ReadPurpose purpose) {
-    QTimer::singleShot(0, this, [this, purpose] { ReadUnitFor(purpose); });
-  };
   switch (chain) {
     case link::Chain::ReadUnit: {
       const ReadPurpose purpose = std::exchange(reading_, ReadPurpose::None);
       if (purpose == ReadPurpose::None || !done) return;
       unitProgram_ = controller_->UnitProgram();
-      ShowComparison(purpose == ReadPurpose::Verify);
+      ShowComparison(controller_->ReadBackDifferences(), purpose == ReadPurpose::Verify);
       return;
     }
     case link::Chain::SendEdits:
       // After a wrong answer the rest was still sent: reading the unit shows what it took.
       if (std::exchange(sendingEdits_, false) &&
           (done || outcome == link::Outcome::WrongAnswer)) {
-        readLater(ReadPurpose::Compare);
+        ReadUnitFor(ReadPurpose::Compare);
       }
       return;
     case link::Chain::Download:
-      if (done && verifyAfterDownload_) readLater(ReadPurpose::Verify);
+      if (done && verifyAfterDownload_) ReadUnitFor(ReadPurpose::Verify);
       return;
     default:
       return;
   }
 }
 
-void MainView::ShowComparison(bool onlyWhenDifferent) {
-  std::vector<ParameterDifference> differences = DiffParameters(session().parameters, unitProgram_);
+void MainView::ShowComparison(std::vector<ParameterDifference> differences,
+                              bool onlyWhenDifferent) {
   if (onlyWhenDifferent && differences.empty() && !compare_->isVisible()) return;
   compare_->SetDifferences(std::move(differences));
   compare_->SetBusy(engine().ChainRunning());
@@ -485,13 +476,7 @@ void MainView::ShowComparison(bool onlyWhenDifferent) {
 
 void MainView::SendPcValues() {
   if (engine().ChainRunning()) return;
-  // A page edit still waiting for its answer would take the list's first answer as its own.
-  if (engine().PageEditWaiting()) {
-    QTimer::singleShot(50, this, &MainView::SendPcValues);
-    return;
-  }
-  sendingEdits_ = true;
-  if (!controller_->SendEdits(compare_->DifferingParameters())) sendingEdits_ = false;
+  sendingEdits_ = controller_->SendEdits(compare_->DifferingParameters());
 }
 
 void MainView::TakeDeviceValues() {
@@ -499,7 +484,7 @@ void MainView::TakeDeviceValues() {
   // As an upload takes the unit's program: repaired, with its warning, and every page reloaded.
   controller_->TakeProgram(unitProgram_);
   history_->Commit(StepKind::TakeDeviceValues);
-  ShowComparison(false);
+  ShowComparison(DiffParameters(session().parameters, unitProgram_), false);
 }
 
 }  // namespace corvella::app

@@ -148,7 +148,7 @@ class MainView : public QWidget, public link::LinkView {
   // The comparison's part of a chain's end: show what was read, read again after sending, check
   // after a download.
   void FollowComparison(link::Chain chain, link::Outcome outcome);
-  void ShowComparison(bool onlyWhenDifferent);
+  void ShowComparison(std::vector<ParameterDifference> differences, bool onlyWhenDifferent);
   void SendPcValues();
   void TakeDeviceValues();
 
@@ -170,8 +170,6 @@ class MainView : public QWidget, public link::LinkView {
   // The unit's program as the last comparison read it; "Take Device Values" takes this one.
   ProgramParameters unitProgram_{};
   ReadPurpose reading_ = ReadPurpose::None;
-  // A read asked for while another chain was still running; it starts once that one has ended.
-  ReadPurpose waitingRead_ = ReadPurpose::None;
   bool sendingEdits_ = false;
   bool verifyAfterDownload_ = false;
   TuningHistory* history_ = nullptr;

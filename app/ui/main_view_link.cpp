@@ -1,6 +1,5 @@
 // The main view's side of the link: what the engine asks of the user interface (LinkView), shown
 // with the view's panels, dialogs and message boxes.
-#include <QTimer>
 #include <utility>
 
 #include "app/ui/commands.h"
@@ -157,12 +156,6 @@ void MainView::ReleaseMouseCapture() {
 void MainView::LinkStateChanged() {
   if (pages_) pages_->SetEditable(!engine().ChainRunning());
   if (compare_ != nullptr) compare_->SetBusy(engine().ChainRunning());
-  if (waitingRead_ != ReadPurpose::None && !engine().ChainRunning()) {
-    QTimer::singleShot(0, this, [this] {
-      const ReadPurpose purpose = std::exchange(waitingRead_, ReadPurpose::None);
-      if (purpose != ReadPurpose::None) ReadUnitFor(purpose);
-    });
-  }
   emit linkStateChanged();
 }
 

@@ -236,10 +236,13 @@ void SystemResponseWindow::ApplyAlignment() {
   {
     // The delay and the polarity are undone together.
     const TuningHistory::Group step(view_.history(), StepKind::ApplyAlignment);
+    // The pages show the values; the unit takes them as one list, each answer awaited in turn.
+    view_.engine().GatherEdits();
     pageSet.DelayCompressor().CommitDelay(output, s.delaySteps);
     if (view_.session().parameters.outputPhase[output] != s.polarity) {
       pageSet.Level().CommitPhase(output, s.polarity);
     }
+    view_.engine().SendGatheredEdits();
   }
   FollowEdits();
   proposal_->setText(

@@ -34,9 +34,6 @@ TuningHistory::TuningHistory(Session& session, link::ProtocolEngine& engine, Hoo
   // Every release anywhere ends a drag or a hold; the filter only looks, it never eats events.
   QCoreApplication::instance()->installEventFilter(this);
   connect(&stack_, &QUndoStack::indexChanged, this, &TuningHistory::changed);
-  waitTimer_.setSingleShot(true);
-  waitTimer_.setInterval(20);
-  connect(&waitTimer_, &QTimer::timeout, this, &TuningHistory::SendWaitingList);
 }
 
 bool TuningHistory::eventFilter(QObject* watched, QEvent* event) {
@@ -208,16 +205,13 @@ std::vector<ParameterRef> DifferingRefs(const ProgramParameters& a, const Progra
 }  // namespace
 
 void TuningHistory::SendDifferences(const ProgramParameters& before, bool asPageEdit) {
-  if (session_.link.linkConnected != 1) {
-    unsentFrom_.reset();
-    return;
-  }
-  if (unsentFrom_) return;  // the list that waits takes this step along
+  if (session_.link.linkConnected != 1) return;
   const std::vector<ParameterRef> frames =
       link::DistinctEdits(DifferingRefs(before, session_.parameters));
   if (frames.empty()) return;
   // A page edit goes back as the page sent it, at once, as a page's next edit would go; the
   // name, which a page never sends, and anything larger go as a list, each edit acknowledged.
+  // The engine queues either behind whatever still waits for its answer.
   if (asPageEdit && frames.size() == 1 && frames.front().field != Field::ProgramName) {
     if (IsLevel(frames.front().field)) {
       engine_.SendEditAfterPause(frames.front());
@@ -226,25 +220,7 @@ void TuningHistory::SendDifferences(const ProgramParameters& before, bool asPage
     }
     return;
   }
-  unsentFrom_ = before;
-  SendWaitingList();
-}
-
-void TuningHistory::SendWaitingList() {
-  if (!unsentFrom_) return;
-  if (session_.link.linkConnected != 1) {
-    unsentFrom_.reset();
-    return;
-  }
-  // The list shares the one answer buffer with a page edit's answer and with any chain.
-  if (engine_.ChainRunning() || engine_.PageEditWaiting()) {
-    waitTimer_.start();
-    return;
-  }
-  const std::vector<ParameterRef> refs = DifferingRefs(*unsentFrom_, session_.parameters);
-  unsentFrom_.reset();
-  if (refs.empty()) return;
-  listSending_ = engine_.SendEdits(refs);
+  if (engine_.SendEdits(frames)) listSending_ = true;
 }
 
 // ---- the file ----

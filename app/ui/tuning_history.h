@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QUndoStack>
 #include <functional>
 #include <optional>
@@ -111,10 +110,9 @@ class TuningHistory : public QObject {
 
  private:
   void Push(SetStep* step);
-  // Sends the unit what differs from `before`: a page edit's one frame at once, anything larger
-  // as a list once no page edit waits for its answer.
+  // Sends the unit what differs from `before`: a page edit's one frame as a page sends it,
+  // anything larger as a list of edits.
   void SendDifferences(const ProgramParameters& before, bool asPageEdit);
-  void SendWaitingList();
   void ShowActive();
   const SetStep* StepAt(int index) const;
 
@@ -135,10 +133,6 @@ class TuningHistory : public QObject {
   std::optional<ProgramParameters> a_;
   std::optional<ProgramParameters> b_;
   AbSlot active_ = AbSlot::None;
-  // The unit holds this set (as far as the history's sending goes) and a list of what differs
-  // from it waits to be sent; later steps taken meanwhile go with that list.
-  std::optional<ProgramParameters> unsentFrom_;
-  QTimer waitTimer_;
   // The history's own list of edits is on its way.
   bool listSending_ = false;
   // The last step taken was an A/B switch: its status shows again once the list is through.

@@ -89,6 +89,8 @@ QString ParameterName(const ParameterRef& ref) {
       return QStringLiteral("Compressor Release Time");
     case Field::Attack:
       return QStringLiteral("Compressor Attack Time");
+    case Field::AuxTime:
+      return QStringLiteral("Compressor Aux Time");
     case Field::InputLevel:
       return Channel(true, c) + QStringLiteral(" Level");
     case Field::OutputLevel:

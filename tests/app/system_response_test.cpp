@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "app/ui/commands.h"
+#include "app/ui/status_line.h"
 #include "app/ui/system_response_window.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/frames.h"
@@ -222,8 +223,13 @@ class SystemResponseTest : public QObject {
     const std::string phase = link::OutputPhaseFrame(sim::kDemoUnitId, flipped, 1);
     QVERIFY(UnitReceived(c, phase));
 
+    // The delay and the polarity are each acknowledged: neither takes the other's answer.
+    const link::ProtocolEngine& engine = w.view().engine();
+    QVERIFY(QTest::qWaitFor([&] { return !engine.PageEditWaiting() && !engine.ChainRunning(); },
+                            10000));
+    QCOMPARE(w.view().statusBar()->edit()->text(), QString::fromStdString(std::string(link::kResponseOk)));
+
     // Undo takes the alignment back as one step, on the unit too.
-    QVERIFY(QTest::qWaitFor([&] { return !w.view().engine().PageEditWaiting(); }, 10000));
     w.frame.UpdateCommandStates();
     QCOMPARE(w.frame.action(cmd::kEditUndo)->text(),
              QStringLiteral("&Undo Apply Alignment\tCtrl+Z"));

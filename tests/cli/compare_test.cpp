@@ -143,5 +143,61 @@ TEST(CliCompare, AUnitThatIgnoresWritesOrFallsSilentIsCaught) {
   }
 }
 
+// What is compared is what the unit holds: a field the compressor frame carries though no page
+// shows it, a name the line spells its own way, a file whose values the repair changes.
+TEST(CliCompare, ComparesWhatTheUnitHolds) {
+  const ScratchDir scratch("held");
+  const fs::path& dir = scratch.Path();
+  ASSERT_TRUE(SaveParametersFile(dir / "unit.asc", UnitSet()).ok);
+  SimUnit unit(dir, {"--load", (dir / "unit.asc").string()});
+  const auto cli = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--quiet", "--ports", unit.Path()});
+    args.push_back("--fast");
+    return RunCli(args);
+  };
+  const auto writes = [&] {
+    std::vector<std::string> frames;
+    for (const std::string& f : unit.AfterSearch())
+      if (f.size() > 4 && f[3] == '$') frames.push_back(f);
+    return frames;
+  };
+
+  ProgramParameters aux = UnitSet();
+  aux.dynamics.auxTime = 11;
+  ASSERT_TRUE(SaveParametersFile(dir / "aux.asc", aux).ok);
+  RunResult run = cli({"verify", (dir / "aux.asc").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out.rfind("Compressor/Limiter aux time: 11 ", 0), 0u) << run.out;
+  run = cli({"sync", (dir / "aux.asc").string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(writes(), std::vector<std::string>{link::CompressorFrame(1, aux.dynamics)});
+
+  ProgramParameters named = aux;
+  named.programName.fill('\0');
+  SetProgramName(named, "Mix (live)");
+  ASSERT_TRUE(SaveParametersFile(dir / "named.asc", named).ok);
+  run = cli({"sync", (dir / "named.asc").string()});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(cli({"verify", (dir / "named.asc").string()}).status, 0);
+
+  ProgramParameters loud = aux;
+  loud.dynamics.threshold = 120;
+  ASSERT_TRUE(SaveParametersFile(dir / "loud.asc", loud).ok);
+  const std::string loudFile = (dir / "loud.asc").string();
+  for (const auto& args : {std::vector<std::string>{"sync", loudFile},
+                           std::vector<std::string>{"download", loudFile, "--verify"}}) {
+    const std::size_t received = unit.Received().size();
+    run = cli(args);
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_NE(run.LastErrLine().find("--accept-repaired"), std::string::npos) << run.err;
+    EXPECT_EQ(unit.Received().size(), received) << args[0] << ": nothing reaches the unit";
+  }
+  run = cli({"sync", (dir / "loud.asc").string(), "--accept-repaired"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("repaired: Compressor/Limiter threshold: 120 ", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("\nsent: Compressor/Limiter threshold: 99 "), std::string::npos)
+      << run.out;
+}
+
 }  // namespace
 }  // namespace corvella::cli::testing

@@ -41,6 +41,7 @@ void Change(ProgramParameters& p, const ParameterRef& r) {
     case Field::Ratio: bump(p.dynamics.ratio, 20); break;
     case Field::Release: bump(p.dynamics.releaseTime, 20); break;
     case Field::Attack: bump(p.dynamics.attackTime, 20); break;
+    case Field::AuxTime: bump(p.dynamics.auxTime, 20); break;
     case Field::InputLevel: bump(p.inputLevel[c], 200); break;
     case Field::OutputLevel: bump(p.outputLevel[c], 200); break;
     case Field::Phase: bump(p.outputPhase[c], 1); break;
@@ -167,6 +168,90 @@ TEST(Compare, SilenceStopsTheEditsAndAReadStaysAside) {
   EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::NoAnswer);
   EXPECT_EQ(h.port.sent.size(), sent + 1) << "nothing after the unanswered edit";
   EXPECT_FALSE(h.engine.ChainRunning());
+}
+
+// The unit has one answer buffer: a list or a read asked while a page edit waits for its answer
+// waits in the engine's queue, and an edit asked while a list runs joins the list.
+TEST(EngineQueue, WorkAskedWhileAnAnswerIsAwaitedWaitsForIt) {
+  struct Case {
+    const char* what;
+    void (*ask)(Harness&);
+    std::vector<Chain> ends;
+  };
+  const Case cases[] = {
+      {"a delay and the polarity gathered (an alignment)",
+       [](Harness& h) {
+         h.engine.GatherEdits();
+         h.engine.SendEdit({Field::Delay, 0, 0});
+         h.engine.SendEdit({Field::Phase, 0, 0});
+         EXPECT_TRUE(h.engine.SendGatheredEdits());
+       },
+       {Chain::SendEdits}},
+      {"a page edit, then a list",
+       [](Harness& h) {
+         h.engine.SendEdit({Field::Delay, 0, 0});
+         EXPECT_TRUE(h.engine.SendEdits({{Field::Phase, 0, 0}}));
+       },
+       {Chain::PageEdit, Chain::SendEdits}},
+      {"a list, then a page edit and another list joining it",
+       [](Harness& h) {
+         EXPECT_TRUE(h.engine.SendEdits({{Field::Delay, 0, 0}}));
+         EXPECT_TRUE(h.engine.SendEdit({Field::Phase, 0, 0}));
+         EXPECT_TRUE(h.engine.SendEdits({{Field::Phase, 0, 0}, {Field::Delay, 0, 0}}));
+       },
+       {Chain::SendEdits}},
+      {"two page edits of one kind, then a read aside",
+       [](Harness& h) {
+         h.session.parameters.outputPhase[0] = 0;
+         h.engine.SendEdit({Field::Phase, 0, 0});
+         h.session.parameters.outputPhase[0] = 1;
+         h.engine.SendEdit({Field::Phase, 0, 0});
+         EXPECT_TRUE(h.engine.ReadUnitProgram());
+         h.session.parameters.outputDelay[0] = 480;  // the unit holds it already
+       },
+       {Chain::PageEdit, Chain::ReadUnit}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h(1);
+    sim::VirtualUnit& unit = h.AddUnit();
+    unit.Current().outputDelay[0] = 480;
+    h.Connect(0);
+    h.session.parameters.outputPhase[0] = 1;
+    h.session.parameters.outputDelay[0] = 480;
+    h.view.ended.clear();
+    h.view.statuses.clear();
+    c.ask(h);
+    h.RunIdle();
+    std::vector<Chain> ends;
+    for (const auto& e : h.view.ended) {
+      ends.push_back(e.chain);
+      EXPECT_EQ(e.outcome, Outcome::Done);
+    }
+    EXPECT_EQ(ends, c.ends);
+    for (const std::string& status : h.view.statuses) {
+      EXPECT_NE(status, kResponseError);
+      EXPECT_NE(status, kConnectionLost);
+    }
+    EXPECT_EQ(unit.Current().outputPhase[0], 1);
+    EXPECT_TRUE(DiffParameters(h.session.parameters, unit.Current()).empty());
+  }
+}
+
+TEST(EngineQueue, WorkThatWaitedEndsCancelledWhenTheLinkIsGivenUp) {
+  Harness h(1);
+  h.AddUnit();
+  h.Connect(0);
+  h.engine.SendEdit({Field::Delay, 0, 0});
+  ASSERT_TRUE(h.engine.SendEdits({{Field::Phase, 0, 0}}));
+  EXPECT_TRUE(h.engine.WorkQueued());
+  h.view.ended.clear();
+  h.engine.DisableCommunications();
+  h.RunIdle();
+  ASSERT_GE(h.view.ended.size(), 2u);
+  EXPECT_EQ(h.view.ended[0].chain, Chain::SendEdits);
+  EXPECT_EQ(h.view.ended[0].outcome, Outcome::Cancelled);
+  EXPECT_FALSE(h.engine.WorkQueued());
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST(Frames, NamesArePaddedAndCannotBreakTheFrame) {
   EXPECT_EQ(IdentityChangeFrame(1, 7, "Stage left"), "(01Z07Stage left....)");
   EXPECT_EQ(DeviceNameFrame(7, "Stage left"), "(07YStage left....)");
   // Parentheses and control bytes would end or restart the frame on the unit's side.
-  EXPECT_EQ(PadText("a(b)c\nd\x7f", 10), "a.b.c.d...");
+  EXPECT_EQ(LineText("a(b)c\nd\x7f", 10), "a.b.c.d...");
   EXPECT_EQ(ProgramNameAfterDownloadFrame(2, std::string("x\0y", 3)),
             "(02N000x" + std::string(24, '.') + ")");
 }

@@ -18,8 +18,8 @@ ProgramParameters StartUp() {
 TEST(ParameterListing, EveryParameterHasOneRowWithAUniqueName) {
   const auto rows = ListParameters(StartUp());
   // number + name, 2 x 2 input bands x 4, 2 x 4 crossover, 2 x 6 x 4 output bands, 2 delays,
-  // 4 compressor fields, 2 input levels, 2 x (level + phase).
-  EXPECT_EQ(rows.size(), 2u + 16u + 8u + 48u + 2u + 4u + 2u + 4u);
+  // 5 compressor fields the frame carries, 2 input levels, 2 x (level + phase).
+  EXPECT_EQ(rows.size(), 2u + 16u + 8u + 48u + 2u + 5u + 2u + 4u);
   std::set<std::string> names;
   for (const auto& r : rows) EXPECT_TRUE(names.insert(r.section + " " + r.parameter).second);
   EXPECT_EQ(rows[0].ref.field, Field::ProgramNumber);
@@ -49,15 +49,57 @@ TEST(ParameterListing, DifferencesNameSectionParameterAndBothCodesWithTheirTexts
   EXPECT_EQ(d[1].b.code, 30);
   EXPECT_EQ(d[2].a.ref.field, Field::Ratio);
 
-  // Names are compared as stored, so two that print alike still differ.
-  ProgramParameters n = a;
-  n.programName[3] = '\x01';
-  ProgramParameters m = a;
-  m.programName[3] = '\x02';
-  const auto names = DiffParameters(n, m);
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(names[0].a.ref.field, Field::ProgramName);
-  EXPECT_EQ(DifferenceLine(names[0]).find(": "), std::string("Program name").size());
+}
+
+ProgramParameters Named(std::string_view name) {
+  ProgramParameters p = StartUp();
+  p.programName.fill('\0');
+  SetProgramName(p, name);
+  return p;
+}
+
+// Two sets differ exactly where a unit would hold them differently after a download.
+TEST(ParameterListing, DifferencesAreThoseAUnitWouldHold) {
+  using Change = void (*)(ProgramParameters&);
+  struct Case {
+    const char* what;
+    Change change;
+    std::size_t differences;
+  };
+  const Case cases[] = {
+      {"aux time: the compressor frame sends it", [](auto& p) { p.dynamics.auxTime = 11; }, 1},
+      {"aux gains and ratios: the frame sends fixed text",
+       [](auto& p) { p.dynamics.auxGain1 = 3, p.dynamics.auxRatio2 = 9; }, 0},
+      {"aux threshold: never sent", [](auto& p) { p.dynamics.auxThreshold = 7; }, 0},
+      {"reserved bytes", [](auto& p) { p.reservedBlock[2] = 1, p.tail[0] = 9; }, 0},
+      {"a name character the line cannot carry", [](auto& p) { p.programName[20] = '\x01'; }, 0},
+      {"a name character it can", [](auto& p) { p.programName[3] = 'x'; }, 1},
+  };
+  for (const Case& c : cases) {
+    ProgramParameters b = StartUp();
+    c.change(b);
+    const auto d = DiffParameters(StartUp(), b);
+    EXPECT_EQ(d.size(), c.differences) << c.what;
+  }
+  const auto aux = DiffParameters(StartUp(), [] {
+    ProgramParameters p = StartUp();
+    p.dynamics.auxTime = 11;
+    return p;
+  }());
+  ASSERT_EQ(aux.size(), 1u);
+  EXPECT_EQ(aux[0].b.ref.field, Field::AuxTime);
+  EXPECT_EQ(DifferenceLine(aux[0]).rfind("Compressor/Limiter aux time: ", 0), 0u);
+
+  // A name holding "(" or a NUL padding equals its line spelling, which the unit reads back.
+  EXPECT_TRUE(DiffParameters(Named("Mix (live)"), Named("Mix .live................")).empty());
+  EXPECT_TRUE(DiffParameters(Named("Mix"), Named("Mix......................")).empty());
+  EXPECT_EQ(DiffParameters(Named("Mix (live)"), Named("Mix  live.")).size(), 1u);
+}
+
+TEST(ParameterListing, TheNameRowSaysHowTheLineSendsItWhenThatDiffers) {
+  EXPECT_EQ(ListParameters(Named("Mix (live)"))[1].sentAs, "Mix .live................");
+  EXPECT_EQ(ListParameters(Named("Mix"))[1].sentAs, "Mix......................");
+  EXPECT_EQ(ListParameters(StartUp())[1].sentAs, "");
 }
 
 }  // namespace
