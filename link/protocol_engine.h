@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/edit_sender.h"
 #include "link/link_view.h"
 #include "model/parameter_listing.h"
 #include "link/port.h"
@@ -70,7 +71,7 @@ inline constexpr int kProgramMemories = 6;
 // SelectChoice::direction, and ConnectTo's: read only the unit's program number and name.
 inline constexpr int kConnectProgramInfo = 2;
 
-class ProtocolEngine : public TimerClient, public PortEvents {
+class ProtocolEngine : public TimerClient, public PortEvents, public EditSender {
  public:
   // `portCount`: how many port numbers the search walks (the port table's size, at most 256).
   ProtocolEngine(Session& session, Port& port, TimerHost& timers, LinkView& view, int portCount);
@@ -117,9 +118,9 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   // A page's edit of one parameter: the PC's stored value of `ref`, with the frame, timer and
   // interval the edit table gives it. The pages send nothing else. The view hears of every one
   // (LinkView::ParameterEdited), connected or not.
-  bool SendEdit(const ParameterRef& ref);
+  bool SendEdit(const ParameterRef& ref) override;
   // The same after the level pause, for the level sliders.
-  void SendEditAfterPause(const ParameterRef& ref);
+  void SendEditAfterPause(const ParameterRef& ref) override;
   // A page edit still waits for its answer, or a level for its pause: a list of edits started
   // now (SendEdits) would take that answer for one of its own.
   bool PageEditWaiting() const;
