@@ -4,11 +4,11 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "app/ui/main_window.h"
-#include "app/ui/screenshots.h"
-#include "app/ui/startup_probe.h"
-#include "app/ui/application.h"
-#include "app/ui/main_view.h"
+#include "app/window/application.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
+#include "app/window/screenshots.h"
+#include "app/window/startup_probe.h"
 
 int main(int argc, char* argv[]) {
   QElapsedTimer clock;

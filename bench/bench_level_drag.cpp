@@ -16,9 +16,9 @@
 #include <string>
 
 #include "app/qt/qt_owner_thread.h"
-#include "app/ui/commands.h"
-#include "app/ui/main_window.h"
-#include "app/ui/main_view.h"
+#include "app/window/commands.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
 #include "link/frames.h"
 #include "link/serial_port.h"
 #include "pages/level_page.h"

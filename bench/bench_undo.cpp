@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/qt/qt_owner_thread.h"
-#include "app/ui/commands.h"
-#include "app/ui/main_view.h"
-#include "app/ui/main_window.h"
-#include "app/ui/tuning_history.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/commands.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
 #include "link/serial_port.h"
 #include "qt_bench_main.h"
 #include "sim/demo_unit.h"

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/edit_sender.h"
 #include "link/link_view.h"
 #include "model/parameter_listing.h"
 #include "link/port.h"
@@ -71,7 +72,7 @@ inline constexpr int kProgramMemories = 6;
 // SelectChoice::direction, and ConnectTo's: read only the unit's program number and name.
 inline constexpr int kConnectProgramInfo = 2;
 
-class ProtocolEngine : public TimerClient, public PortEvents {
+class ProtocolEngine : public TimerClient, public PortEvents, public EditSender {
  public:
   // `portCount`: how many port numbers the search walks (the port table's size, at most 256).
   ProtocolEngine(Session& session, Port& port, TimerHost& timers, LinkView& view, int portCount);
@@ -118,13 +119,11 @@ class ProtocolEngine : public TimerClient, public PortEvents {
   void SendParameterAfterPause(std::string frame, int timerId, int intervalMs);
   // A page's edit of one parameter: the PC's stored value of `ref`, with the frame, timer and
   // interval the edit table gives it. The pages send nothing else. The view hears of every one
-  // (LinkView::ParameterEdited), connected or not. The unit has one answer buffer, so an edit
-  // asked while another kind of edit waits for its answer waits in the engine's queue until that
-  // answer is in; one asked while a list of edits runs joins the list. Returns whether it was
-  // sent, queued or joined.
-  bool SendEdit(const ParameterRef& ref);
+  // (LinkView::ParameterEdited), connected or not. One asked while a list of edits runs joins
+  // the list. Returns whether it was sent or joined.
+  bool SendEdit(const ParameterRef& ref) override;
   // The same after the level pause, for the level sliders.
-  void SendEditAfterPause(const ParameterRef& ref);
+  void SendEditAfterPause(const ParameterRef& ref) override;
   // A page edit still waits for its answer, or a level for its pause. Work asked meanwhile (a
   // list of edits, a read aside, a download) waits in the engine's queue until neither holds.
   bool PageEditWaiting() const;

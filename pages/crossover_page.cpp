@@ -106,7 +106,7 @@ void CrossoverPage::OnTypeSelected(bool hpf, int index) {
   const auto type = static_cast<std::uint8_t>(index);
   (hpf ? Settings().hpfType : Settings().lpfType) = type;
   DrawResponse(true);
-  context_.engine.SendEdit({hpf ? Field::HpfType : Field::LpfType, channel_, 0});
+  context_.edits.SendEdit({hpf ? Field::HpfType : Field::LpfType, channel_, 0});
 }
 
 void CrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
@@ -126,7 +126,7 @@ void CrossoverPage::OnFrequencyScrolled(bool hpf, SpinBar::Code code) {
     lpfText_->setText(ToQString(LpfFrequencyText(frequency)));
   }
   DrawResponse(true);
-  context_.engine.SendEdit({hpf ? Field::HpfFrequency : Field::LpfFrequency, channel_, 0});
+  context_.edits.SendEdit({hpf ? Field::HpfFrequency : Field::LpfFrequency, channel_, 0});
 }
 
 void CrossoverPage::DrawResponse(bool draw) {

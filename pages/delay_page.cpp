@@ -211,12 +211,12 @@ void DelayCompressorPage::SendDelay() {
 }
 
 void DelayCompressorPage::SendDelayOf(int output) {
-  context_.engine.SendEdit({Field::Delay, output, 0});
+  context_.edits.SendEdit({Field::Delay, output, 0});
 }
 
 void DelayCompressorPage::SendCompressor() {
   // The compressor/limiter settings travel in one frame, whichever of them changed.
-  context_.engine.SendEdit({Field::Threshold, 0, 0});
+  context_.edits.SendEdit({Field::Threshold, 0, 0});
 }
 
 void DelayCompressorPage::paintEvent(QPaintEvent* /*event*/) {

@@ -143,9 +143,9 @@ void LevelPage::OnLevelNotified() {
   // Level frames go out after a short pause, which keeps a dragged slider below ten a second;
   // nothing goes out while no unit is connected.
   if (ShowsOutput()) {
-    context_.engine.SendEditAfterPause({Field::OutputLevel, channel_ - 2, 0});
+    context_.edits.SendEditAfterPause({Field::OutputLevel, channel_ - 2, 0});
   } else {
-    context_.engine.SendEditAfterPause({Field::InputLevel, channel_, 0});
+    context_.edits.SendEditAfterPause({Field::InputLevel, channel_, 0});
   }
 }
 
@@ -161,7 +161,7 @@ void LevelPage::CommitPhase(int output, int phase) {
     inverse_->setChecked(phase == 1);
     normal_->setChecked(phase == 0);
   }
-  context_.engine.SendEdit({Field::Phase, output, 0});
+  context_.edits.SendEdit({Field::Phase, output, 0});
 }
 
 void LevelPage::ShowPhaseControls(bool shown) {

@@ -1,11 +1,11 @@
-// What every editor page is given by the window that owns it: the program's records, the engine
-// that sends the page's frames, the shared crossover table and the graph background.
+// What every editor page is given by the window that owns it: the program's records, the sender
+// of the page's edits, the shared crossover table and the graph background.
 #pragma once
 
 #include <QImage>
 
 #include "graph/crossover_response.h"
-#include "link/protocol_engine.h"
+#include "link/edit_sender.h"
 #include "link/session.h"
 
 namespace corvella::pages {
@@ -21,8 +21,8 @@ struct PageSelection {
 struct PageContext {
   // Parameters and link state (linkConnected, deviceId).
   Session& session;
-  // Page edits go out through SendParameter, which sends only while a unit is connected.
-  link::ProtocolEngine& engine;
+  // Every edit a page makes goes out through this; it sends only while a unit is connected.
+  link::EditSender& edits;
   // Written for one output by whichever page recomputes it; read by the output curves.
   graph::CrossoverResponse& crossover;
   // The 580 x 224 picture every graph starts from (graph/paint/graph_background.h).

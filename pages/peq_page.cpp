@@ -239,7 +239,7 @@ void PeqPage::Commit(Field field) {
       stored = layout_.qField;
       break;
   }
-  context_.engine.SendEdit({stored, channel_, band_ - 1});
+  context_.edits.SendEdit({stored, channel_, band_ - 1});
 }
 
 void PeqPage::paintEvent(QPaintEvent* event) {

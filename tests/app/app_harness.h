@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs/prompts.h"
 #include "app/qt/qt_owner_thread.h"
-#include "app/ui/main_window.h"
-#include "app/ui/prompts.h"
-#include "app/ui/main_view.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
 #include "link/port.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"

@@ -1,6 +1,6 @@
 // The File, Program and Device menu commands: their dialogs, checks, messages, the parameter set
 // they change and the frames they send to a unit on a pseudo-terminal.
-#include "app/ui/commands.h"
+#include "app/window/commands.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -10,11 +10,11 @@
 #include <QtTest>
 #include <chrono>
 
-#include "app/ui/program_dialogs.h"
-#include "app/ui/status_line.h"
+#include "app/dialogs/program_dialogs.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "model/parameters_file.h"
 #include "pages/filtered_edit.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

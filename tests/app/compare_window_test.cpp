@@ -11,15 +11,15 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "app/ui/commands.h"
-#include "app/ui/compare_dialog.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/status_line.h"
+#include "app/dialogs/select_dialog.h"
+#include "app/tools/compare_dialog.h"
+#include "app/window/commands.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "link/frames.h"
 #include "model/value_input.h"
 #include "pages/crossover_page.h"
 #include "pages/page_set.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

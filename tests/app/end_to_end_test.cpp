@@ -5,14 +5,14 @@
 #include <QtTest>
 #include <numeric>
 
-#include "app/ui/commands.h"
-#include "app/ui/search_dialog.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/status_line.h"
+#include "app/dialogs/search_dialog.h"
+#include "app/dialogs/select_dialog.h"
+#include "app/window/commands.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "model/value_input.h"
 #include "pages/crossover_page.h"
 #include "pages/page_set.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

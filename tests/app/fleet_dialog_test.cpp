@@ -7,7 +7,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "app/ui/fleet_dialog.h"
+#include "app/tools/fleet_dialog.h"
 #include "app_harness.h"
 
 using namespace corvella;

@@ -3,8 +3,9 @@
 // curve lies where the classic picture has it.
 #include <QtTest>
 
-#include "app/ui/commands.h"
-#include "app/ui/region_button.h"
+#include "app/window/commands.h"
+#include "app/window/region_button.h"
+#include "app_harness.h"
 #include "graph/crossover_response.h"
 #include "graph/page_curves.h"
 #include "graph/paint/graph_background.h"
@@ -12,7 +13,6 @@
 #include "pages/output_peq_page.h"
 #include "pages/page_decor.h"
 #include "pages/page_set.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

@@ -12,14 +12,14 @@
 #include <QtTest>
 #include <cmath>
 
-#include "app/ui/commands.h"
-#include "app/ui/status_line.h"
-#include "app/ui/system_response_window.h"
+#include "app/tools/system_response_window.h"
+#include "app/window/commands.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/frames.h"
 #include "pages/level_page.h"
 #include "pages/page_set.h"
-#include "app_harness.h"
 #include "sim/demo_unit.h"
 
 using namespace corvella;

@@ -12,9 +12,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/ui/commands.h"
-#include "app/ui/status_line.h"
-#include "app/ui/tuning_history.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/commands.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "link/edit_table.h"
 #include "link/frames.h"
 #include "model/parameters_file.h"
@@ -25,7 +26,6 @@
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
 #include "pages/spin_bar.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

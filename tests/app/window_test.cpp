@@ -10,16 +10,16 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/ui/commands.h"
-#include "app/ui/region_button.h"
-#include "app/ui/search_dialog.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/status_line.h"
-#include "app/ui/transmit_dialog.h"
-#include "app/ui/application.h"
+#include "app/dialogs/search_dialog.h"
+#include "app/dialogs/select_dialog.h"
+#include "app/dialogs/transmit_dialog.h"
+#include "app/window/application.h"
+#include "app/window/commands.h"
+#include "app/window/region_button.h"
+#include "app/window/status_line.h"
+#include "app_harness.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
-#include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/ui/undo_commands.h"
+#include "app/tools/undo_commands.h"
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
 #include "link/session.h"

@@ -2,16 +2,16 @@
 // with the view's panels, dialogs and message boxes.
 #include <utility>
 
-#include "app/ui/commands.h"
-#include "app/ui/compare_dialog.h"
-#include "app/ui/main_view.h"
-#include "app/ui/program_dialogs.h"
-#include "app/ui/prompts.h"
-#include "app/ui/search_dialog.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/status_line.h"
-#include "app/ui/transmit_dialog.h"
-#include "app/ui/tuning_history.h"
+#include "app/dialogs/program_dialogs.h"
+#include "app/dialogs/prompts.h"
+#include "app/dialogs/search_dialog.h"
+#include "app/dialogs/select_dialog.h"
+#include "app/dialogs/transmit_dialog.h"
+#include "app/tools/compare_dialog.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/commands.h"
+#include "app/window/main_view.h"
+#include "app/window/status_line.h"
 #include "pages/page_set.h"
 
 namespace corvella::app {

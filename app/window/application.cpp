@@ -1,10 +1,10 @@
-#include "app/ui/application.h"
+#include "app/window/application.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
-#include "app/ui/main_window.h"
-#include "app/ui/main_view.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
 #include "link/protocol_engine.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"

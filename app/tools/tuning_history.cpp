@@ -1,4 +1,4 @@
-#include "app/ui/tuning_history.h"
+#include "app/tools/tuning_history.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <utility>
 
-#include "app/ui/commands.h"
+#include "app/window/commands.h"
 #include "link/edit_table.h"
 
 namespace corvella::app {

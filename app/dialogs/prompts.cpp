@@ -1,4 +1,4 @@
-#include "app/ui/prompts.h"
+#include "app/dialogs/prompts.h"
 
 #include <QApplication>
 #include <QDialog>

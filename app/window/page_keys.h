@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 
-#include "app/ui/commands.h"
+#include "app/window/commands.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "app/ui/system_response_window.h"
+#include "app/tools/system_response_window.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "app/ui/prompts.h"
-#include "app/ui/main_view.h"
-#include "app/ui/tuning_history.h"
+#include "app/dialogs/prompts.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/main_view.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/session.h"
 #include "pages/delay_page.h"

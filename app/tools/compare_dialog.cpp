@@ -1,4 +1,4 @@
-#include "app/ui/compare_dialog.h"
+#include "app/tools/compare_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

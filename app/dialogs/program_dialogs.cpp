@@ -1,4 +1,4 @@
-#include "app/ui/program_dialogs.h"
+#include "app/dialogs/program_dialogs.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "app/ui/dialog_units.h"
-#include "app/ui/prompts.h"
+#include "app/dialogs/dialog_units.h"
+#include "app/dialogs/prompts.h"
 #include "pages/filtered_edit.h"
 
 namespace corvella::app {

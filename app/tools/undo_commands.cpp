@@ -1,10 +1,10 @@
-#include "app/ui/undo_commands.h"
+#include "app/tools/undo_commands.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 
-#include "app/ui/tuning_history.h"
+#include "app/tools/tuning_history.h"
 
 namespace corvella::app {
 namespace {

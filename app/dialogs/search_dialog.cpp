@@ -1,4 +1,4 @@
-#include "app/ui/search_dialog.h"
+#include "app/dialogs/search_dialog.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -8,8 +8,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/ui/dialog_units.h"
-#include "app/ui/system_colors.h"
+#include "app/dialogs/dialog_units.h"
+#include "app/window/system_colors.h"
 
 namespace corvella::app {
 

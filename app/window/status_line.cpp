@@ -1,9 +1,9 @@
-#include "app/ui/status_line.h"
+#include "app/window/status_line.h"
 
 #include <QRegularExpressionValidator>
 
-#include "app/ui/dialog_units.h"
-#include "app/ui/step_bar.h"
+#include "app/dialogs/dialog_units.h"
+#include "app/window/step_bar.h"
 
 namespace corvella::app {
 

@@ -1,4 +1,4 @@
-#include "app/ui/select_dialog.h"
+#include "app/dialogs/select_dialog.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/ui/dialog_units.h"
+#include "app/dialogs/dialog_units.h"
 
 namespace corvella::app {
 

@@ -1,21 +1,21 @@
-#include "app/ui/main_view.h"
+#include "app/window/main_view.h"
 
 #include <QApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <utility>
 
-#include "app/ui/commands.h"
-#include "app/ui/compare_dialog.h"
-#include "app/ui/page_keys.h"
-#include "app/ui/program_dialogs.h"
-#include "app/ui/prompts.h"
-#include "app/ui/region_button.h"
-#include "app/ui/search_dialog.h"
-#include "app/ui/status_line.h"
-#include "app/ui/system_colors.h"
-#include "app/ui/transmit_dialog.h"
-#include "app/ui/tuning_history.h"
+#include "app/dialogs/program_dialogs.h"
+#include "app/dialogs/prompts.h"
+#include "app/dialogs/search_dialog.h"
+#include "app/dialogs/transmit_dialog.h"
+#include "app/tools/compare_dialog.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/commands.h"
+#include "app/window/page_keys.h"
+#include "app/window/region_button.h"
+#include "app/window/status_line.h"
+#include "app/window/system_colors.h"
 #include "graph/paint/graph_background.h"
 #include "model/parameters_file.h"
 #include "pages/page_set.h"

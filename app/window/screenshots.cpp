@@ -1,4 +1,4 @@
-#include "app/ui/screenshots.h"
+#include "app/window/screenshots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,14 +9,14 @@
 #include <array>
 #include <vector>
 
-#include "app/ui/commands.h"
-#include "app/ui/main_window.h"
-#include "app/ui/program_dialogs.h"
-#include "app/ui/search_dialog.h"
-#include "app/ui/select_dialog.h"
-#include "app/ui/system_response_window.h"
-#include "app/ui/transmit_dialog.h"
-#include "app/ui/main_view.h"
+#include "app/dialogs/program_dialogs.h"
+#include "app/dialogs/search_dialog.h"
+#include "app/dialogs/select_dialog.h"
+#include "app/dialogs/transmit_dialog.h"
+#include "app/tools/system_response_window.h"
+#include "app/window/commands.h"
+#include "app/window/main_view.h"
+#include "app/window/main_window.h"
 
 namespace corvella::app {
 namespace {

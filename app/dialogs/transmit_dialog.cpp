@@ -1,10 +1,10 @@
-#include "app/ui/transmit_dialog.h"
+#include "app/dialogs/transmit_dialog.h"
 
 #include <QLabel>
 
-#include "app/ui/dialog_units.h"
-#include "app/ui/step_bar.h"
-#include "app/ui/system_colors.h"
+#include "app/dialogs/dialog_units.h"
+#include "app/window/step_bar.h"
+#include "app/window/system_colors.h"
 
 namespace corvella::app {
 

@@ -1,9 +1,9 @@
-#include "app/ui/page_keys.h"
+#include "app/window/page_keys.h"
 
 #include <QShortcut>
 #include <QWidget>
 
-#include "app/ui/region_button.h"
+#include "app/window/region_button.h"
 
 namespace corvella::app {
 

@@ -1,4 +1,4 @@
-#include "app/ui/fleet_dialog.h"
+#include "app/tools/fleet_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -14,8 +14,8 @@
 #include <numeric>
 #include <set>
 
-#include "app/ui/main_view.h"
-#include "app/ui/prompts.h"
+#include "app/dialogs/prompts.h"
+#include "app/window/main_view.h"
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 

@@ -15,11 +15,11 @@
 #include <optional>
 
 #include "app/qt/qt_timer_host.h"
-#include "app/ui/transfer_watch.h"
+#include "app/window/transfer_watch.h"
+#include "core/unit_controller.h"
 #include "graph/crossover_response.h"
 #include "link/link_view.h"
 #include "link/protocol_engine.h"
-#include "core/unit_controller.h"
 #include "link/session.h"
 #include "model/parameters_file.h"
 #include "pages/page_context.h"

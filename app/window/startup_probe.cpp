@@ -1,4 +1,4 @@
-#include "app/ui/startup_probe.h"
+#include "app/window/startup_probe.h"
 
 #include <QCoreApplication>
 #include <QEvent>

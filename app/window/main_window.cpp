@@ -1,4 +1,4 @@
-#include "app/ui/main_window.h"
+#include "app/window/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -7,12 +7,12 @@
 #include <QScreen>
 #include <QScrollArea>
 
-#include "app/ui/commands.h"
-#include "app/ui/fleet_dialog.h"
-#include "app/ui/prompts.h"
-#include "app/ui/system_response_window.h"
-#include "app/ui/main_view.h"
-#include "app/ui/tuning_history.h"
+#include "app/dialogs/prompts.h"
+#include "app/tools/fleet_dialog.h"
+#include "app/tools/system_response_window.h"
+#include "app/tools/tuning_history.h"
+#include "app/window/commands.h"
+#include "app/window/main_view.h"
 #include "link/protocol_engine.h"
 #include "link/serial_port.h"
 

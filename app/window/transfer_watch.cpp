@@ -1,4 +1,4 @@
-#include "app/ui/transfer_watch.h"
+#include "app/window/transfer_watch.h"
 
 #include "link/engine_timers.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/region_button.h"
+#include "app/window/region_button.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <QPolygon>
 #include <QRectF>
 
-#include "app/ui/system_colors.h"
+#include "app/window/system_colors.h"
 #include "pages/hand_cursor.h"
 
 namespace corvella::app {
