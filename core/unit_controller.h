@@ -48,6 +48,8 @@ class UnitController {
   link::ProtocolEngine& engine() { return *engine_; }
   const link::ProtocolEngine& engine() const { return *engine_; }
   ProgramParameters& parameters() { return session_.parameters; }
+  // What the editor pages send their edits through.
+  link::EditSender& Edits() { return *engine_; }
 
   // ---- Files ----
   // File > Open: the file replaces the set (its name becomes the view's program name). A failure
