@@ -56,8 +56,8 @@ struct Invocation {
   Command command = Command::Scan;
   std::string file;                   // the command's FILE (empty for load-default without one)
   std::optional<std::string> output;  // -o OUT of recall and plot
-  bool acceptRepaired = false;  // upload / recall -o: keep a program that needed the repair;
-                                // sync / download --verify: send and compare a repaired file
+  bool acceptRepaired = false;        // upload / recall -o: keep a program that needed the repair;
+                                      // sync / download --verify: send and compare a repaired file
   std::string secondFile;            // diff: the file compared with `file`
   bool json = false;                 // diff / verify: the differences as JSON
   bool verify = false;               // download: read the unit back and compare

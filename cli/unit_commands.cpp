@@ -188,7 +188,7 @@ class Replay {
   bool Connect(int direction) {
     view_.SetSelectAnswer({true, direction, inv_.unitId});
     const int guard = SearchGuardMs(link_.PortCount()) + core::UnitController::ChainLimitMs();
-    const link::Chain first = direction == 1                         ? link::Chain::Download
+    const link::Chain first = direction == 1                           ? link::Chain::Download
                               : direction == link::kConnectProgramInfo ? link::Chain::ProgramInfo
                                                                        : link::Chain::Upload;
     const bool ok = RunChain([this] { Core().Search(); }, first, guard);
@@ -229,7 +229,9 @@ class Replay {
       load = Core().LoadFactoryDefault(*input_);
       stopped = load != core::DefaultLoad::DownloadStarted && load != core::DefaultLoad::Refused;
     };
-    if (RunChain(start, link::Chain::FactoryDefault, core::UnitController::ChainLimitMs(), &stopped)) return true;
+    if (RunChain(start, link::Chain::FactoryDefault, core::UnitController::ChainLimitMs(),
+                 &stopped))
+      return true;
     if (load == core::DefaultLoad::Missing || load == core::DefaultLoad::Invalid) {
       reason_ = input_->string() + ": cannot be read";
     } else if (load == core::DefaultLoad::Loaded) {
@@ -295,8 +297,7 @@ class Replay {
       if (!OpenInput()) return kExitUsage;
       if (!AcceptRepairs(repairsBefore)) return Failed();
     }
-    const ProgramParameters expected =
-        inv_.command == Command::Sync ? Parameters() : file;
+    const ProgramParameters expected = inv_.command == Command::Sync ? Parameters() : file;
     // Only the program information: the read-back reads the rest.
     if (!Connect(link::kConnectProgramInfo)) return Failed();
     if (inv_.command == Command::Sync) Parameters() = expected;  // the connect read number and name

@@ -237,7 +237,8 @@ class PortWorker {
     if (end && end->outcome == link::Outcome::Done) return true;
     if (!end) {
       r.outcome = link::Outcome::NoAnswer;
-      r.detail = runaway_ ? "no end within " + std::to_string(core::UnitController::ChainLimitMs() / 1000) + " s"
+      r.detail = runaway_ ? "no end within " +
+                                std::to_string(core::UnitController::ChainLimitMs() / 1000) + " s"
                           : core::OutcomeWords(link::Outcome::Refused);
       return false;
     }

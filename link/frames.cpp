@@ -103,9 +103,10 @@ std::string OutputDelayFrame(int id, Output ch, int steps) {
   return Frame(id, Head("051", Channel(ch)) + "00" + Digits(steps, 4));
 }
 std::string CompressorFrame(int id, const Dynamics& d) {
-  return Frame(id, "$059100" + Digits(d.threshold, 2) + Digits(kSentAuxGain, 2) + Digits(kSentAuxGain, 2) +
-                       Digits(kSentAuxRatio, 2) + Digits(kSentAuxRatio, 2) + Digits(d.ratio, 2) +
-                       Digits(d.auxTime, 2) + Digits(d.releaseTime, 2) + Digits(d.attackTime, 2));
+  return Frame(id, "$059100" + Digits(d.threshold, 2) + Digits(kSentAuxGain, 2) +
+                       Digits(kSentAuxGain, 2) + Digits(kSentAuxRatio, 2) +
+                       Digits(kSentAuxRatio, 2) + Digits(d.ratio, 2) + Digits(d.auxTime, 2) +
+                       Digits(d.releaseTime, 2) + Digits(d.attackTime, 2));
 }
 std::string OutputPhaseFrame(int id, Output ch, int phase) {
   return Frame(id, Head("052", Channel(ch)) + "00" + Digits(phase, 1));

@@ -17,10 +17,10 @@
 
 #include "link/edit_sender.h"
 #include "link/link_view.h"
-#include "model/parameter_listing.h"
 #include "link/port.h"
 #include "link/session.h"
 #include "link/timer_host.h"
+#include "model/parameter_listing.h"
 
 namespace corvella::link {
 

@@ -44,8 +44,13 @@ class Rows {
   void Section(std::string title) { section_ = std::move(title); }
   void Add(Field field, int channel, int band, std::string parameter, long code,
            std::string_view text) {
-    rows_.push_back({{field, channel, band}, section_, std::move(parameter), code,
-                     std::string(text), false, {}});
+    rows_.push_back({{field, channel, band},
+                     section_,
+                     std::move(parameter),
+                     code,
+                     std::string(text),
+                     false,
+                     {}});
   }
   void AddText(Field field, std::string parameter, std::string text) {
     rows_.push_back({{field, 0, 0}, section_, std::move(parameter), 0, std::move(text), true, {}});

@@ -70,7 +70,8 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
 
   CreateButtons();
   pages_ = std::make_unique<pages::PageSet>(
-      pages::PageContext{session(), controller_->Edits(), crossover_, background_, selection_}, this);
+      pages::PageContext{session(), controller_->Edits(), crossover_, background_, selection_},
+      this);
   statusBar_ = new StatusLineBar(this);
   statusBar_->move(kStatusBarPosition);
   search_ = new SearchDialog(this);

@@ -227,7 +227,8 @@ class SystemResponseTest : public QObject {
     const link::ProtocolEngine& engine = w.view().engine();
     QVERIFY(QTest::qWaitFor([&] { return !engine.PageEditWaiting() && !engine.ChainRunning(); },
                             10000));
-    QCOMPARE(w.view().statusBar()->edit()->text(), QString::fromStdString(std::string(link::kResponseOk)));
+    QCOMPARE(w.view().statusBar()->edit()->text(),
+             QString::fromStdString(std::string(link::kResponseOk)));
 
     // Undo takes the alignment back as one step, on the unit too.
     w.frame.UpdateCommandStates();

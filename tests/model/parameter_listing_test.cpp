@@ -48,7 +48,6 @@ TEST(ParameterListing, DifferencesNameSectionParameterAndBothCodesWithTheirTexts
   EXPECT_EQ((d[1].a.ref), (ParameterRef{Field::OutputPeqGain, 0, 2}));
   EXPECT_EQ(d[1].b.code, 30);
   EXPECT_EQ(d[2].a.ref.field, Field::Ratio);
-
 }
 
 ProgramParameters Named(std::string_view name) {
