@@ -26,35 +26,6 @@ std::chrono::milliseconds Since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-// The timers that pace a transfer step by step: the program information and the 33 blocks.
-bool IsStepTimer(int id) {
-  namespace t = link::timers;
-  return id == t::kProgramInfo || (id >= t::kFirstBlock && id <= t::kLastNumberedBlock) ||
-         id == t::kPhaseHighBlock || id == t::kPhaseLowBlock;
-}
-
-// Steady-clock timers that also say which timer the engine armed, so the progress can follow a
-// transfer step by step without the engine knowing about it.
-class WatchedTimers final : public link::TimerHost {
- public:
-  WatchedTimers(link::OwnerQueue& queue, std::function<void(int)> armed)
-      : inner_(queue), armed_(std::move(armed)) {}
-  void SetClient(link::TimerClient* client) override { inner_.SetClient(client); }
-  void ArmTimer(int id, int intervalMs) override {
-    inner_.ArmTimer(id, intervalMs);
-    armed_(id);
-  }
-  void KillTimer(int id) override { inner_.KillTimer(id); }
-  bool IsArmed(int id) const override { return inner_.IsArmed(id); }
-  bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    return inner_.RunUntil(done, timeoutMs);
-  }
-
- private:
-  link::SteadyTimerHost inner_;
-  std::function<void(int)> armed_;
-};
-
 std::string Text(const std::array<char, kProgramNameLength>& field) {
   return {field.begin(), field.end()};
 }
@@ -84,8 +55,9 @@ class PortWorker {
  private:
   void Open() {
     serial_ = std::make_unique<link::SerialPort>(owner_, link::PortTable({result_.port}));
-    auto timers = std::make_unique<WatchedTimers>(owner_, [this](int id) { Armed(id); });
+    auto timers = std::make_unique<link::SteadyTimerHost>(owner_);
     timers_ = timers.get();
+    view_.SetProgressReceiver([this](const link::Progress& p) { Stepped(p); });
     core_ = std::make_unique<core::UnitController>(*serial_, std::move(timers), view_, 1);
     core_->engine().SetSearchPasses(request_.searchPasses);
     core_->engine().SetFastTransfer(request_.fast);
@@ -293,19 +265,13 @@ class PortWorker {
     progress_.id = id;
     progress_.step = 0;
     progress_.steps = phase == Phase::ProgramInfo ? 1 : kTransferSteps;
-    lastStepTimer_ = 0;
     sink_(progress_);
   }
 
-  void Armed(int id) {
-    const Phase phase = progress_.phase;
-    const bool stepped = phase == Phase::ProgramInfo || phase == Phase::Upload ||
-                         phase == Phase::Download || phase == Phase::Verify;
-    // A repeated request re-arms its own step; that is not a step further.
-    if (!stepped || !IsStepTimer(id) || id == lastStepTimer_) return;
-    lastStepTimer_ = id;
-    if (progress_.step >= progress_.steps) return;
-    ++progress_.step;
+  // The engine's step of the chain this phase runs.
+  void Stepped(const link::Progress& p) {
+    progress_.step = p.step;
+    progress_.steps = p.steps;
     sink_(progress_);
   }
 
@@ -313,12 +279,11 @@ class PortWorker {
   std::function<void(const Progress&)> sink_;
   PortResult result_;
   Progress progress_;
-  int lastStepTimer_ = 0;
   bool runaway_ = false;
 
   link::OwnerQueue owner_;
   UnitView view_;
-  WatchedTimers* timers_ = nullptr;  // owned by the core
+  link::SteadyTimerHost* timers_ = nullptr;  // owned by the core
   // The core (which closes the port) goes before the port.
   std::unique_ptr<link::SerialPort> serial_;
   std::unique_ptr<core::UnitController> core_;

@@ -90,7 +90,7 @@ struct Progress {
   std::string portName;
   int id = 0;  // 0 while searching
   Phase phase = Phase::Search;
-  int step = 0;  // 1..kTransferSteps during a transfer or read-back, else 0
+  int step = 0;  // 1..steps during a transfer or read-back, else 0
   int steps = kTransferSteps;
   int unitIndex = 0;  // 1-based among the units this port works, 0 while searching
   int unitCount = 0;

@@ -1,8 +1,9 @@
 // The engine's user interface for a port that nobody watches: it answers the Select dialog by
 // keeping the list and cancelling, confirms every box, and keeps what a worker needs to judge how
-// a chain ended.
+// a chain ended, and passes on how far a transfer is.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,13 @@ class UnitView final : public link::LinkView {
     // A refused start leaves the running chain as it was; it is not that chain's end.
     if (outcome != link::Outcome::Refused) ended_ = Ended{chain, outcome, std::string(detail)};
   }
+  void ProgressChanged(const link::Progress& progress) override {
+    if (progress_) progress_(progress);
+  }
+
+  void SetProgressReceiver(std::function<void(const link::Progress&)> receiver) {
+    progress_ = std::move(receiver);
+  }
 
   // Forgets the last end and box, before a chain starts.
   void Clear() {
@@ -55,6 +63,7 @@ class UnitView final : public link::LinkView {
 
  private:
   std::optional<Ended> ended_;
+  std::function<void(const link::Progress&)> progress_;
   std::string lastBox_;
   std::vector<link::FoundDevice> found_;
   int repairs_ = 0;

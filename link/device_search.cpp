@@ -195,7 +195,7 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
   } else {
     // The program-information step then ends the chain after number and name.
     link_.infoOnly = infoOnly ? 1 : 0;
-    Send(ProgramInfoRequestFrame(id, 0));
+    SendStep(ProgramInfoRequestFrame(id, 0));
     Status(kUploading);
     infoIntervalMs_ = timers::kProgramInfoMs;
     Arm(timers::kProgramInfo, timers::kProgramInfoMs);

@@ -64,6 +64,15 @@ enum class Outcome {
   PortFailed,
 };
 
+// How far a transfer is: step `step` of `steps` is under way (its frame is out). Steps run
+// 1..steps; a request repeated after a bad answer is the same step. A transfer that succeeds
+// reports its last step; one that fails ends where it stopped (ChainEnded says how).
+struct Progress {
+  Chain chain;
+  int step;
+  int steps;
+};
+
 // The three callers of ReloadAllPages want slightly different work done.
 enum class ReloadForm {
   FileLoad,  // parameter file and factory default: reload, redraw visible graphs, erase the area
@@ -118,6 +127,10 @@ class LinkView {
   // Every chain ends with exactly one call: how it ended, and the status or box text that said
   // so when it did not succeed (empty otherwise). The texts shown are unchanged by it.
   virtual void ChainEnded(Chain /*chain*/, Outcome /*outcome*/, std::string_view /*detail*/) {}
+
+  // A transfer went a step further: an upload, a download, a factory default (name, blocks, store,
+  // read-back), a recall's upload, a read aside, a program-information read, a list of edits.
+  virtual void ProgressChanged(const Progress& /*progress*/) {}
 
   // A page changed `ref` in the PC's set and handed it to the engine, whether or not a unit is
   // connected to send it to.

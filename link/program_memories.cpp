@@ -110,7 +110,7 @@ void ProtocolEngine::OnRecallTimer() {
   link_.transferDirection = 0;
   link_.keepPcName = 0;
   link_.infoOnly = 0;
-  Send(ProgramInfoRequestFrame(id, 0));
+  SendStep(ProgramInfoRequestFrame(id, 0));
   Status(kUploading);
   infoIntervalMs_ = timers::kProgramInfoAfterSaveMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);

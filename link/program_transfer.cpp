@@ -217,6 +217,18 @@ bool EchoesRequest(std::string_view rx, const std::string& request) {
          std::string_view(request).substr(0, request.size() - 1);
 }
 
+// The answer to block k's read request. Digits alone do not make it one: an answer one behind, or
+// another band's, is all digits too and would land in the wrong block without a word.
+bool BlockAnswered(int id, int k, std::string_view rx) {
+  return EchoesRequest(rx, ReadRequestFrame(id, ReadAddress(k))) && FieldsValid(k, rx);
+}
+
+// The answer to "I000)". It carries the program's number where the request has "000", so only
+// "(" + ID + "I" is echoed.
+bool InfoAnswered(int id, std::string_view rx, bool readName) {
+  return EchoesRequest(rx, Frame(id, "I")) && InfoFieldsValid(rx, readName);
+}
+
 bool BlockAcknowledged(int id, int k, std::string_view rx) {
   return rx == Acknowledgement(id, CodeText(Describe(k).code));
 }
@@ -236,6 +248,26 @@ std::string_view FailText(int k) {
 
 }  // namespace
 
+int ProtocolEngine::ProgressSteps(Chain chain) {
+  switch (chain) {
+    // The program information, then the blocks.
+    case Chain::Upload:
+    case Chain::Recall:
+    case Chain::ReadUnit:
+      return 1 + kBlocks;
+    // The blocks, then the program information read back.
+    case Chain::Download:
+      return kBlocks + 1;
+    // The name, the blocks, the store, the read-back.
+    case Chain::FactoryDefault:
+      return 1 + kBlocks + 1 + 1;
+    case Chain::ProgramInfo:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 void ProtocolEngine::OnProgramInfoTimer() {
   const auto rx = AwaitAnswer(timers::kProgramInfo);
   if (!rx) return;
@@ -250,7 +282,7 @@ void ProtocolEngine::OnProgramInfoTimer() {
     return;
   }
   const bool readName = link_.keepPcName == 0;
-  if (!InfoFieldsValid(*rx, readName)) {
+  if (!InfoAnswered(id, *rx, readName)) {
     RetryRead(timers::kProgramInfo, ProgramInfoRequestFrame(id, 0), infoIntervalMs_);
     return;
   }
@@ -264,7 +296,7 @@ void ProtocolEngine::OnProgramInfoTimer() {
   }
   target.programNumber = Byte(NumberAt(*rx, 4, 3));
   if (link_.infoOnly == 0) {
-    Send(ReadRequestFrame(id, ReadAddress(0)));
+    SendStep(ReadRequestFrame(id, ReadAddress(0)));
     Arm(StepOf(0), timers::kTransferStepMs);
     return;
   }
@@ -290,7 +322,7 @@ void ProtocolEngine::OnTransferStep(int step) {
   const int id = link_.deviceId;
   const bool last = k == kBlocks - 1;
   if (link_.transferDirection == 0) {
-    if (!FieldsValid(k, *rx)) {
+    if (!BlockAnswered(id, k, *rx)) {
       RetryRead(step, ReadRequestFrame(id, ReadAddress(k)), timers::kTransferStepMs);
       return;
     }
@@ -300,7 +332,7 @@ void ProtocolEngine::OnTransferStep(int step) {
       FinishUpload();
       return;
     }
-    Send(ReadRequestFrame(id, ReadAddress(k + 1)));
+    SendStep(ReadRequestFrame(id, ReadAddress(k + 1)));
   } else {
     // A wrong acknowledgement is reported and the download goes on.
     if (!BlockAcknowledged(id, k, *rx)) {
@@ -311,7 +343,7 @@ void ProtocolEngine::OnTransferStep(int step) {
       FinishDownload();
       return;
     }
-    Send(BuildFrame(id, params_, k + 1));
+    SendStep(BuildFrame(id, params_, k + 1));
   }
   Arm(StepOf(k + 1), timers::kTransferStepMs);
 }
@@ -330,19 +362,15 @@ std::optional<int> ProtocolEngine::StepSettledBy(const std::string& rx) const {
     return right ? std::optional<int>(step) : std::nullopt;
   };
   if (timers_.IsArmed(timers::kProgramInfo)) {
-    const bool right =
-        link_.transferDirection == 1
-            ? rx == Frame(id, "J0003")
-            : EchoesRequest(rx, Frame(id, "I")) && InfoFieldsValid(rx, link_.keepPcName == 0);
+    const bool right = link_.transferDirection == 1 ? rx == Frame(id, "J0003")
+                                                    : InfoAnswered(id, rx, link_.keepPcName == 0);
     return settles(timers::kProgramInfo, right);
   }
   for (int k = 0; k < kBlocks; ++k) {
     const int step = StepOf(k);
     if (!timers_.IsArmed(step)) continue;
-    return settles(
-        step, link_.transferDirection == 0
-                  ? EchoesRequest(rx, ReadRequestFrame(id, ReadAddress(k))) && FieldsValid(k, rx)
-                  : BlockAcknowledged(id, k, rx));
+    return settles(step, link_.transferDirection == 0 ? BlockAnswered(id, k, rx)
+                                                      : BlockAcknowledged(id, k, rx));
   }
   if (timers_.IsArmed(timers::kDownloadStart)) {
     // The handshake, or the unit's echo of an upload's closing "U00)".
@@ -385,13 +413,13 @@ void ProtocolEngine::FinishDownload() {
     const std::string frame = SaveFrame(id, 0);
     Status(kTransferOk);
     view_.HideTransmittingDialog();
-    Send(frame);
+    SendStep(frame);
     Arm(timers::kSave, timers::kSaveMs);
     return;
   }
   link_.infoOnly = 1;
   link_.transferDirection = 0;
-  Send(ProgramInfoRequestFrame(id, 0));
+  SendStep(ProgramInfoRequestFrame(id, 0));
   infoIntervalMs_ = timers::kProgramInfoMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoMs);
   view_.ReleaseMouseCapture();
@@ -402,7 +430,7 @@ void ProtocolEngine::FinishDownload() {
 }
 
 void ProtocolEngine::SendFirstBlock() {
-  Send(BuildFrame(link_.deviceId, params_, 0));
+  SendStep(BuildFrame(link_.deviceId, params_, 0));
   Status(kTransmitting);
   Arm(StepOf(0), timers::kTransferStepMs);
 }
@@ -461,7 +489,7 @@ void ProtocolEngine::StartFactoryName() {
   StartChain(Chain::FactoryDefault);
   const std::string name = TextAt(session_.programNameText, 0, kProgramNameLength);
   std::copy(name.begin(), name.end(), params_.programName.begin());
-  Send(ProgramNameFrame(link_.deviceId, name));
+  SendStep(ProgramNameFrame(link_.deviceId, name));
   Arm(timers::kFactoryName, timers::kFactoryNameMs);
 }
 
@@ -508,7 +536,7 @@ void ProtocolEngine::OnSaveTimer() {
   }
   link_.infoOnly = 1;
   link_.transferDirection = 0;
-  Send(ProgramInfoRequestFrame(id, 0));
+  SendStep(ProgramInfoRequestFrame(id, 0));
   infoIntervalMs_ = timers::kProgramInfoAfterSaveMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoAfterSaveMs);
   Status(kSaveOk);

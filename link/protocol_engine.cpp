@@ -167,6 +167,13 @@ void ProtocolEngine::Send(const std::string& frame) {
   (void)port_.WriteToPort(frame);
 }
 
+void ProtocolEngine::SendStep(const std::string& frame) {
+  Send(frame);
+  if (!running_ || progressStep_ >= progressSteps_) return;
+  ++progressStep_;
+  view_.ProgressChanged({*running_, progressStep_, progressSteps_});
+}
+
 void ProtocolEngine::Arm(int id, int ms) {
   timers_.ArmTimer(id, ms);
 }
@@ -215,6 +222,8 @@ void ProtocolEngine::StartChain(Chain chain) {
   running_ = chain;
   wrongAnswer_.reset();
   readAside_ = false;
+  progressStep_ = 0;
+  progressSteps_ = ProgressSteps(chain);
 }
 
 bool ProtocolEngine::Refuse(Chain chain) {
@@ -452,7 +461,7 @@ void ProtocolEngine::StartReadAside() {
   link_.infoOnly = 0;
   link_.keepPcName = 0;
   link_.downloadRequested = 0;
-  Send(ProgramInfoRequestFrame(link_.deviceId, 0));
+  SendStep(ProgramInfoRequestFrame(link_.deviceId, 0));
   Status(kUploading);
   infoIntervalMs_ = timers::kProgramInfoMs;
   Arm(timers::kProgramInfo, timers::kProgramInfoMs);
@@ -476,6 +485,7 @@ void ProtocolEngine::StartEdits(const std::vector<ParameterRef>& edits) {
   StartChain(Chain::SendEdits);
   edits_.clear();
   for (const ParameterRef& ref : DistinctEdits(edits)) edits_.push_back(ref);
+  progressSteps_ = static_cast<int>(edits_.size());
   SendNextEdit();
 }
 
@@ -488,7 +498,9 @@ void ProtocolEngine::JoinEdits(const ParameterRef& ref) {
                                      return FindEdit(r.field)->code == row->code &&
                                             r.channel == ref.channel && r.band == ref.band;
                                    });
-  if (!waiting) edits_.push_back(ref);
+  if (waiting) return;
+  edits_.push_back(ref);
+  ++progressSteps_;  // the list has grown by one step
 }
 
 void ProtocolEngine::SendNextEdit() {
@@ -497,7 +509,7 @@ void ProtocolEngine::SendNextEdit() {
     return;
   }
   const ParameterRef& next = edits_.front();
-  Send(EditFrame(link_.deviceId, params_, next));
+  SendStep(EditFrame(link_.deviceId, params_, next));
   Arm(timers::kEditStep, FindEdit(next.field)->intervalMs);
 }
 

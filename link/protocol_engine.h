@@ -215,6 +215,8 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
 
   // Common pieces.
   void Send(const std::string& frame);
+  // Sends the frame of the running chain's next step and reports the step (ProgressChanged).
+  void SendStep(const std::string& frame);
   void Arm(int id, int ms);
   void Kill(int id);
   void Status(std::string_view text);
@@ -231,8 +233,11 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
   bool Refuse(Chain chain);
   void NoteWrongAnswer(std::string_view text);
   void EndChain(Outcome outcome, std::string_view detail = {});
-  // A read answer whose fields are not all digits inside the answer: the same request once more
-  // from the same step, then "-> Response Error". Returns true when the request was repeated.
+  // How many steps a chain reports as its progress (0: none; a list of edits has its own count).
+  static int ProgressSteps(Chain chain);
+  // A read answer that is not its request's (no echo of the request, or fields that are not all
+  // digits inside the answer): the same request once more from the same step, then
+  // "-> Response Error". Returns true when the request was repeated.
   bool RetryRead(int step, const std::string& request, int intervalMs);
 
   // Device search and connect (device_search.cpp).
@@ -287,6 +292,9 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
   std::optional<Chain> running_;
   // The running chain went on past a wrong answer: it ends as WrongAnswer, with this text.
   std::optional<std::string> wrongAnswer_;
+  // The running chain's progress: the step under way and how many it has (0: not reported).
+  int progressStep_ = 0;
+  int progressSteps_ = 0;
   // The step whose read request was repeated after a bad answer (0: none).
   int retriedStep_ = 0;
   // The upload in progress is read aside (ReadUnitProgram): the PC's set is left alone.

@@ -155,7 +155,15 @@ std::optional<Reply> VirtualUnit::HandleFrame(std::string_view frame) {
   return reply;
 }
 
+bool VirtualUnit::Stale(std::string_view body) const {
+  if (faults_.staleFirst && staled_ >= *faults_.staleFirst) return false;
+  const bool fromRead =
+      faults_.staleFromRead && body.substr(0, 1) == "%" && reads_ >= *faults_.staleFromRead;
+  return fromRead || faults_.staleFor.Matches(body);
+}
+
 Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) {
+  if (body.substr(0, 1) == "%") ++reads_;
   Reply reply;
   if (!faults_.delayFor.Any() || faults_.delayFor.Matches(body)) reply.delayMs = faults_.answerDelayMs;
   reply.hangUp = faults_.hangUpAfterFrames && framesReceived_ >= *faults_.hangUpAfterFrames;
@@ -166,12 +174,17 @@ Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string>
   // hang-up stays unanswered, like a cable pulled while the command was on its way.
   if (!answer || silent || reply.hangUp) return reply;
   std::string text = std::move(*answer);
+  if (Stale(body) && !lastAnswer_.empty()) {
+    text = lastAnswer_;
+    ++staled_;
+  }
   if (faults_.garbleFor.Matches(body) && text.size() > 4 &&
       (!faults_.garbleFirst || garbled_ < *faults_.garbleFirst)) {
     std::fill(text.begin() + 3, text.end() - 1, '?');
     ++garbled_;
   }
   if (faults_.unterminatedFor.Matches(body)) text.pop_back();
+  lastAnswer_ = text;
   reply.bytes = faults_.junkBefore + text + faults_.junkAfter;
   return reply;
 }

@@ -74,6 +74,11 @@ struct FaultPlan {
   std::string junkBefore;                // bytes written before every answer
   std::string junkAfter;                 // bytes written after every answer
   std::optional<int> hangUpAfterFrames;  // the N-th frame gets no answer: the line hangs up
+  // A unit (or adapter) one answer behind: the frame gets the answer given to the frame before
+  // it, so the step of an upload reads the previous step's values.
+  CommandMatch staleFor;             // for these commands
+  std::optional<int> staleFromRead;  // for every read ("%") from the N-th (counted from 1) on
+  std::optional<int> staleFirst;     // only the first N stale answers
 };
 
 // What the unit puts on the line for one frame.
@@ -121,6 +126,7 @@ class VirtualUnit {
   void SetFaults(FaultPlan plan) {
     faults_ = std::move(plan);
     garbled_ = 0;
+    staled_ = 0;
   }
   // Frames addressed to this unit so far (the count the "after N frames" faults use).
   int FramesReceived() const { return framesReceived_; }
@@ -136,6 +142,8 @@ class VirtualUnit {
   static std::string NameField(std::string_view name);
   std::string InfoAnswer(int number, const ProgramParameters& image) const;
   Reply ApplyFaults(std::string_view body, std::optional<std::string> answer);
+  // Whether the answer to `body` is the one given before it (FaultPlan::staleFor and friends).
+  bool Stale(std::string_view body) const;
 
   int id_;
   std::string name_;
@@ -143,6 +151,9 @@ class VirtualUnit {
   ProgramParameters current_{};
   std::array<std::optional<ProgramParameters>, kMemoryCount> memories_{};
   int garbled_ = 0;  // answers garbled so far
+  int staled_ = 0;   // stale answers given so far
+  int reads_ = 0;    // read requests received so far
+  std::string lastAnswer_;  // the last answer put on the line, without the junk around it
   FaultPlan faults_;
   int framesReceived_ = 0;
   FrameAssembler assembler_;

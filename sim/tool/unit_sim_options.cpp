@@ -40,6 +40,10 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
   --silent-for CMD         no answer to CMD (repeatable).
   --garble CMD             answer CMD with its body replaced by "?" (repeatable).
   --garble-first N         with --garble, garble only the first N such answers.
+  --stale CMD              answer CMD with the answer given to the frame before it, as a
+                           unit one answer behind would (repeatable).
+  --stale-from-read N      the same for every read request ('%') from the N-th on.
+  --stale-first N          with --stale or --stale-from-read, only the first N such answers.
   --ignore-writes CMD      acknowledge writes of CMD (e.g. '$049') without applying them.
   --no-close CMD           answer CMD without its closing ")" (repeatable).
   --junk-before TEXT       write TEXT before every answer.
@@ -89,9 +93,13 @@ std::optional<UnitOption> ParseUnit(std::string_view text, std::string& error) {
 
 bool TakesValue(std::string_view flag) {
   constexpr std::string_view kValueFlags[] = {
-      "--unit",     "--link",         "--load",          "--save",       "--log",
-      "--delay",    "--delay-for",    "--silent-after",  "--hang-up-after", "--silent-for",
-      "--garble",   "--garble-first", "--ignore-writes",   "--no-close",     "--junk-before",   "--junk-after"};
+      "--unit",          "--link",         "--load",
+      "--save",          "--log",          "--delay",
+      "--delay-for",     "--silent-after", "--hang-up-after",
+      "--silent-for",    "--garble",       "--garble-first",
+      "--ignore-writes", "--no-close",     "--junk-before",
+      "--junk-after",    "--stale",        "--stale-from-read",
+      "--stale-first"};
   for (std::string_view f : kValueFlags) {
     if (f == flag) return true;
   }
@@ -148,20 +156,25 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
     } else if (flag("--log")) {
       options.logPath = value();
     } else if (flag("--delay") || flag("--silent-after") || flag("--hang-up-after") ||
-               flag("--garble-first")) {
+               flag("--garble-first") || flag("--stale-from-read") || flag("--stale-first")) {
       const std::string_view text = value();
-      const auto number = Number(text, flag("--hang-up-after") ? 1 : 0, 3'600'000);
+      const bool fromOne = flag("--hang-up-after") || flag("--stale-from-read");
+      const auto number = Number(text, fromOne ? 1 : 0, 3'600'000);
       if (!number) return fail(std::string(arg) + " needs a number: " + std::string(text));
       if (flag("--delay")) options.faults.answerDelayMs = *number;
       if (flag("--silent-after")) options.faults.silentAfterFrames = *number;
       if (flag("--hang-up-after")) options.faults.hangUpAfterFrames = *number;
       if (flag("--garble-first")) options.faults.garbleFirst = *number;
+      if (flag("--stale-from-read")) options.faults.staleFromRead = *number;
+      if (flag("--stale-first")) options.faults.staleFirst = *number;
     } else if (flag("--delay-for")) {
       AddCommand(options.faults.delayFor, value());
     } else if (flag("--silent-for")) {
       AddCommand(options.faults.silentFor, value());
     } else if (flag("--garble")) {
       AddCommand(options.faults.garbleFor, value());
+    } else if (flag("--stale")) {
+      AddCommand(options.faults.staleFor, value());
     } else if (flag("--ignore-writes")) {
       AddCommand(options.faults.ignoreWritesFor, value());
     } else if (flag("--no-close")) {

@@ -119,6 +119,14 @@ sim::FaultPlan Garbled(std::string command, std::optional<int> first = std::null
   return f;
 }
 
+// From the n-th read request on, every read gets the answer to the one before.
+sim::FaultPlan StaleFromRead(int n, std::optional<int> first = std::nullopt) {
+  sim::FaultPlan f;
+  f.staleFromRead = n;
+  f.staleFirst = first;
+  return f;
+}
+
 sim::FaultPlan SilentFor(std::string command) {
   sim::FaultPlan f;
   f.silentFor.prefixes = {std::move(command)};
@@ -161,6 +169,9 @@ TEST(FastTransferDrills, SameFramesTextsAndProgramsAsTheDefaultMode) {
       {"factory default, name garbled", kUpload, Garbled("J00"), factoryDefault},
       {"factory default, store silent", kUpload, SilentFor("S00"), factoryDefault},
       {"read aside, late blocks", kUpload, Late(400, "%05"), readAside},
+      {"one block answered with the one before", kUpload, StaleFromRead(12, 1)},
+      {"blocks one behind from the twelfth", kUpload, StaleFromRead(12)},
+      {"read aside, one block behind", kUpload, StaleFromRead(40, 1), readAside},
   };
   for (const Case& c : cases) ExpectSameRun(c);
 }

@@ -96,20 +96,25 @@ TEST(TransferDrills, AnswerWithoutCloseAtEveryStep) {
   LoseAnswerAtEveryStep(kDownload, Fault::NoClose);
 }
 
-// A garbled upload answer is asked for once more: garbled again, the upload ends with
-// "-> Response Error" and the PC's set exactly as it was; garbled once, the upload completes with
-// the unit's values. Nothing garbled is ever stored as a value.
-TEST(TransferDrills, GarbledAnswerAtEveryStepOfAnUpload) {
+// A garbled upload answer, or a stale one (the answer to the step before), is asked for once
+// more: bad again, the upload ends with "-> Response Error" and the PC's set exactly as it was;
+// bad once, the upload completes with the unit's values. Nothing bad is ever stored as a value,
+// whether the step waits for its tick or goes on as soon as an answer is in.
+enum class Bad { Garbled, Stale };
+
+void BadAnswerAtEveryStepOfAnUpload(Bad bad, bool fast) {
   const std::vector<std::string> steps = CleanTransfer(kUpload);
   for (std::size_t k = 0; k < steps.size(); ++k) {
     const std::string body = Body(steps[k]);
     for (const bool once : {false, true}) {
-      SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k] + (once ? " once" : " twice"));
+      SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k] + (once ? " once" : " twice") +
+                   (fast ? ", fast" : ""));
       Drill d;
       sim::FaultPlan plan;
-      plan.garbleFor.prefixes = {body};
-      if (once) plan.garbleFirst = 1;
+      (bad == Bad::Stale ? plan.staleFor : plan.garbleFor).prefixes = {body};
+      if (once) (bad == Bad::Stale ? plan.staleFirst : plan.garbleFirst) = 1;
       d.unit.SetFaults(plan);
+      d.h.engine.SetFastTransfer(fast);
       d.Run(kUpload);
 
       EXPECT_TRUE(d.h.NoTimers());
@@ -132,6 +137,15 @@ TEST(TransferDrills, GarbledAnswerAtEveryStepOfAnUpload) {
       }
     }
   }
+}
+
+TEST(TransferDrills, GarbledAnswerAtEveryStepOfAnUpload) {
+  BadAnswerAtEveryStepOfAnUpload(Bad::Garbled, false);
+}
+
+TEST(TransferDrills, StaleAnswerAtEveryStepOfAnUpload) {
+  BadAnswerAtEveryStepOfAnUpload(Bad::Stale, false);
+  BadAnswerAtEveryStepOfAnUpload(Bad::Stale, true);
 }
 
 // A garbled acknowledgement during a download: at most one "Warnning" box, and the download goes

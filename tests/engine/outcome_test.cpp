@@ -139,6 +139,22 @@ TEST(Outcomes, FailuresAreTypedWithTheTextTheyShowed) {
     EXPECT_EQ(h.view.ended[1].outcome, Outcome::WrongAnswer);
     EXPECT_EQ(h.view.ended[1].detail, kResponseError);
   }
+  {
+    SCOPED_TRACE("read aside, the unit one answer behind");
+    Watched h;
+    h.AddUnit();
+    h.Connect(0);
+    sim::FaultPlan plan;
+    plan.staleFor.prefixes = {"%042200"};  // all digits, like the answer before it
+    h.port.Unit(1).SetFaults(plan);
+    h.view.ended.clear();
+    ASSERT_TRUE(h.engine.ReadUnitProgram());
+    h.RunIdle();
+    EXPECT_EQ(Results(h.view),
+              (std::vector<std::pair<Chain, Outcome>>{{Chain::ReadUnit, Outcome::WrongAnswer}}));
+    EXPECT_EQ(h.view.ended[0].detail, kResponseError);
+    EXPECT_FALSE(h.stillRunning);
+  }
 }
 
 TEST(Outcomes, ARefusedStartIsReportedAndDisableCancelsTheRunningChain) {

@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
-#include "support/engine_harness.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
+#include "support/engine_harness.h"
 
 namespace corvella::test {
 namespace {
@@ -24,15 +25,15 @@ std::string ZeroAnswer(const std::string& request) {
   return request.substr(0, request.size() - 1) + std::string(36, '0') + ")";
 }
 
-TEST(Upload, AnswersAreParsedByPositionWithTheirPrefixUnchecked) {
+TEST(Upload, AnswersAreParsedByPosition) {
   Harness h(1);
   h.AddUnit();
   const std::string name = "Stage main program.......";
   const std::map<std::string, std::string> answers = {
       {"(01X)", "(01XVirtual Unit..00)"},
       {"(01I000)", "(01I0030000" + name + ")"},
-      // Other unit variants answer with another prefix; only the positions count.
-      {"(01%021100)", "(99#xxxxxx001069024046)"},
+      // Bytes after the fields are read past.
+      {"(01%021100)", "(01%021100001069024046xyz)"},
       {"(01%025100)", "(01%025100999)"},  // out of range for a level
       {"(01%051100)", "(01%051100000057)"},
       {"(01%059100)", "(01%05910099010203040506077580)"},
@@ -86,6 +87,12 @@ TEST(Upload, BadAnswersAreAskedAgainOnceThenEndTheUploadWithTheSetUntouched) {
       {"field cut by the end", "(01%051100)", 2, "(01%05110000)"},
       {"digit field holds a sign", "(01%059100)", 2, "(01%059100-1010203040506077580)"},
       {"program information too short for its name", "(01I000)", 2, "(01I003)"},
+      // All digits, but not the answer to this request: it would land in another block.
+      {"another band's answer", "(01%045103)", 2, "(01%045102002110044071)"},
+      {"another unit's answer", "(01%049100)", 2, "(02%049100077)"},
+      {"the other output's phase", "(01%0522000)", 2, "(01%052100001)"},
+      {"program information of another command", "(01I000)", 2,
+       "(01R0010000" + std::string(25, '.') + ")"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -392,6 +399,59 @@ TEST(Download, ShortFormUnitWithoutM00Answer) {
   EXPECT_FALSE(h.view.SawStatus(kConnectionLost));
   EXPECT_EQ(h.view.LastStatus(), kTransferOk);
   EXPECT_EQ(h.port.Unit(1).Current().outputLevel[0], 111);
+}
+
+// Every transfer reports its steps one by one from the first to the last, each once: a request
+// asked again after a bad answer is no step further.
+TEST(Progress, EachTransferCountsItsStepsOneByOneUpToTheLast) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  unit.SetMemory(2, unit.Current());
+  struct Case {
+    Chain chain;
+    int steps;
+    std::function<bool()> start;
+  };
+  const Case cases[] = {
+      {Chain::Download, 34,
+       [&h] {
+         h.Connect(1);
+         return true;
+       }},
+      {Chain::FactoryDefault, 36, [&h] { return h.engine.StartFactoryDefaultDownload(); }},
+      {Chain::Recall, 34, [&h] { return h.engine.RecallProgram(2); }},
+      {Chain::ReadUnit, 34,
+       [&h, &unit] {
+         sim::FaultPlan plan;
+         plan.garbleFor.prefixes = {"%049"};
+         plan.garbleFirst = 1;
+         unit.SetFaults(plan);
+         return h.engine.ReadUnitProgram();
+       }},
+      {Chain::SendEdits, 2,
+       [&h] {
+         return h.engine.SendEdits(
+             {{Field::OutputLevel, 0, 0}, {Field::OutputLevel, 1, 0}, {Field::OutputLevel, 0, 0}});
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.chain));
+    h.view.progress.clear();
+    h.view.ended.clear();
+    ASSERT_TRUE(c.start());
+    h.RunIdle();
+    ASSERT_EQ(h.view.ended.back().chain, c.chain);
+    ASSERT_EQ(h.view.ended.back().outcome, Outcome::Done);
+    std::vector<int> steps;
+    for (const Progress& p : h.view.progress) {
+      EXPECT_EQ(p.chain, c.chain);
+      EXPECT_EQ(p.steps, c.steps);
+      steps.push_back(p.step);
+    }
+    std::vector<int> expected(static_cast<std::size_t>(c.steps));
+    for (int i = 0; i < c.steps; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
+    EXPECT_EQ(steps, expected);
+  }
 }
 
 TEST(FactoryDefault, DownloadStoreAndReadBack) {

@@ -99,9 +99,10 @@ TEST(UnitSimTool, HelpDocumentsTheOptionsAndBadOptionsAreRefused) {
   ToolProcess help({"--help"});
   const std::string text = help.ReadAll();
   EXPECT_EQ(help.Wait(), 0);
-  for (const char* option : {"--unit", "--link", "--load", "--save", "--log", "--delay", "--delay-for", "--silent",
-                             "--silent-after", "--silent-for", "--garble", "--no-close",
-                             "--junk-before", "--junk-after", "--hang-up-after", "--line-rate"}) {
+  for (const char* option :
+       {"--unit", "--link", "--load", "--save", "--log", "--delay", "--delay-for", "--silent",
+        "--silent-after", "--silent-for", "--garble", "--no-close", "--junk-before", "--junk-after",
+        "--hang-up-after", "--line-rate", "--stale", "--stale-from-read", "--stale-first"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   for (std::vector<std::string> bad : {std::vector<std::string>{"--unit", "11"},
@@ -109,6 +110,7 @@ TEST(UnitSimTool, HelpDocumentsTheOptionsAndBadOptionsAreRefused) {
                                        {"--unit", "3:Name:2"},
                                        {"--unit", "3", "--unit", "3"},
                                        {"--delay", "soon"},
+                                       {"--stale-from-read", "0"},
                                        {"--load"},
                                        {"--frobnicate"}}) {
     ToolProcess tool(bad);

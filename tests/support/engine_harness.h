@@ -50,6 +50,7 @@ class RecordingView : public link::LinkView {
   };
   std::vector<Ended> ended;
   std::function<void()> onEnded;
+  std::vector<link::Progress> progress;
 
   void SetStatusText(std::string_view text) override {
     statuses.emplace_back(text);
@@ -83,6 +84,7 @@ class RecordingView : public link::LinkView {
     ended.push_back({chain, outcome, std::string(detail)});
     if (onEnded) onEnded();
   }
+  void ProgressChanged(const link::Progress& p) override { progress.push_back(p); }
 
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
   bool SawStatus(std::string_view text) const {
