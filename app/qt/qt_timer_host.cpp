@@ -18,7 +18,6 @@ void QtTimerHost::ArmTimer(int id, int intervalMs) {
   if (qtId == 0) return;
   qtIdByEngineId_[id] = qtId;
   engineIdByQtId_[qtId] = id;
-  emit armed(id);
 }
 
 void QtTimerHost::KillTimer(int id) {

@@ -23,10 +23,6 @@ class QtTimerHost : public QObject, public link::TimerHost {
   bool IsArmed(int id) const override;
   void KillAll();
 
- signals:
-  // Timer `id` was armed (or re-armed): lets the window follow a chain's steps.
-  void armed(int id);
-
  protected:
   void timerEvent(QTimerEvent* event) override;
 

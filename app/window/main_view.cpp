@@ -89,13 +89,6 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   verifyAfterDownload_ = LoadVerifyAfterDownload();
   engine().SetFastTransfer(LoadFastTransfer());
 
-  connect(timers_, &QtTimerHost::armed, this, [this](int id) {
-    const link::LinkState& link = session().link;
-    if (transferWatch_.OnTimerArmed(id, link.transferDirection == 1, link.infoOnly != 0)) {
-      ShowTransferStep();
-    }
-  });
-
   pages_->ReloadAllPages(link::ReloadForm::Startup);
   ShowPage(cmd::kLinePeq);
 

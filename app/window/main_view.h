@@ -58,7 +58,6 @@ class MainView : public QWidget, public link::LinkView {
   core::UnitController& controller() { return *controller_; }
   pages::PageSet& pageSet() { return *pages_; }
   const pages::PageSelection& selection() const { return selection_; }
-  QtTimerHost& timerHost() { return *timers_; }
   StatusLineEdit* statusLine() const;
   SearchDialog* searchDialog() const { return search_; }
   TransmitDialog* transmitDialog() const { return transmit_; }
@@ -129,6 +128,7 @@ class MainView : public QWidget, public link::LinkView {
   void ReleaseMouseCapture() override;
   void LinkStateChanged() override;
   void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override;
+  void ProgressChanged(const link::Progress& progress) override;
   void ParameterEdited(const ParameterRef& ref) override;
 
  signals:
@@ -152,7 +152,7 @@ class MainView : public QWidget, public link::LinkView {
   void SendPcValues();
   void TakeDeviceValues();
 
-  // The engine's timers, owned by the core; the view follows their arming.
+  // The engine's timers, owned by the core.
   QtTimerHost* timers_;
   std::unique_ptr<core::UnitController> controller_;
   graph::CrossoverResponse crossover_{};

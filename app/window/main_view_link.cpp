@@ -74,10 +74,14 @@ void MainView::ParameterEdited(const ParameterRef& ref) {
   if (history_ != nullptr) history_->ParameterEdited(ref);
 }
 
+void MainView::ProgressChanged(const link::Progress& progress) {
+  transferWatch_.OnProgress(progress);
+  ShowTransferStep();
+}
+
 void MainView::ShowTransferStep() {
-  const int step = transferWatch_.Step();
-  transmit_->ShowStep(step, TransferWatch::kSteps);
-  statusBar_->ShowProgress(transferWatch_.Download() ? 0 : step, TransferWatch::kSteps);
+  transmit_->ShowStep(transferWatch_.Step(), transferWatch_.Steps());
+  statusBar_->ShowProgress(transferWatch_.Step(), transferWatch_.Steps());
 }
 
 link::BoxAnswer MainView::ShowMessageBox(const link::MessageBoxRequest& box) {

@@ -1,7 +1,5 @@
 #include "app/window/transfer_watch.h"
 
-#include "link/engine_timers.h"
-
 namespace corvella::app {
 namespace {
 
@@ -18,27 +16,15 @@ bool IsTransfer(link::Chain chain) {
   }
 }
 
-// Position of a block timer among the 33 blocks, or -1.
-int BlockIndex(int id) {
-  namespace t = link::timers;
-  if (id >= t::kFirstBlock && id <= t::kLastNumberedBlock) return id - t::kFirstBlock;
-  if (id == t::kPhaseHighBlock) return t::kLastNumberedBlock - t::kFirstBlock + 1;
-  if (id == t::kPhaseLowBlock) return t::kLastNumberedBlock - t::kFirstBlock + 2;
-  return -1;
-}
-
 }  // namespace
 
 TransferWatch::EndEffect TransferWatch::OnChainEnded(link::Chain chain, link::Outcome outcome) {
   EndEffect effect;
-  // A refused chain sent nothing and leaves the one running as it was.
-  if (outcome == link::Outcome::Refused) return effect;
-  const bool stepped = IsTransfer(chain) || chain == link::Chain::ReadUnit;
-  if (!stepped) return effect;
-  step_ = 0;
-  blocksSeen_ = false;
-  // Reading the unit's program aside changes neither the unit nor the PC's set.
-  if (chain == link::Chain::ReadUnit) return effect;
+  // A refused chain sent nothing and leaves the one running as it was; a page edit's answer may
+  // come while a chain runs.
+  if (outcome == link::Outcome::Refused || chain == link::Chain::PageEdit) return effect;
+  progress_.reset();
+  if (!IsTransfer(chain)) return effect;
   const bool incomplete = outcome != link::Outcome::Done;
   effect.warning = incomplete && outcome != link::Outcome::Cancelled;
   effect.markChanged = incomplete != incomplete_;
@@ -46,23 +32,8 @@ TransferWatch::EndEffect TransferWatch::OnChainEnded(link::Chain chain, link::Ou
   return effect;
 }
 
-bool TransferWatch::OnTimerArmed(int id, bool download, bool infoOnly) {
-  const int before = step_;
-  const int block = BlockIndex(id);
-  if (block >= 0) {
-    if (step_ == 0) download_ = download;
-    blocksSeen_ = true;
-    // An upload reads the program information first; a download writes it back last.
-    step_ = download_ ? block + 1 : block + 2;
-  } else if (id == link::timers::kProgramInfo) {
-    if (blocksSeen_) {
-      step_ = kSteps;
-    } else if (step_ == 0 && !infoOnly) {
-      download_ = false;  // a whole read begins (a refresh of the name alone is no transfer)
-      step_ = 1;
-    }
-  }
-  return step_ != before;
+void TransferWatch::OnProgress(const link::Progress& progress) {
+  progress_ = progress;
 }
 
 }  // namespace corvella::app

@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
 
 #include "app/dialogs/program_dialogs.h"
+#include "app/dialogs/transmit_dialog.h"
 #include "app/window/status_line.h"
 #include "app_harness.h"
 #include "model/parameters_file.h"
@@ -297,6 +299,12 @@ class CommandsTest : public QObject {
     // The first frame the unit ever saw: the damaged default sent nothing before it.
     QVERIFY(QTest::qWaitFor([&] { return !c.Frames().empty(); }, 5000));
     QCOMPARE(c.Frames().front(), std::string("(01J0003factory default..........)"));
+    // Its progress moves as the blocks go out: the name, then block after block.
+    QProgressBar* bar = view.statusBar()->progress();
+    QVERIFY(QTest::qWaitFor([&] { return bar->value() >= 3; }, 10000));
+    QCOMPARE(bar->maximum(), 36);
+    QVERIFY(!bar->isHidden());
+    QCOMPARE(view.transmitDialog()->progress()->value(), bar->value());
   }
 
   void programMenuDisplaysNumberAndName() {

@@ -23,7 +23,6 @@
 #include "app/window/region_button.h"
 #include "app/window/status_line.h"
 #include "app_harness.h"
-#include "link/engine_timers.h"
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 #include "model/scales.h"
@@ -359,59 +358,35 @@ class DesktopTest : public QObject {
     QVERIFY(!view.statusLine()->ShowsWarning());
   }
 
-  void transferProgressShowsStepNOf34() {
+  void transferProgressShowsTheEnginesSteps() {
     Window w;
     MainView& view = w.view();
-    QtTimerHost& timers = view.timerHost();
     QProgressBar* dialogBar = view.transmitDialog()->progress();
     QProgressBar* statusBar = view.statusBar()->progress();
-    // The engine's order for a download: the handshake, the 33 blocks, the read-back.
-    w.session().link.transferDirection = 1;
+    // A download: the dialog and the status line's end both count its steps.
     view.ShowTransmittingDialog();
-    timers.ArmTimer(link::timers::kDownloadStart, 230);
     QVERIFY(dialogBar->isHidden());
-    std::vector<int> blocks;
-    for (int id = link::timers::kFirstBlock; id <= link::timers::kLastNumberedBlock; ++id) {
-      blocks.push_back(id);
+    for (int step = 1; step <= 34; ++step) {
+      view.ProgressChanged({link::Chain::Download, step, 34});
+      QCOMPARE(dialogBar->value(), step);
+      QCOMPARE(statusBar->value(), step);
     }
-    blocks.push_back(link::timers::kPhaseHighBlock);
-    blocks.push_back(link::timers::kPhaseLowBlock);
-    for (std::size_t k = 0; k < blocks.size(); ++k) {
-      timers.ArmTimer(blocks[k], 230);
-      QCOMPARE(dialogBar->value(), static_cast<int>(k) + 1);
-      QVERIFY(!dialogBar->isHidden());
-    }
-    QCOMPARE(dialogBar->text(), QStringLiteral("step 33 of 34"));
-    w.session().link.transferDirection = 0;
-    w.session().link.infoOnly = 1;  // the read-back of the name after the blocks
-    timers.ArmTimer(link::timers::kProgramInfo, 230);
     QCOMPARE(dialogBar->text(), QStringLiteral("step 34 of 34"));
-    QVERIFY(statusBar->isHidden());  // a download's progress is the dialog's
-    view.ChainEnded(link::Chain::Download, link::Outcome::Done, {});
-    QVERIFY(dialogBar->isHidden());
-
-    // A refresh of the name alone is no transfer.
-    timers.ArmTimer(link::timers::kProgramInfo, 230);
-    QVERIFY(statusBar->isHidden());
-    // An upload shows its steps at the status line's end: the information first, then the blocks.
-    w.session().link.infoOnly = 0;
-    timers.ArmTimer(link::timers::kProgramInfo, 230);
-    QCOMPARE(statusBar->text(), QStringLiteral("step 1 of 34"));
-    QVERIFY(!statusBar->isHidden());
-    timers.ArmTimer(link::timers::kFirstBlock, 230);
-    QCOMPARE(statusBar->text(), QStringLiteral("step 2 of 34"));
-    timers.ArmTimer(link::timers::kPhaseLowBlock, 230);
     QCOMPARE(statusBar->text(), QStringLiteral("step 34 of 34"));
-    // A page edit's timer is no step.
-    timers.ArmTimer(link::timers::kInputLevel, 300);
-    QCOMPARE(statusBar->value(), 34);
-    // Another chain refused meanwhile leaves the transfer's bar as it is.
+    // A page edit answered or another chain refused meanwhile leaves the bars as they are.
+    view.ChainEnded(link::Chain::PageEdit, link::Outcome::Done, {});
     view.ChainEnded(link::Chain::Recall, link::Outcome::Refused, {});
     QCOMPARE(statusBar->value(), 34);
     QVERIFY(!statusBar->isHidden());
-    timers.KillAll();
+    view.ChainEnded(link::Chain::Download, link::Outcome::Done, {});
+    QVERIFY(dialogBar->isHidden());
+    QVERIFY(statusBar->isHidden());
+
+    // A factory default has more steps; one that fails takes its bar along and stands out.
+    view.ProgressChanged({link::Chain::FactoryDefault, 5, 36});
+    QCOMPARE(statusBar->text(), QStringLiteral("step 5 of 36"));
     view.SetStatusText(link::kConnectionLost);
-    view.ChainEnded(link::Chain::Upload, link::Outcome::NoAnswer, link::kConnectionLost);
+    view.ChainEnded(link::Chain::FactoryDefault, link::Outcome::NoAnswer, link::kConnectionLost);
     QVERIFY(statusBar->isHidden());
     QVERIFY(view.statusLine()->ShowsWarning());
   }
