@@ -10,7 +10,6 @@
 #include "core/outcome_words.h"
 #include "core/unit_controller.h"
 #include "fleet/unit_view.h"
-#include "link/engine_timers.h"
 #include "link/owner_queue.h"
 #include "link/serial_port.h"
 #include "link/steady_timer_host.h"
