@@ -8,11 +8,12 @@
 namespace corvella::cli {
 
 const char* const kUsage =
-    R"usage(Usage: corvella-cli [--ports LIST] [--id N] [--quiet] [--demo] COMMAND [ARGS]
+    R"usage(Usage: corvella-cli [--ports LIST] [--id N] [--log FILE] [--quiet] [--demo] COMMAND [ARGS]
 
   --ports LIST   comma-separated serial devices: the first is COM1, the second COM2, ...
                  (default: the CORVELLA_PORTS variable, else the serial devices found)
   --id N         connect to the unit whose ID is N (1..10; default: the first found)
+  --log FILE     append every frame sent and received to FILE, each line naming its port
   --quiet        do not echo status lines
   --demo         run against an in-process virtual unit on COM1 (fleet: two virtual lines
                  with two units each)
@@ -46,16 +47,24 @@ Commands that talk to a unit:
                          out-of-range values is refused unless --accept-repaired is given
 
 Commands for every unit on every port at once (the ports are worked in parallel):
-  fleet scan [--json]    one row per unit: port, ID, device name, kind, program number and
+  fleet scan [--json] [--expect N|PORT:ID,...]
+                         one row per unit: port, ID, device name, kind, program number and
                          program name
-  fleet backup DIR [--fast]
+  fleet backup DIR [--fast] [--expect N|PORT:ID,...]
                          every unit's program into DIR/<port>-<ID>-<device name>.asc, with
-                         DIR/manifest.json saying how each unit went
-  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify] [--fast]
+                         DIR/manifest.json saying how each unit went; DIR is created when
+                         missing (one level)
+  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify] [--fast] [--expect ...]
                          write a parameters file into every unit found (--all) or into the
                          units named (PORT: the device, its base name such as ttyUSB0, or
                          COMn); --verify reads each one back and compares; --fast as for
                          upload and download
+                         Every fleet action takes --expect N (at least N units must be
+                         found, or the run fails) or --expect PORT:ID,... (each unit named
+                         must be; its port is searched again before the unit counts as
+                         missing). Without --ports, a port the system lists but that has
+                         nothing behind it is "not present", no failure; a line with several
+                         names is worked once.
 
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
@@ -219,6 +228,10 @@ class Parser {
         const auto id = value ? Number(*value, 1, 10) : std::nullopt;
         if (!id) return Error("--id must be a unit ID from 1 to 10");
         inv_.unitId = id;
+      } else if (MatchOption(argument, "--log", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) return Error("--log needs the name of the journal file");
+        inv_.logPath = std::string(*value);
       } else if (argument == "--quiet") {
         inv_.quiet = true;
       } else if (argument == "--demo") {
@@ -275,6 +288,20 @@ class Parser {
     return false;
   }
 
+  // --expect N (units in all) or --expect PORT:ID[,PORT:ID...]; true when `argument` was it.
+  bool ExpectOption(const std::string& argument, bool& failed) {
+    std::optional<std::string_view> inlineValue;
+    if (!MatchOption(argument, "--expect", inlineValue)) return false;
+    const auto value = cursor_.Value(inlineValue);
+    const auto count = value ? Number(*value, 1, 10 * 256) : std::nullopt;
+    if (count) {
+      inv_.expectCount = count;
+    } else if (!value || !UnitsList(*value, inv_.expectUnits, "--expect")) {
+      failed = !Error(error_.empty() ? "--expect needs N or PORT:ID[,PORT:ID...]" : error_);
+    }
+    return true;
+  }
+
   bool FleetArguments() {
     if (cursor_.AtEnd()) return Error("fleet needs scan, backup DIR or download FILE");
     const std::string action = cursor_.Next();
@@ -282,8 +309,14 @@ class Parser {
       inv_.fleetAction = FleetAction::Scan;
       while (!cursor_.AtEnd()) {
         const std::string argument = cursor_.Next();
-        if (argument != "--json") return Error("unexpected argument to fleet scan: " + argument);
-        inv_.json = true;
+        bool failed = false;
+        if (ExpectOption(argument, failed)) {
+          if (failed) return false;
+        } else if (argument == "--json") {
+          inv_.json = true;
+        } else {
+          return Error("unexpected argument to fleet scan: " + argument);
+        }
       }
       return true;
     }
@@ -291,7 +324,10 @@ class Parser {
       inv_.fleetAction = FleetAction::Backup;
       while (!cursor_.AtEnd()) {
         const std::string argument = cursor_.Next();
-        if (argument == "--fast") {
+        bool failed = false;
+        if (ExpectOption(argument, failed)) {
+          if (failed) return false;
+        } else if (argument == "--fast") {
           inv_.fast = true;
         } else if (argument.empty()) {
           return Error("fleet backup needs a DIR");
@@ -310,7 +346,10 @@ class Parser {
     while (!cursor_.AtEnd()) {
       const std::string argument = cursor_.Next();
       std::optional<std::string_view> inlineValue;
-      if (argument == "--all") {
+      bool failed = false;
+      if (ExpectOption(argument, failed)) {
+        if (failed) return false;
+      } else if (argument == "--all") {
         inv_.fleetAll = true;
       } else if (argument == "--verify") {
         inv_.verify = true;
@@ -318,7 +357,7 @@ class Parser {
         inv_.fast = true;
       } else if (MatchOption(argument, "--units", inlineValue)) {
         const auto value = cursor_.Value(inlineValue);
-        if (!value || !UnitsList(*value)) {
+        if (!value || !UnitsList(*value, inv_.fleetUnits, "--units")) {
           return Error(error_.empty() ? "--units needs PORT:ID[,PORT:ID...]" : error_);
         }
         unitsGiven = true;
@@ -336,7 +375,7 @@ class Parser {
   }
 
   // "PORT:ID,PORT:ID"; a port may hold ":" itself (tcp://host:port), so the ID is after the last.
-  bool UnitsList(std::string_view list) {
+  bool UnitsList(std::string_view list, std::vector<FleetUnit>& into, std::string_view option) {
     std::size_t begin = 0;
     while (begin <= list.size()) {
       std::size_t end = list.find(',', begin);
@@ -346,10 +385,10 @@ class Parser {
       const auto id = colon == std::string_view::npos ? std::nullopt
                                                       : Number(item.substr(colon + 1), 1, 10);
       if (colon == 0 || !id) {
-        return Error("--units: each unit is PORT:ID with an ID from 1 to 10: " +
+        return Error(std::string(option) + ": each unit is PORT:ID with an ID from 1 to 10: " +
                      std::string(item));
       }
-      inv_.fleetUnits.push_back({std::string(item.substr(0, colon)), *id});
+      into.push_back({std::string(item.substr(0, colon)), *id});
       begin = end + 1;
     }
     return true;

@@ -49,6 +49,7 @@ inline constexpr std::size_t kMaxDeviceNameLength = kDeviceNameLength;
 struct Invocation {
   std::optional<std::string> portsList;  // --ports, as given
   std::optional<int> unitId;             // --id
+  std::optional<std::string> logPath;    // --log: the protocol journal
   bool quiet = false;
   bool demo = false;
   bool help = false;
@@ -56,6 +57,9 @@ struct Invocation {
   Command command = Command::Scan;
   std::string file;                   // the command's FILE (empty for load-default without one)
   std::optional<std::string> output;  // -o OUT of recall and plot
+  // fleet --expect: units that must be found, in all and by port and ID.
+  std::optional<int> expectCount;
+  std::vector<FleetUnit> expectUnits;
   bool acceptRepaired = false;        // upload / recall -o: keep a program that needed the repair;
                                       // sync / download --verify: send and compare a repaired file
   std::string secondFile;            // diff: the file compared with `file`

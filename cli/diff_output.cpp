@@ -2,24 +2,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/latin1.h"
+
 namespace corvella::cli {
 namespace {
 
 nlohmann::json Side(const ParameterRow& row) {
   nlohmann::json side;
   side["code"] = row.isText ? nlohmann::json(nullptr) : nlohmann::json(row.code);
-  // Names are Latin-1 bytes; JSON wants UTF-8.
-  std::string text;
-  for (const char c : row.text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      text += c;
-    } else {
-      text += static_cast<char>(0xC0 | (byte >> 6));
-      text += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  side["text"] = text;
+  side["text"] = Latin1ToUtf8(row.text);
   return side;
 }
 

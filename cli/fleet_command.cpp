@@ -6,23 +6,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "cli/output_file.h"
 #include "cli/unit_commands.h"
 #include "fleet/fleet.h"
+#include "fleet/manifest.h"
+#include "link/journal.h"
 #include "sim/demo_unit.h"
 
 namespace corvella::cli {
 namespace {
 
 namespace fs = std::filesystem;
-// Keys in the order written, as a reader expects them.
-using json = nlohmann::ordered_json;
+// A port list in the environment counts as named by the user, as --ports does.
+bool PortsFromEnvironment() {
+  const char* list = std::getenv(link::kPortsEnvironmentVariable);
+  return list != nullptr && link::PortTable::Parse(list).has_value();
+}
 
 // Progress lines are redrawn in place only where the escape sequences are sure to work: a POSIX
 // terminal. A Windows console gets the plain lines a log gets.
@@ -131,25 +135,6 @@ double Seconds(std::chrono::milliseconds elapsed) {
   return std::round(static_cast<double>(elapsed.count()) / 10.0) / 100.0;
 }
 
-json UnitJson(const fleet::UnitResult& u) {
-  json entry = {{"port", u.port},
-                {"portName", u.portName},
-                {"id", u.id},
-                {"deviceName", u.deviceName},
-                {"kind", u.kind},
-                {"programNumber", u.programNumber ? json(*u.programNumber) : json(nullptr)},
-                {"programName", u.programNumber ? json(u.programName) : json(nullptr)},
-                {"result", u.ok ? "ok" : "failed"},
-                {"detail", u.detail},
-                {"seconds", Seconds(u.elapsed)}};
-  return entry;
-}
-
-// Names from a unit may hold any byte; JSON wants UTF-8.
-std::string Dump(const json& value) {
-  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-}
-
 // The table after a backup or download, in columns.
 void PrintSummary(const fleet::Report& report, bool backup, std::FILE* out) {
   std::vector<std::vector<std::string>> rows = {
@@ -161,6 +146,9 @@ void PrintSummary(const fleet::Report& report, bool backup, std::FILE* out) {
     std::snprintf(time, sizeof time, "%.1f s", Seconds(u.elapsed));
     std::string last = u.ok ? (backup ? u.file.filename().string() : u.detail) : u.detail;
     if (u.ok && u.differences) last = "verified";
+    if (!u.olderFile.empty()) {
+      last += "; " + u.olderFile.filename().string() + " is older, from " + u.olderFileTime;
+    }
     rows.push_back({u.portName, std::to_string(u.id), Trimmed(u.deviceName), program,
                     u.ok ? "ok" : "FAILED", time, last});
   }
@@ -180,9 +168,7 @@ void PrintSummary(const fleet::Report& report, bool backup, std::FILE* out) {
 
 void PrintScan(const fleet::Report& report, bool asJson, std::FILE* out) {
   if (asJson) {
-    json units = json::array();
-    for (const fleet::UnitResult& u : report.Units()) units.push_back(UnitJson(u));
-    std::fputs(Dump(units).c_str(), out);
+    std::fputs(fleet::UnitsJson(report).c_str(), out);
     return;
   }
   for (const fleet::UnitResult& u : report.Units()) {
@@ -193,33 +179,11 @@ void PrintScan(const fleet::Report& report, bool asJson, std::FILE* out) {
   }
 }
 
-bool WriteManifest(const fleet::Report& report, const fs::path& folder, std::string& error) {
-  json units = json::array();
-  for (const fleet::UnitResult& u : report.Units()) {
-    json entry = UnitJson(u);
-    entry["file"] = u.file.empty() ? json(nullptr) : json(u.file.filename().string());
-    units.push_back(std::move(entry));
-  }
-  json ports = json::array();
-  for (const fleet::PortResult& p : report.ports) {
-    ports.push_back({{"port", p.port},
-                     {"portName", p.portName},
-                     {"result", p.ok ? "ok" : "failed"},
-                     {"detail", p.detail},
-                     {"units", p.units.size()},
-                     {"seconds", Seconds(p.elapsed)}});
-  }
-  const json manifest = {{"units", units},
-                         {"ports", ports},
-                         {"result", report.AllOk() ? "ok" : "failed"},
-                         {"seconds", Seconds(report.elapsed)}};
-  return WriteTextWhole(folder / "manifest.json", Dump(manifest), error);
-}
-
 // --units names a port by its device, the device's base name or COMn; the fleet gets the device.
-bool ResolveUnits(const Invocation& inv, const link::PortTable& ports,
-                  std::vector<fleet::UnitChoice>& units, std::string& error) {
-  for (const FleetUnit& wanted : inv.fleetUnits) {
+bool ResolveUnits(const std::vector<FleetUnit>& named, std::string_view option,
+                  const link::PortTable& ports, std::vector<fleet::UnitChoice>& units,
+                  std::string& error) {
+  for (const FleetUnit& wanted : named) {
     std::optional<std::string> path;
     for (const std::string& candidate : ports.Paths()) {
       if (candidate == wanted.port || fleet::NamesPort({wanted.port, wanted.id}, candidate)) {
@@ -235,7 +199,7 @@ bool ResolveUnits(const Invocation& inv, const link::PortTable& ports,
       }
     }
     if (!path) {
-      error = "--units: no port " + wanted.port + " among the ports searched";
+      error = std::string(option) + ": no port " + wanted.port + " among the ports searched";
       return false;
     }
     units.push_back({*path, wanted.id});
@@ -258,12 +222,15 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
                                                          : fleet::Job::Download;
   if (request.job == fleet::Job::Backup) {
     std::error_code ec;
-    if (!fs::is_directory(inv.file, ec)) {
-      say(inv.file + ": not a folder (fleet backup writes into an existing folder)");
+    if (fs::exists(inv.file, ec) && !fs::is_directory(inv.file, ec)) {
+      say(inv.file + ": not a folder");
       return kExitUsage;
     }
-    request.folder = inv.file;
+    request.folder = inv.file;  // created (one level) when missing
   }
+  // Ports nobody named are the system's list: one with nothing behind it is not a failure.
+  request.portsFromSystem = !inv.portsList && !inv.demo && !PortsFromEnvironment();
+  request.expectCount = inv.expectCount;
   request.file = inv.file;
   request.verify = inv.verify;
 
@@ -283,9 +250,18 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
     return kExitUnit;
   }
   std::string error;
-  if (!ResolveUnits(inv, ports, request.units, error)) {
+  if (!ResolveUnits(inv.fleetUnits, "--units", ports, request.units, error) ||
+      !ResolveUnits(inv.expectUnits, "--expect", ports, request.expectUnits, error)) {
     std::fprintf(err, "corvella-cli: %s\nTry 'corvella-cli --help'.\n", error.c_str());
     return kExitUsage;
+  }
+  link::Journal journal;
+  if (inv.logPath) {
+    if (!journal.Open(*inv.logPath)) {
+      say(journal.LastError());
+      return kExitUsage;
+    }
+    request.journal = &journal;
   }
 
   ProgressDisplay display(err, RedrawsInPlace(err), inv.quiet,
@@ -300,20 +276,23 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
   }
   std::fflush(out);
   int status = report.AllOk() ? kExitOk : kExitUnit;
-  if (request.job == fleet::Job::Backup && !WriteManifest(report, request.folder, error)) {
+  if (request.job == fleet::Job::Backup && fs::is_directory(request.folder) &&
+      !fleet::WriteManifest(report, request.folder, error)) {
     say(error);
     status = kExitUnit;
   }
+  for (const std::string& problem : report.problems) say("fleet: " + problem);
   for (const fleet::PortResult& port : report.ports) {
     if (!port.ok) say("fleet: " + port.port + ": " + port.detail);
     for (const fleet::UnitResult& u : port.units) {
       if (!u.ok) say("fleet: " + port.port + " ID " + std::to_string(u.id) + ": " + u.detail);
     }
   }
-  if (report.Units().empty()) {
+  if (report.Units().empty() && report.problems.empty()) {
     say("fleet: no unit found");
     status = kExitUnit;
   }
+  journal.Close();
   return status;
 }
 

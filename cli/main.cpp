@@ -9,7 +9,7 @@
 #include "cli/cli_options.h"
 #include "cli/diff_output.h"
 #include "cli/fleet_command.h"
-#include "cli/output_file.h"
+#include "model/output_file.h"
 #include "cli/plot_image.h"
 #include "cli/show_text.h"
 #include "cli/system_plot.h"

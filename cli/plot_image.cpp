@@ -1,6 +1,6 @@
 #include "cli/plot_image.h"
 
-#include "cli/output_file.h"
+#include "model/output_file.h"
 #include "cli/plot_curves.h"
 
 namespace corvella::cli {

@@ -5,7 +5,7 @@
 #include <QSvgGenerator>
 #include <array>
 
-#include "cli/output_file.h"
+#include "model/output_file.h"
 #include "graph/crossover_response.h"
 #include "graph/graph_frame.h"
 #include "graph/page_curves.h"

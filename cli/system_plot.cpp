@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "cli/output_file.h"
+#include "model/output_file.h"
 #include "cli/unit_commands.h"
 #include "graph/alignment.h"
 #include "graph/driver_response.h"

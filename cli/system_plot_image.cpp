@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/output_file.h"
+#include "model/output_file.h"
 #include "cli/system_plot.h"
 #include "graph/chart/system_chart_panes.h"
 

@@ -10,6 +10,22 @@ else()
     $<$<BOOL:${CORVELLA_WERROR}>:-Werror>)
 endif()
 
+# JSON (nlohmann-json, header-only) for whatever writes or reads it. A cross build takes the host's
+# header, seen through a folder that holds nothing else, so no other host header can stand in for
+# the target's.
+add_library(corvella_json INTERFACE)
+if(CMAKE_CROSSCOMPILING)
+  find_path(CORVELLA_NLOHMANN_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+            REQUIRED)
+  set(_json_include ${PROJECT_BINARY_DIR}/json-include)
+  file(MAKE_DIRECTORY ${_json_include})
+  file(CREATE_LINK ${CORVELLA_NLOHMANN_DIR}/nlohmann ${_json_include}/nlohmann SYMBOLIC)
+  target_include_directories(corvella_json SYSTEM INTERFACE ${_json_include})
+else()
+  find_package(nlohmann_json 3 REQUIRED)
+  target_link_libraries(corvella_json INTERFACE nlohmann_json::nlohmann_json)
+endif()
+
 if(CORVELLA_SANITIZE)
   string(REPLACE ";" "," _san "${CORVELLA_SANITIZE}")
   add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)

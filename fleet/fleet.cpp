@@ -2,14 +2,27 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "core/outcome_words.h"
 #include "core/unit_controller.h"
 #include "fleet/unit_view.h"
+#include "link/network_address.h"
 #include "link/owner_queue.h"
 #include "link/serial_port.h"
 #include "link/steady_timer_host.h"
@@ -27,6 +40,44 @@ std::chrono::milliseconds Since(Clock::time_point start) {
 
 std::string Text(const std::array<char, kProgramNameLength>& field) {
   return {field.begin(), field.end()};
+}
+
+// Whether a device the system lists has a port behind it. Linux makes a ttyS node for every UART
+// the kernel might drive; one with no chip behind it reports an unknown UART type (or does not
+// open at all).
+bool HasHardware(const std::string& port) {
+#ifdef __linux__
+  const std::string base = fs::path(port).filename().string();
+  if (base.rfind("ttyS", 0) != 0) return true;
+  const int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  serial_struct info{};
+  const bool known = ::ioctl(fd, TIOCGSERIAL, &info) != 0 || info.type != PORT_UNKNOWN;
+  ::close(fd);
+  return known;
+#else
+  (void)port;
+  return true;
+#endif
+}
+
+// "2026-12-07 08:04", local time, of a file's last write.
+std::string WrittenAt(const fs::path& path) {
+  std::error_code error;
+  const auto written = fs::last_write_time(path, error);
+  if (error) return {};
+  const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+      written - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+  return text;
 }
 
 // One port's work, on its own thread: the search, then each unit in turn.
@@ -53,7 +104,9 @@ class PortWorker {
 
  private:
   void Open() {
-    serial_ = std::make_unique<link::SerialPort>(owner_, link::PortTable({result_.port}));
+    serial_ = std::make_unique<link::SerialPort>(owner_, link::PortTable({result_.port}),
+                                                 request_.journal);
+    serial_->SetJournalName(result_.port);
     auto timers = std::make_unique<link::SteadyTimerHost>(owner_);
     timers_ = timers.get();
     view_.SetProgressReceiver([this](const link::Progress& p) { Stepped(p); });
@@ -67,19 +120,36 @@ class PortWorker {
       FailPort(request_.file.string() + ": cannot be read");
       return;
     }
-    const std::vector<link::FoundDevice> found = Search();
+    if (request_.portsFromSystem && !HasHardware(result_.port)) {
+      NotPresent();
+      return;
+    }
+    std::vector<link::FoundDevice> found = Search();
+    if (!result_.ok || result_.state == PortState::NotPresent) return;
+    const auto isFound = [&](int id) {
+      return std::any_of(found.begin(), found.end(), [&](const auto& f) { return f.id == id; });
+    };
+    // A unit that missed its probe while others answered ends the search early: an expected unit
+    // not among those found gets one more search before it counts as missing.
+    const std::vector<int> expected = IdsNamed(request_.expectUnits);
+    if (std::any_of(expected.begin(), expected.end(), [&](int id) { return !isFound(id); })) {
+      for (const link::FoundDevice& unit : Search()) {
+        if (!isFound(unit.id)) found.push_back(unit);
+      }
+      std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+    }
     std::vector<link::FoundDevice> chosen;
     std::vector<int> missing;
+    for (const int id : expected)
+      if (!isFound(id)) missing.push_back(id);
     if (request_.job == Job::Download && !request_.units.empty()) {
-      for (const UnitChoice& choice : request_.units) {
-        if (!NamesPort(choice, result_.port)) continue;
+      for (const int id : IdsNamed(request_.units)) {
         const auto unit = std::find_if(found.begin(), found.end(), [&](const auto& f) {
-          return f.id == choice.id;
+          return f.id == id;
         });
         if (unit == found.end()) {
-          missing.push_back(choice.id);
-        } else if (std::none_of(chosen.begin(), chosen.end(),
-                                [&](const auto& c) { return c.id == choice.id; })) {
+          if (std::find(missing.begin(), missing.end(), id) == missing.end()) missing.push_back(id);
+        } else {
           chosen.push_back(*unit);
         }
       }
@@ -94,10 +164,31 @@ class PortWorker {
     for (const int id : missing) {
       UnitResult r = Blank(id);
       r.outcome = link::Outcome::NotFound;
-      r.detail = result_.ok ? "no unit with ID " + std::to_string(id) + " answered"
-                            : result_.detail;
+      r.detail = "no unit with ID " + std::to_string(id) + " answered";
       result_.units.push_back(std::move(r));
     }
+    if (serial_->WasLost()) {
+      result_.state = PortState::Lost;
+      result_.ok = false;
+      result_.detail = "the port went away during the run";
+    }
+  }
+
+  // The IDs of `choices` that name this port, each once, in order.
+  std::vector<int> IdsNamed(const std::vector<UnitChoice>& choices) const {
+    std::vector<int> ids;
+    for (const UnitChoice& choice : choices) {
+      if (NamesPort(choice, result_.port) &&
+          std::find(ids.begin(), ids.end(), choice.id) == ids.end()) {
+        ids.push_back(choice.id);
+      }
+    }
+    return ids;
+  }
+
+  void NotPresent() {
+    result_.state = PortState::NotPresent;
+    result_.detail = "not present";
   }
 
   std::vector<link::FoundDevice> Search() {
@@ -112,8 +203,14 @@ class PortWorker {
       return {};
     }
     // A device that would not open is passed over by the search; say so instead of calling the
-    // port empty.
-    if (view_.Found().empty() && !serial_->IsOpen()) FailPort("cannot open the port");
+    // port empty. One the system lists but that is not there is no failure.
+    if (view_.Found().empty() && !serial_->IsOpen() && !serial_->WasLost()) {
+      if (request_.portsFromSystem) {
+        NotPresent();
+      } else {
+        FailPort("cannot open the port");
+      }
+    }
     return view_.Found();
   }
 
@@ -168,6 +265,15 @@ class PortWorker {
     }
     // The file is written only once everything, the goodbye included, went well.
     if (ok && request_.job == Job::Backup) ok = Save(r);
+    if (!ok && request_.job == Job::Backup) {
+      // An earlier run's file of this unit stays; it must not pass for this run's.
+      const fs::path older = request_.folder / BackupFileName(result_.portName, r.id, r.deviceName);
+      std::error_code error;
+      if (fs::exists(older, error)) {
+        r.olderFile = older;
+        r.olderFileTime = WrittenAt(older);
+      }
+    }
     r.ok = ok;
     r.elapsed = Since(start);
     return r;
@@ -255,6 +361,7 @@ class PortWorker {
   }
 
   void FailPort(std::string detail) {
+    result_.state = PortState::Failed;
     result_.ok = false;
     result_.detail = std::move(detail);
   }
@@ -297,7 +404,7 @@ std::vector<UnitResult> Report::Units() const {
 }
 
 bool Report::AllOk() const {
-  return std::all_of(ports.begin(), ports.end(), [](const PortResult& port) {
+  return problems.empty() && std::all_of(ports.begin(), ports.end(), [](const PortResult& port) {
     return port.ok && std::all_of(port.units.begin(), port.units.end(),
                                   [](const UnitResult& unit) { return unit.ok; });
   });
@@ -335,16 +442,43 @@ bool NamesPort(const UnitChoice& choice, const std::string& port) {
          choice.port == fs::path(port).filename().string();
 }
 
+std::string_view PortStateWord(PortState state) {
+  switch (state) {
+    case PortState::Ok:
+      return "ok";
+    case PortState::NotPresent:
+      return "not present";
+    case PortState::Failed:
+      return "failed";
+    case PortState::Lost:
+      return "lost";
+  }
+  return "failed";
+}
+
+std::string PortIdentity(const std::string& port) {
+  if (link::IsNetworkEntry(port)) return port;
+#ifndef _WIN32
+  struct stat info {};
+  if (::stat(port.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
+    return "device " + std::to_string(static_cast<unsigned long long>(info.st_rdev));
+  }
+#endif
+  std::error_code error;
+  const fs::path canonical = fs::canonical(port, error);
+  return error ? port : canonical.string();
+}
+
 std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request& request) {
   std::vector<std::string> worked;
+  std::set<std::string> lines;
   for (const std::string& port : ports.Paths()) {
     const bool named = request.job != Job::Download || request.units.empty() ||
                        std::any_of(request.units.begin(), request.units.end(),
                                    [&](const UnitChoice& c) { return NamesPort(c, port); });
-    // A device listed twice is worked once: two workers on one line would mix their frames.
-    if (named && std::find(worked.begin(), worked.end(), port) == worked.end()) {
-      worked.push_back(port);
-    }
+    // A line is worked once, under the first of its names: two workers on one line would mix
+    // their frames (and an exclusive open does not stop a second one run as root).
+    if (named && lines.insert(PortIdentity(port)).second) worked.push_back(port);
   }
   return worked;
 }
@@ -352,6 +486,17 @@ std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request
 Report Run(const link::PortTable& ports, const Request& request,
            const ProgressCallback& progress) {
   const auto start = Clock::now();
+  Report report;
+  if (request.job == Job::Backup) {
+    // A cron line names a new folder for each day; its parent must be there already.
+    std::error_code error;
+    if (!fs::is_directory(request.folder, error) &&
+        !fs::create_directory(request.folder, error)) {
+      report.problems.push_back(request.folder.string() + ": cannot create the folder" +
+                                (error ? ": " + error.message() : std::string()));
+      return report;
+    }
+  }
   const std::vector<std::string> worked = PortsToWork(ports, request);
   std::mutex progressMutex;
   const auto sink = [&](const Progress& p) {
@@ -359,7 +504,6 @@ Report Run(const link::PortTable& ports, const Request& request,
     const std::lock_guard<std::mutex> lock(progressMutex);
     progress(p);
   };
-  Report report;
   report.ports.resize(worked.size());
   std::vector<std::thread> threads;
   threads.reserve(worked.size());
@@ -367,6 +511,24 @@ Report Run(const link::PortTable& ports, const Request& request,
     threads.emplace_back([&, i] { report.ports[i] = PortWorker(worked[i], request, sink).Run(); });
   }
   for (std::thread& thread : threads) thread.join();
+  for (const UnitChoice& expected : request.expectUnits) {
+    if (std::none_of(worked.begin(), worked.end(),
+                     [&](const std::string& port) { return NamesPort(expected, port); })) {
+      report.problems.push_back("expected unit " + expected.port + ":" +
+                                std::to_string(expected.id) + ": no such port was searched");
+    }
+  }
+  if (request.expectCount) {
+    const std::vector<UnitResult> units = report.Units();
+    const auto found = std::count_if(units.begin(), units.end(), [](const UnitResult& u) {
+      return u.outcome != link::Outcome::NotFound;
+    });
+    if (found < *request.expectCount) {
+      report.problems.push_back("expected " + std::to_string(*request.expectCount) + " unit" +
+                                (*request.expectCount == 1 ? "" : "s") + ", found " +
+                                std::to_string(found));
+    }
+  }
   report.elapsed = Since(start);
   return report;
 }

@@ -14,6 +14,10 @@
 #include "link/link_view.h"
 #include "link/port_table.h"
 
+namespace corvella::link {
+class Journal;
+}
+
 namespace corvella::fleet {
 
 // A whole program transfer as the progress counts it: the program-information step and the 33
@@ -35,15 +39,25 @@ struct UnitChoice {
 
 struct Request {
   Job job = Job::Scan;
-  std::filesystem::path folder;  // Backup: where the files go (it must exist)
+  std::filesystem::path folder;  // Backup: where the files go (one level is created if missing)
   std::filesystem::path file;    // Download: the parameters file, already checked
   bool verify = false;           // Download: read each unit back and compare with the file
   // Download: the units to write; empty means every unit found.
   std::vector<UnitChoice> units;
-  // Passes over IDs 1..10 per port before a port counts as empty.
-  int searchPasses = 1;
+  // Passes over IDs 1..10 per port before a port counts as empty (a pass that finds a unit ends
+  // the search). A unit may miss one probe; a port is searched again before it is called empty.
+  int searchPasses = 2;
   // Backup, Download: each transfer step goes on as soon as its answer is in.
   bool fast = false;
+  // The ports are the system's list, not the user's: one that does not open (or a ttyS node with
+  // no UART behind it) is "not present", not a failure. A port the user named must open.
+  bool portsFromSystem = false;
+  // Units that must be found: at least this many in all, and each of these. A port that names an
+  // expected unit it did not find is searched once more before the unit counts as missing.
+  std::optional<int> expectCount;
+  std::vector<UnitChoice> expectUnits;
+  // Where every port's traffic is written, each line naming its port (may be null).
+  link::Journal* journal = nullptr;
 };
 
 struct UnitResult {
@@ -59,15 +73,26 @@ struct UnitResult {
   std::string detail;  // why it failed; empty when it did not
   std::chrono::milliseconds elapsed{0};
   std::filesystem::path file;  // Backup: the file written (empty when none was)
+  // Backup that failed: an older file of the unit's name in the folder, and when it was written,
+  // so that it does not pass for this run's ("2026-12-07 08:04").
+  std::filesystem::path olderFile;
+  std::string olderFileTime;
   // Download with verify: how many parameters the unit holds differently from the file.
   std::optional<std::size_t> differences;
+};
+
+enum class PortState {
+  Ok,          // searched (a port without units is not a failure)
+  NotPresent,  // from the system's list, but nothing behind it; not a failure
+  Failed,      // could not be searched
+  Lost,        // went away during the run
 };
 
 struct PortResult {
   std::string port;
   std::string portName;
-  // The port could be searched (a port without units is not a failure).
-  bool ok = true;
+  PortState state = PortState::Ok;
+  bool ok = true;  // state is Ok or NotPresent
   std::string detail;
   std::chrono::milliseconds elapsed{0};
   std::vector<UnitResult> units;  // in the order the search found them (by ID)
@@ -76,11 +101,18 @@ struct PortResult {
 struct Report {
   std::vector<PortResult> ports;  // in the port table's order
   std::chrono::milliseconds elapsed{0};
+  // What went wrong for the run as a whole: a folder that cannot be created, an expectation not
+  // met ("expected 4 units, found 3"; a missing expected unit is also listed among its port's
+  // units, as not found).
+  std::vector<std::string> problems;
 
   std::vector<UnitResult> Units() const;
-  // Every port searched and every unit worked as asked.
+  // Every port searched, every unit worked as asked and no problem for the run as a whole.
   bool AllOk() const;
 };
+
+// "ok", "not present", "failed", "lost".
+std::string_view PortStateWord(PortState state);
 
 enum class Phase { Search, ProgramInfo, Upload, Download, Verify, Disconnect, Done };
 
@@ -112,12 +144,18 @@ std::string BackupFileName(const std::string& port, int id, std::string_view dev
 // Whether `choice` names `port` (its device or that device's base name).
 bool NamesPort(const UnitChoice& choice, const std::string& port);
 
-// The ports `request` works, in the table's order, each once: every one, except that a download
-// to named units opens only the ports they name.
+// What makes two names of a port one line: a character device's device number (so a symbolic link
+// and a /dev/serial/by-id/ name are the device they point to), else its canonical path; a network
+// line is its address.
+std::string PortIdentity(const std::string& port);
+
+// The ports `request` works, in the table's order, each line once however many names it has:
+// every one, except that a download to named units opens only the ports they name.
 std::vector<std::string> PortsToWork(const link::PortTable& ports, const Request& request);
 
 // Runs `request` on every port of `ports` at once and returns when every port is done. Ports
-// that no chosen unit names are not opened.
+// that no chosen unit names are not opened. A backup's folder is created (one level) when missing;
+// when it cannot be, every port fails with the reason.
 Report Run(const link::PortTable& ports, const Request& request,
            const ProgressCallback& progress = {});
 

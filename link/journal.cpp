@@ -67,14 +67,14 @@ void Journal::Close() {
   writer_.join();
 }
 
-void Journal::LogSent(int portNumber, std::string_view frame) {
+void Journal::LogSent(std::string_view port, std::string_view frame) {
   if (!IsOpen()) return;
-  Push(Entry{std::chrono::system_clock::now(), portNumber, true, std::string(frame)});
+  Push(Entry{std::chrono::system_clock::now(), std::string(port), true, std::string(frame)});
 }
 
-void Journal::LogReceived(int portNumber, std::uint8_t byte) {
+void Journal::LogReceived(std::string_view port, std::uint8_t byte) {
   if (!IsOpen()) return;
-  Push(Entry{std::chrono::system_clock::now(), portNumber, false,
+  Push(Entry{std::chrono::system_clock::now(), std::string(port), false,
              std::string(1, static_cast<char>(byte))});
 }
 
@@ -133,24 +133,25 @@ void Journal::WriterMain() {
 void Journal::Write(const Entry& entry) {
   if (entry.sent) {
     // What arrived before this frame went out belongs above it.
-    FlushPending(entry.portNumber);
-    WriteLine(entry.time, entry.portNumber, true, entry.bytes);
+    FlushPending(entry.port);
+    WriteLine(entry.time, entry.port, true, entry.bytes);
     return;
   }
-  PendingReceive& pending = pending_[entry.portNumber];
+  PendingReceive& pending = pending_[entry.port];
   pending.bytes += entry.bytes;
   pending.time = entry.time;
-  if (entry.bytes == ")") FlushPending(entry.portNumber);
+  if (entry.bytes == ")") FlushPending(entry.port);
 }
 
-void Journal::FlushPending(int portNumber) {
-  const auto it = pending_.find(portNumber);
+void Journal::FlushPending(const std::string& port) {
+  const auto it = pending_.find(port);
   if (it == pending_.end()) return;
-  if (!it->second.bytes.empty()) WriteLine(it->second.time, portNumber, false, it->second.bytes);
+  if (!it->second.bytes.empty()) WriteLine(it->second.time, port, false, it->second.bytes);
   pending_.erase(it);
 }
 
-void Journal::WriteLine(TimePoint time, int portNumber, bool sent, std::string_view bytes) {
+void Journal::WriteLine(TimePoint time, const std::string& port, bool sent,
+                        std::string_view bytes) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
@@ -162,8 +163,8 @@ void Journal::WriteLine(TimePoint time, int portNumber, bool sent, std::string_v
 #endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  std::fprintf(file_, "%s.%03d COM%d %s %s\n", stamp, static_cast<int>(millis.count()), portNumber,
-               sent ? "TX" : "RX", Escape(bytes).c_str());
+  std::fprintf(file_, "%s.%03d %s %s %s\n", stamp, static_cast<int>(millis.count()),
+               Escape(port).c_str(), sent ? "TX" : "RX", Escape(bytes).c_str());
 }
 
 }  // namespace corvella::link

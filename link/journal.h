@@ -37,9 +37,14 @@ class Journal {
   bool IsOpen() const { return open_.load(std::memory_order_acquire); }
   const std::string& LastError() const { return lastError_; }
 
-  // Any thread, never waits for the disk. Ignored while the journal is closed.
-  void LogSent(int portNumber, std::string_view frame);
-  void LogReceived(int portNumber, std::uint8_t byte);
+  // Any thread, never waits for the disk. Ignored while the journal is closed. A port is named
+  // as its line says it: "COM3", or the device itself where several programs' ports share one
+  // journal (the fleet's, each worker's port being its own COM1).
+  void LogSent(std::string_view port, std::string_view frame);
+  void LogReceived(std::string_view port, std::uint8_t byte);
+  void LogSent(int portNumber, std::string_view frame) { LogSent(ComName(portNumber), frame); }
+  void LogReceived(int portNumber, std::uint8_t byte) { LogReceived(ComName(portNumber), byte); }
+  static std::string ComName(int portNumber) { return "COM" + std::to_string(portNumber); }
 
   // Waits until everything queued so far is in the file (received bytes after the last ")" stay
   // pending until their frame ends).
@@ -52,7 +57,7 @@ class Journal {
   using TimePoint = std::chrono::system_clock::time_point;
   struct Entry {
     TimePoint time;
-    int portNumber;
+    std::string port;
     bool sent;
     std::string bytes;
   };
@@ -64,8 +69,8 @@ class Journal {
   void Push(Entry entry);
   void WriterMain();
   void Write(const Entry& entry);
-  void WriteLine(TimePoint time, int portNumber, bool sent, std::string_view bytes);
-  void FlushPending(int portNumber);
+  void WriteLine(TimePoint time, const std::string& port, bool sent, std::string_view bytes);
+  void FlushPending(const std::string& port);
 
   std::atomic<bool> open_{false};
   std::string lastError_;
@@ -82,7 +87,7 @@ class Journal {
 
   // Writer thread only.
   std::FILE* file_ = nullptr;
-  std::map<int, PendingReceive> pending_;
+  std::map<std::string, PendingReceive> pending_;
 };
 
 }  // namespace corvella::link

@@ -168,6 +168,7 @@ void SerialPort::Report(std::string_view call, long errorCode) {
 }
 
 void SerialPort::ReportLost() {
+  wentAway.store(true, std::memory_order_release);
   PortEvents* target = owner;
   if (target == nullptr) return;
   ownerThread.Post([live = session, target, number = portNumber] {
@@ -178,7 +179,8 @@ void SerialPort::ReportLost() {
 void SerialPort::HandOver(const std::uint8_t* bytes, std::size_t count) {
   if (count == 0) return;
   if (journal != nullptr) {
-    for (std::size_t i = 0; i < count; ++i) journal->LogReceived(portNumber, bytes[i]);
+    const std::string name = journalName.empty() ? Journal::ComName(portNumber) : journalName;
+    for (std::size_t i = 0; i < count; ++i) journal->LogReceived(name, bytes[i]);
   }
   PortEvents* target = owner;
   if (target == nullptr) return;
@@ -202,7 +204,8 @@ std::optional<std::string> SerialPort::NextFrame() {
 }
 
 void SerialPort::LogSent(std::string_view frame) {
-  if (journal != nullptr) journal->LogSent(portNumber, frame);
+  if (journal == nullptr) return;
+  journal->LogSent(journalName.empty() ? Journal::ComName(portNumber) : journalName, frame);
 }
 
 }  // namespace corvella::link

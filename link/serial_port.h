@@ -63,6 +63,10 @@ class SerialPort final : public Port {
   int PortNumber() const override { return portNumber; }
   // Whether the worker thread is running.
   bool IsMonitoring() const { return workerAlive.load(std::memory_order_acquire); }
+  // The device went away while it was open (not closed by the owner).
+  bool WasLost() const { return wentAway.load(std::memory_order_acquire); }
+  // How the journal names this port ("COMn" unless set): the fleet names each by its device.
+  void SetJournalName(std::string name) { journalName = std::move(name); }
 
  private:
   struct Native;  // the platform's handles, one per backend
@@ -105,6 +109,8 @@ class SerialPort final : public Port {
   OwnerThread& ownerThread;
   PortTable table;
   Journal* journal;
+  std::string journalName;
+  std::atomic<bool> wentAway{false};
 
   std::thread workerThread;
   std::atomic<bool> workerAlive{false};

@@ -164,12 +164,15 @@ bool VirtualUnit::Stale(std::string_view body) const {
 
 Reply VirtualUnit::ApplyFaults(std::string_view body, std::optional<std::string> answer) {
   if (body.substr(0, 1) == "%") ++reads_;
+  const bool probe = body == "X";
+  if (probe) ++probes_;
   Reply reply;
   if (!faults_.delayFor.Any() || faults_.delayFor.Matches(body)) reply.delayMs = faults_.answerDelayMs;
   reply.hangUp = faults_.hangUpAfterFrames && framesReceived_ >= *faults_.hangUpAfterFrames;
   const bool silent = faults_.silent ||
                       (faults_.silentAfterFrames && framesReceived_ > *faults_.silentAfterFrames) ||
-                      faults_.silentFor.Matches(body);
+                      faults_.silentFor.Matches(body) ||
+                      (probe && probes_ <= faults_.ignoreProbes);
   // Closing the line discards what the far side has not read yet, so the frame that triggers the
   // hang-up stays unanswered, like a cable pulled while the command was on its way.
   if (!answer || silent || reply.hangUp) return reply;

@@ -79,6 +79,8 @@ struct FaultPlan {
   CommandMatch staleFor;             // for these commands
   std::optional<int> staleFromRead;  // for every read ("%") from the N-th (counted from 1) on
   std::optional<int> staleFirst;     // only the first N stale answers
+  // A unit that misses the first N probes ("X") addressed to it, as one busy or waking up would.
+  int ignoreProbes = 0;
 };
 
 // What the unit puts on the line for one frame.
@@ -153,6 +155,7 @@ class VirtualUnit {
   int garbled_ = 0;  // answers garbled so far
   int staled_ = 0;   // stale answers given so far
   int reads_ = 0;    // read requests received so far
+  int probes_ = 0;   // probes received so far
   std::string lastAnswer_;  // the last answer put on the line, without the junk around it
   FaultPlan faults_;
   int framesReceived_ = 0;

@@ -45,6 +45,7 @@ Faults (for every unit; CMD is the start of a command after the ID, e.g. '$022',
   --stale-from-read N      the same for every read request ('%') from the N-th on.
   --stale-first N          with --stale or --stale-from-read, only the first N such answers.
   --ignore-writes CMD      acknowledge writes of CMD (e.g. '$049') without applying them.
+  --ignore-probes N        stay silent to the first N probes ("X").
   --no-close CMD           answer CMD without its closing ")" (repeatable).
   --junk-before TEXT       write TEXT before every answer.
   --junk-after TEXT        write TEXT after every answer.
@@ -99,7 +100,7 @@ bool TakesValue(std::string_view flag) {
       "--silent-for",    "--garble",       "--garble-first",
       "--ignore-writes", "--no-close",     "--junk-before",
       "--junk-after",    "--stale",        "--stale-from-read",
-      "--stale-first"};
+      "--stale-first",   "--ignore-probes"};
   for (std::string_view f : kValueFlags) {
     if (f == flag) return true;
   }
@@ -156,7 +157,8 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
     } else if (flag("--log")) {
       options.logPath = value();
     } else if (flag("--delay") || flag("--silent-after") || flag("--hang-up-after") ||
-               flag("--garble-first") || flag("--stale-from-read") || flag("--stale-first")) {
+               flag("--garble-first") || flag("--stale-from-read") || flag("--stale-first") ||
+               flag("--ignore-probes")) {
       const std::string_view text = value();
       const bool fromOne = flag("--hang-up-after") || flag("--stale-from-read");
       const auto number = Number(text, fromOne ? 1 : 0, 3'600'000);
@@ -167,6 +169,7 @@ ParseResult ParseOptions(const std::vector<std::string_view>& args) {
       if (flag("--garble-first")) options.faults.garbleFirst = *number;
       if (flag("--stale-from-read")) options.faults.staleFromRead = *number;
       if (flag("--stale-first")) options.faults.staleFirst = *number;
+      if (flag("--ignore-probes")) options.faults.ignoreProbes = *number;
     } else if (flag("--delay-for")) {
       AddCommand(options.faults.delayFor, value());
     } else if (flag("--silent-for")) {

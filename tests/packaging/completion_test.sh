@@ -51,7 +51,7 @@ expect_exactly plot x.asc "--g" -- --graph
 expect_exactly upload "stage" -- "stage left.asc" "stage right.asc"
 expect_exactly --demo show "n" -- notes.txt
 expect_exactly plot x.asc --graph level -o "stage r" -- "stage right.asc"
-expect_exactly recall 2 "-" -- -o --accept-repaired --ports --id --quiet --demo --version --help
+expect_exactly recall 2 "-" -- -o --accept-repaired --ports --id --log --quiet --demo --version --help
 expect_exactly rename "s" --
 # A command's own flags after its file.
 expect_exactly upload x.asc "--f" -- --fast
@@ -64,6 +64,7 @@ expect_exactly fleet "d" -- download
 expect_exactly fleet download x.asc "--u" -- --units
 expect_exactly fleet download x.asc "--a" -- --all
 expect fleet download x.asc "--v" -- --verify
+expect_exactly fleet backup dir "--e" -- --expect
 
 [ $failed -eq 0 ] && echo "completion offers as expected"
 exit $failed

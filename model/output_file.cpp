@@ -1,4 +1,4 @@
-#include "cli/output_file.h"
+#include "model/output_file.h"
 
 #include <cerrno>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-namespace corvella::cli {
+namespace corvella {
 namespace fs = std::filesystem;
 
 namespace {
@@ -64,4 +64,4 @@ bool OutputDirectoryExists(const fs::path& target, std::string& error) {
   return false;
 }
 
-}  // namespace corvella::cli
+}  // namespace corvella

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace corvella::cli {
+namespace corvella {
 
 // `write` fills the temporary file it is given and says whether it succeeded. On any failure the
 // temporary file is removed, the target is left as it was and `error` says why.
@@ -21,4 +21,4 @@ bool WriteTextWhole(const std::filesystem::path& target, std::string_view text, 
 // directory the file would go into must exist.
 bool OutputDirectoryExists(const std::filesystem::path& target, std::string& error);
 
-}  // namespace corvella::cli
+}  // namespace corvella
