@@ -5,16 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <thread>
 
+#include "fleet/manifest.h"
+#include "link/journal.h"
 #include "model/parameters_file.h"
 #include "sim/virtual_unit_host.h"
 #include "support/temp_dir.h"
 
 namespace corvella::fleet {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(FleetNames, FileNamesHoldOnlySafeCharacters) {
   EXPECT_EQ(SafeFileName("Stage Left...."), "Stage_Left");
@@ -111,6 +117,70 @@ TEST(FleetRun, BackupOfTwoLinesReportsEveryStepOfEachAndAPortThatWillNotOpen) {
     EXPECT_EQ(steps, all);
   }
   EXPECT_EQ(seen[missing].back().phase, Phase::Done);
+}
+
+// Run from cron, a backup is judged by its exit status and manifest alone: they must say what
+// happened, neither more nor less.
+TEST(FleetRun, AnUnattendedBackupSaysExactlyWhatHappened) {
+  std::vector<sim::VirtualUnit> units{sim::VirtualUnit(1, "One"), sim::VirtualUnit(2, "Two")};
+  auto shared = std::make_unique<sim::VirtualUnitHost>(units);
+  ASSERT_TRUE(shared->Start());
+  sim::FaultPlan late;
+  late.ignoreProbes = 1;  // misses the first search's probe, as a unit waking up would
+  ASSERT_TRUE(shared->SetFaults(1, late));
+  const auto single = StartLine(5, "Five");
+  test::TempDir dir;
+  const fs::path alias = dir / "by-id-five";
+  fs::create_symlink(single->SlavePath(), alias);
+  const link::PortTable table(
+      {shared->SlavePath(), "/dev/corvella-no-such-port", single->SlavePath(), alias.string()});
+
+  link::Journal journal;
+  ASSERT_TRUE(journal.Open((dir / "link.log").string()));
+  Request request;
+  request.job = Job::Backup;
+  request.folder = dir / "2026-12-07";  // not there yet
+  request.fast = true;
+  request.portsFromSystem = true;
+  request.expectUnits = {{shared->SlavePath(), 2}};
+  request.journal = &journal;
+  Report report = fleet::Run(table, request);
+  journal.Close();
+
+  ASSERT_EQ(report.ports.size(), 3u) << "the line under two names is worked once";
+  EXPECT_TRUE(report.AllOk()) << ManifestJson(report);
+  EXPECT_EQ(report.ports[1].state, PortState::NotPresent);
+  ASSERT_EQ(report.ports[0].units.size(), 2u) << "the unit that missed its probe is found";
+  EXPECT_TRUE(report.ports[0].units[1].ok);
+  std::ostringstream text;
+  text << std::ifstream(dir / "link.log").rdbuf();
+  for (const std::string& port : {shared->SlavePath(), single->SlavePath()}) {
+    EXPECT_NE(text.str().find(" " + port + " TX (0"), std::string::npos) << port;
+  }
+
+  // The next night: unit 5 falls silent mid-upload and its line goes away; one unit fewer than
+  // expected, and yesterday's file of unit 5 is not taken for tonight's.
+  const fs::path yesterday = report.ports[2].units.at(0).file;
+  fs::rename(yesterday, request.folder / yesterday.filename());
+  sim::FaultPlan hangUp;
+  hangUp.hangUpAfterFrames = single->Unit(0)->FramesReceived() + 20;
+  ASSERT_TRUE(single->SetFaults(0, hangUp));
+  request.expectUnits.clear();
+  request.expectCount = 4;
+  report = fleet::Run(table, request);
+  EXPECT_FALSE(report.AllOk());
+  EXPECT_EQ(report.problems, std::vector<std::string>{"expected 4 units, found 3"});
+  const PortResult& lost = report.ports[2];
+  EXPECT_EQ(lost.state, PortState::Lost);
+  ASSERT_EQ(lost.units.size(), 1u);
+  EXPECT_FALSE(lost.units[0].ok);
+  EXPECT_EQ(lost.units[0].olderFile.filename(), yesterday.filename());
+  EXPECT_EQ(lost.units[0].olderFileTime.size(), std::string("2026-12-07 08:04").size());
+  const std::string manifest = ManifestJson(report);
+  for (const char* says : {"\"olderFile\"", "\"result\": \"lost\"", "\"result\": \"not present\"",
+                           "expected 4 units, found 3"}) {
+    EXPECT_NE(manifest.find(says), std::string::npos) << says << "\n" << manifest;
+  }
 }
 
 }  // namespace
