@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,7 +16,9 @@
 #include <set>
 
 #include "app/dialogs/prompts.h"
+#include "app/tools/tuning_history.h"
 #include "app/window/main_view.h"
+#include "fleet/manifest.h"
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 
@@ -150,6 +153,7 @@ bool FleetDialog::StartBackup(const QString& folder) {
   fleet::Request request;
   request.job = fleet::Job::Backup;
   request.folder = folder.toStdString();
+  backupFolder_ = request.folder;
   return Start(std::move(request));
 }
 
@@ -182,6 +186,19 @@ bool FleetDialog::StartSend(const QString& file, bool verify) {
 bool FleetDialog::ConnectSelected() {
   const int row = SelectedRow();
   if (row < 0 || Busy() || !FreeWindowPort()) return false;
+  // The unit's program replaces the PC's set: edits not saved are asked about, as on exit.
+  if (view_.history().Modified()) {
+    const QMessageBox::StandardButton answer =
+        ShowMessage(this, {QString::fromLatin1(kUnsavedConnectText), Caption(),
+                           QMessageBox::Question,
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                           QMessageBox::Yes});
+    if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) return false;
+    if (answer == QMessageBox::Yes) {
+      view_.SaveParametersFile();
+      if (view_.history().Modified()) return false;  // cancelled, or the save failed and said so
+    }
+  }
   const fleet::UnitResult& unit = units_[static_cast<std::size_t>(row)];
   const auto& paths = ports_.Paths();
   const auto at = std::find(paths.begin(), paths.end(), unit.port);
@@ -249,6 +266,11 @@ void FleetDialog::OnFinished(const fleet::Report& report) {
   }
   progress_->setValue(1000);
   QStringList notes;
+  if (job_ == fleet::Job::Backup) {
+    std::string error;
+    if (!fleet::WriteManifest(report, backupFolder_, error)) notes << Text(error);
+  }
+  for (const std::string& problem : report.problems) notes << Text(problem);
   for (const fleet::PortResult& port : report.ports) {
     if (!port.ok) notes << Text(port.portName + ": " + port.detail);
   }
@@ -310,7 +332,17 @@ void FleetDialog::AskBackupFolder() {
 
 void FleetDialog::AskSendFile() {
   const QString file = AskParametersFileName(this, false);
-  if (!file.isEmpty()) (void)StartSend(file, true);
+  if (file.isEmpty()) return;
+  const auto units = table_->selectionModel()->selectedRows().size();
+  if (!AskYesNo(this,
+                QStringLiteral("Send %1 to the %2 selected unit(s)? Their programs are "
+                               "replaced.")
+                    .arg(QFileInfo(file).fileName())
+                    .arg(units),
+                Caption())) {
+    return;
+  }
+  (void)StartSend(file, true);
 }
 
 }  // namespace corvella::app

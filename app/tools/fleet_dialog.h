@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -23,6 +24,9 @@ namespace corvella::app {
 class MainView;
 
 inline constexpr char kFleetDialogTitle[] = "Units On All Ports";
+// Connect reads the unit's program into the PC's set, over edits not yet saved.
+inline constexpr char kUnsavedConnectText[] =
+    "The program has unsaved changes.\nSave them before the unit's program replaces them ?";
 
 class FleetDialog : public QDialog {
   Q_OBJECT
@@ -73,6 +77,7 @@ class FleetDialog : public QDialog {
   link::Port& mainPort_;
   link::PortTable ports_;
   fleet::Job job_ = fleet::Job::Scan;
+  std::filesystem::path backupFolder_;  // of the backup that runs: its manifest goes there
   std::vector<fleet::UnitResult> units_;       // one row each, in table order
   std::vector<std::string> results_;           // the rows' result column
   std::map<std::string, double> portShare_;    // how far each port is, 0..1

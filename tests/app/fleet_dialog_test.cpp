@@ -5,14 +5,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/tools/fleet_dialog.h"
+#include "model/parameters_file.h"
+#include "pages/delay_page.h"
+#include "pages/page_set.h"
 #include "app_harness.h"
 
 using namespace corvella;
 using namespace corvella::app;
 using corvella::app::test::BoxLog;
+using corvella::app::test::FileNameAnswer;
 using corvella::app::test::Row;
 using corvella::app::test::Window;
 
@@ -103,6 +108,41 @@ class FleetDialogTest : public QObject {
     QVERIFY(boxes.boxes[0].text.contains(QStringLiteral("Disable Communications first")));
     QVERIFY(w.port.IsOpen());
     QCOMPARE(table.rowCount(), 3);
+  }
+
+  // The window's backup leaves the manifest the command line leaves; what would replace a
+  // program (the PC's unsaved edits, or the units' programs) is asked first.
+  void backupWritesTheManifestAndReplacingAProgramIsAsked() {
+    const auto line = StartLine({{1, "Left"}, {3, "Right"}});
+    Window w({line->SlavePath()});
+    FleetDialog dialog(w.view(), w.port, link::PortTable({line->SlavePath()}));
+    QTemporaryDir folder;
+    QSignalSpy finished(&dialog, &FleetDialog::jobFinished);
+    QVERIFY(dialog.StartBackup(folder.path()));
+    QVERIFY(finished.wait(kJobMs));
+    QFile manifest(folder.filePath(QStringLiteral("manifest.json")));
+    QVERIFY(manifest.open(QIODevice::ReadOnly));
+    QVERIFY(manifest.readAll().contains("\"result\": \"ok\""));
+
+    BoxLog boxes;
+    dialog.table()->selectRow(0);
+    w.view().pageSet().DelayCompressor().CommitDelay(0, 77);  // an edit not saved
+    boxes.answers = {QMessageBox::Cancel};
+    QVERIFY(!dialog.ConnectSelected());
+    QCOMPARE(boxes.boxes.size(), std::size_t{1});
+    QCOMPARE(boxes.boxes[0].text, QString::fromLatin1(kUnsavedConnectText));
+    QCOMPARE(w.session().link.linkConnected, 0);
+
+    const QString file = folder.filePath(QStringLiteral("send.asc"));
+    ProgramParameters p{};
+    ResetParameters(p);
+    QVERIFY(SaveParametersFile(file.toStdString(), p).ok);
+    const FileNameAnswer chosen(file);
+    boxes.answers = {QMessageBox::No};
+    QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), std::size_t{2});
+    QVERIFY(boxes.boxes[1].text.startsWith(QStringLiteral("Send send.asc to the 1 selected")));
+    QVERIFY(!dialog.Busy());
   }
 };
 
