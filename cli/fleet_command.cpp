@@ -230,6 +230,7 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
   }
   // Ports nobody named are the system's list: one with nothing behind it is not a failure.
   request.portsFromSystem = !inv.portsList && !inv.demo && !PortsFromEnvironment();
+  if (request.portsFromSystem) ports = link::PortTable::PresentPorts();
   request.expectCount = inv.expectCount;
   request.file = inv.file;
   request.verify = inv.verify;

@@ -10,6 +10,10 @@
 
 #include "link/network_address.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace corvella::link {
 namespace {
 
@@ -123,6 +127,36 @@ PortTable PortTable::FromSystem() {
   return PortTable(std::move(paths));
 #else
   return FromDirectory("/dev");
+#endif
+}
+
+PortTable PortTable::PresentPorts() {
+#ifdef _WIN32
+  std::vector<std::string> paths;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return PortTable();
+  }
+  for (DWORD index = 0;; ++index) {
+    char name[256];
+    DWORD nameSize = sizeof name;
+    BYTE data[256];
+    DWORD dataSize = sizeof data - 1;
+    DWORD type = 0;
+    const LONG status =
+        RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS || type != REG_SZ) continue;
+    data[dataSize] = 0;
+    paths.push_back(NormaliseComName(reinterpret_cast<const char*>(data)));
+  }
+  RegCloseKey(key);
+  std::sort(paths.begin(), paths.end(), NaturalLess);
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return PortTable(std::move(paths));
+#else
+  return FromSystem();
 #endif
 }
 

@@ -24,6 +24,10 @@ class PortTable {
   // The serial devices present, USB adapters first, each family in natural order (ttyUSB2 before
   // ttyUSB10). On Windows the numbers map straight to COM1 .. COM256.
   static PortTable FromSystem();
+  // The serial ports the system has, for the tools that work every port at once: on Windows the
+  // ports in the SERIALCOMM device map (not every COM number the window's search walks),
+  // elsewhere FromSystem's list.
+  static PortTable PresentPorts();
   // The serial devices among the entries of `directory` (the system scan reads /dev).
   static PortTable FromDirectory(const std::string& directory);
 
