@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/eq_stage.h"
 #include "model/program_parameters.h"
 
 namespace corvella::cli {
@@ -28,6 +29,7 @@ enum class Command {
   Sync,
   Align,
   Fleet,
+  AutoEq,
 };
 
 // What `fleet` does on every port at once.
@@ -56,11 +58,11 @@ struct Invocation {
   Command command = Command::Scan;
   std::string file;                   // the command's FILE (empty for load-default without one)
   std::optional<std::string> output;  // -o OUT of recall and plot
-  bool acceptRepaired = false;       // upload / recall -o: keep a program that needed the repair
-  std::string secondFile;            // diff: the file compared with `file`
-  bool json = false;                 // diff / verify: the differences as JSON
-  bool verify = false;               // download: read the unit back and compare
-  bool fast = false;                 // transfers go on as soon as each answer is in
+  bool acceptRepaired = false;        // upload / recall -o: keep a program that needed the repair
+  std::string secondFile;             // diff: the file compared with `file`
+  bool json = false;                  // diff / verify: the differences as JSON
+  bool verify = false;                // download: read the unit back and compare
+  bool fast = false;                  // transfers go on as soon as each answer is in
   int memory = 0;                     // recall / store: 1..6
   int newId = 0;                      // set-identity: 1..10
   std::string name;                   // rename / set-identity
@@ -77,6 +79,14 @@ struct Invocation {
   std::optional<std::string> highDriver;  // --high-driver F: a measured driver's text file
   std::optional<std::string> lowDriver;   // --low-driver F
   int points = 0;                         // --points N; 0: 1/48 octave from 10 Hz to 24 kHz
+
+  // autoeq: the measurement, the stage it corrects and the fit's limits.
+  std::optional<std::string> measurement;
+  EqStage stage = EqStage::High;
+  double fromHz = 20.0;
+  double toHz = 20000.0;
+  int smoothing = 12;
+  double maxBoostDb = 6.0;
 
   // fleet: the action (scan [--json], backup DIR in `file`, download FILE in `file`).
   FleetAction fleetAction = FleetAction::Scan;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/autoeq_command.h"
 #include "cli/cli_options.h"
 #include "cli/diff_output.h"
 #include "cli/fleet_command.h"
@@ -113,7 +114,8 @@ int RunDiff(const Invocation& inv) {
   for (int i = 0; i < 2; ++i) {
     if (const auto why = CheckParametersFile(*files[i])) return FileError(*why);
     ResetParameters(sets[i]);
-    if (!LoadParametersFile(*files[i], sets[i]).ok) return FileError(*files[i] + ": cannot be read");
+    if (!LoadParametersFile(*files[i], sets[i]).ok)
+      return FileError(*files[i] + ": cannot be read");
   }
   const auto differences = DiffParameters(sets[0], sets[1]);
   const std::string out = inv.json ? DiffJson(differences) : DiffText(differences);
@@ -123,6 +125,10 @@ int RunDiff(const Invocation& inv) {
 
 int RunOffline(const Invocation& inv) {
   if (inv.command == Command::Diff) return RunDiff(inv);
+  if (inv.command == Command::AutoEq) {
+    if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
+    return RunAutoEq(inv, stdout, stderr);
+  }
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");

@@ -57,14 +57,7 @@ int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FIL
     if (!inv.output) return kExitOk;
     ProgramParameters aligned = p;
     graph::ApplyAlignment(aligned, *suggestion);
-    const bool saved = WriteWhole(
-        *inv.output,
-        [&](const std::filesystem::path& temporary) {
-          const FileResult result = SaveParametersFile(temporary, aligned);
-          if (!result.ok) error = *inv.output + ": " + result.systemText;
-          return result.ok;
-        },
-        error);
+    const bool saved = SaveParametersWhole(*inv.output, aligned, error);
     return saved ? kExitOk : Fail(err, error);
   }
 
