@@ -74,6 +74,12 @@ Offline commands:
                          1/N octave (12; 0 none), boosting at most DB (6; 0 cuts only); writes
                          FILE with those bands to OUT.asc and prints the residual's RMS and
                          largest deviation before and after, and the bands
+  import-filters FILE F --stage high|low|input-mic|input-line -o OUT.asc
+                         the stage's bands from filter text F ("Filter 1: ON PK Fc 100 Hz
+                         Gain -3.0 dB Q 1.41"; PK, LS, HS, NO, BP), each snapped to the unit's
+                         steps; prints each band's snapping and the largest curve difference
+  export-filters FILE --stage high|low|input-mic|input-line [-o F]
+                         the stage's bands as filter text, to F or to the standard output
 
 Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
 the programs differ; fleet: any unit failed, the others still done and reported), 2 usage
@@ -103,7 +109,9 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"sync", Command::Sync},
                                      {"align", Command::Align},
                                      {"fleet", Command::Fleet},
-                                     {"autoeq", Command::AutoEq}};
+                                     {"autoeq", Command::AutoEq},
+                                     {"import-filters", Command::ImportFilters},
+                                     {"export-filters", Command::ExportFilters}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -287,6 +295,9 @@ class Parser {
         return FleetArguments();
       case Command::AutoEq:
         return AutoEqArguments();
+      case Command::ImportFilters:
+      case Command::ExportFilters:
+        return FilterArguments(name);
     }
     return false;
   }
@@ -603,6 +614,44 @@ class Parser {
     return true;
   }
 
+  // import-filters FILE F --stage S -o OUT, export-filters FILE --stage S [-o F].
+  bool FilterArguments(const std::string& name) {
+    const bool importing = inv_.command == Command::ImportFilters;
+    bool stageGiven = false;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      if (const auto output = OutputOption(argument, "-o needs a FILE to write")) {
+        if (!*output) return false;
+      } else if (const auto stage = StageOption(argument)) {
+        if (!*stage) return false;
+        stageGiven = true;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else if (importing && inv_.secondFile.empty() && !argument.empty() &&
+                 argument.front() != '-') {
+        inv_.secondFile = argument;
+      } else {
+        return Error("unexpected argument to " + name + ": " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error(name + " needs a FILE");
+    if (importing && inv_.secondFile.empty()) return Error(name + " needs a filter text file");
+    if (!stageGiven) return Error(name + " needs --stage high|low|input-mic|input-line");
+    if (importing && !inv_.output) return Error(name + " needs -o OUT.asc");
+    return true;
+  }
+
+  // "--stage S": nothing when `argument` is not it, else whether S names a stage.
+  std::optional<bool> StageOption(const std::string& argument) {
+    std::optional<std::string_view> inlineValue;
+    if (!MatchOption(argument, "--stage", inlineValue)) return std::nullopt;
+    const auto value = cursor_.Value(inlineValue);
+    const auto stage = value ? EqStageNamed(*value) : std::nullopt;
+    if (!stage) return Error("--stage needs high, low, input-mic or input-line");
+    inv_.stage = *stage;
+    return true;
+  }
+
   bool AutoEqArguments() {
     bool stageGiven = false;
     while (!cursor_.AtEnd()) {
@@ -614,11 +663,8 @@ class Parser {
         const auto value = cursor_.Value(inlineValue);
         if (!value || value->empty()) return Error("--measurement needs a measurement file");
         inv_.measurement = *value;
-      } else if (MatchOption(argument, "--stage", inlineValue)) {
-        const auto value = cursor_.Value(inlineValue);
-        const auto stage = value ? EqStageNamed(*value) : std::nullopt;
-        if (!stage) return Error("--stage needs high, low, input-mic or input-line");
-        inv_.stage = *stage;
+      } else if (const auto stage = StageOption(argument)) {
+        if (!*stage) return false;
         stageGiven = true;
       } else if (MatchOption(argument, "--from", inlineValue) ||
                  MatchOption(argument, "--to", inlineValue)) {
@@ -699,7 +745,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 
 bool TalksToUnit(Command command) {
   return command != Command::Show && command != Command::Plot && command != Command::Diff &&
-         command != Command::Align && command != Command::AutoEq;
+         command != Command::Align && command != Command::AutoEq &&
+         command != Command::ImportFilters && command != Command::ExportFilters;
 }
 
 }  // namespace corvella::cli

@@ -30,6 +30,8 @@ enum class Command {
   Align,
   Fleet,
   AutoEq,
+  ImportFilters,
+  ExportFilters,
 };
 
 // What `fleet` does on every port at once.

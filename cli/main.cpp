@@ -9,6 +9,7 @@
 #include "cli/autoeq_command.h"
 #include "cli/cli_options.h"
 #include "cli/diff_output.h"
+#include "cli/filter_commands.h"
 #include "cli/fleet_command.h"
 #include "cli/output_file.h"
 #include "cli/plot_image.h"
@@ -125,9 +126,13 @@ int RunDiff(const Invocation& inv) {
 
 int RunOffline(const Invocation& inv) {
   if (inv.command == Command::Diff) return RunDiff(inv);
-  if (inv.command == Command::AutoEq) {
+  if (inv.command == Command::AutoEq || inv.command == Command::ImportFilters ||
+      inv.command == Command::ExportFilters) {
+    // These keep every byte of the set but the stage's bands: it is read as stored, not repaired.
     if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
-    return RunAutoEq(inv, stdout, stderr);
+    if (inv.command == Command::AutoEq) return RunAutoEq(inv, stdout, stderr);
+    if (inv.command == Command::ImportFilters) return RunImportFilters(inv, stdout, stderr);
+    return RunExportFilters(inv, stdout, stderr);
   }
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);

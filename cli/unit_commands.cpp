@@ -68,6 +68,10 @@ std::string CommandName(Command command) {
       return "fleet";
     case Command::AutoEq:
       return "autoeq";
+    case Command::ImportFilters:
+      return "import-filters";
+    case Command::ExportFilters:
+      return "export-filters";
   }
   return {};
 }

@@ -585,16 +585,23 @@ std::vector<ContinuousBand> FitContinuous(const FitTarget& target, int bandCount
   return bands;
 }
 
+PeqBand NearestSteps(std::uint8_t type, double hz, double gainDb, double q) {
+  const int frequency = NearestCode(kFirstFrequencyCode, kLastFrequencyCode, hz,
+                                    [](int c) { return FrequencyHz(c); });
+  const int qCode = NearestCode(0, kLastQCode, q, [](int c) { return QValue(c); });
+  const long gain = std::isfinite(gainDb) ? std::lround(std::clamp(gainDb, -12.0, 12.0) * 2.0) + 24
+                                          : kZeroGainCode;
+  return {type, static_cast<std::uint8_t>(frequency), static_cast<std::uint8_t>(gain),
+          static_cast<std::uint8_t>(qCode)};
+}
+
 std::vector<PeqBand> RoundToSteps(std::span<const ContinuousBand> bands, double maxBoostDb) {
   std::vector<PeqBand> out;
   const int maxGain = MaxGainCode(maxBoostDb);
   for (const ContinuousBand& b : bands) {
-    const int frequency = NearestCode(kFirstFrequencyCode, kLastFrequencyCode, b.hz,
-                                      [](int c) { return FrequencyHz(c); });
-    const int q = NearestCode(0, kLastQCode, b.q, [](int c) { return QValue(c); });
-    const int gain = std::clamp(static_cast<int>(std::lround((b.gainDb + 12.0) * 2.0)), 0, maxGain);
-    out.push_back({kPeaking, static_cast<std::uint8_t>(frequency), static_cast<std::uint8_t>(gain),
-                   static_cast<std::uint8_t>(q)});
+    PeqBand band = NearestSteps(kPeaking, b.hz, b.gainDb, b.q);
+    band.gain = static_cast<std::uint8_t>(std::min<int>(band.gain, maxGain));
+    out.push_back(band);
   }
   return out;
 }

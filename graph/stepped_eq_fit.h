@@ -72,6 +72,10 @@ inline constexpr double kFitLowestGainDb = -12.0;
 std::vector<ContinuousBand> FitContinuous(const FitTarget& target, int bandCount,
                                           double maxBoostDb);
 
+// The codes nearest to the given values: frequency and Q on a logarithmic axis, gain to the
+// nearest 0.5 dB step within -12..+12.
+PeqBand NearestSteps(std::uint8_t type, double hz, double gainDb, double q);
+
 // Continuous bands rounded to the nearest steps: peaking, nearest frequency code and Q code on a
 // logarithmic axis, nearest 0.5 dB step within -12..max boost.
 std::vector<PeqBand> RoundToSteps(std::span<const ContinuousBand> bands, double maxBoostDb);

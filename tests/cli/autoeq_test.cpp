@@ -91,5 +91,51 @@ TEST(CliAutoEq, RefusesBadMeasurementsAndArgumentsWritingNothing) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(CliFilters, ImportSnapsToTheStepsAndExportWritesWhatWasImported) {
+  const ScratchDir scratch("filters");
+  const fs::path& dir = scratch.Path();
+  const ProgramParameters p = StartUpSetIn(dir);
+  std::ofstream(dir / "eq.txt") << "Preamp: -4 dB\nFilter 1: ON PK Fc 1010 Hz Gain -3.2 dB Q 4.4\n"
+                                   "Filter 2: ON LS Fc 100 Hz Gain 4.5 dB\n";
+  const std::string set = (dir / "set.asc").string();
+  RunResult r = RunCli({"import-filters", set, (dir / "eq.txt").string(), "--stage", "low", "-o",
+                        (dir / "out.asc").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(
+      r.out.find("band 1: Peaking 1010 Hz -3.2 dB Q 4.4 -> Peaking 1.00kHz -3.0dB Q 4.33(0.23)"),
+      std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("largest curve difference: "), std::string::npos) << r.out;
+  ProgramParameters out{};
+  ASSERT_TRUE(LoadParametersFile(dir / "out.asc", out).ok);
+  const std::vector<PeqBand> low = StageBands(out, EqStage::Low);
+  EXPECT_EQ(low[0], (PeqBand{1, 69, 18, 46}));
+  EXPECT_EQ(low[1].type, 4);
+  EXPECT_EQ(low[2].type, 0);
+  SetStageBands(out, EqStage::Low, StageBands(p, EqStage::Low));
+  EXPECT_EQ(ToImage(out), ToImage(p));
+
+  r = RunCli({"export-filters", (dir / "out.asc").string(), "--stage", "low"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Filter 1: ON PK Fc 1000 Hz Gain -3.0 dB Q 4.33\n"
+            "Filter 2: ON LS Fc 100 Hz Gain 4.5 dB\n");
+
+  // Seven filters do not fit a stage of six; a line the unit cannot make names itself.
+  std::string seven;
+  for (int i = 1; i <= 7; ++i) seven += "Filter " + std::to_string(i) + ": ON PK Fc 100 Hz\n";
+  std::ofstream(dir / "seven.txt") << seven;
+  std::ofstream(dir / "bad.txt") << "Filter 1: ON APF Fc 100 Hz Q 1\n";
+  r = RunCli({"import-filters", set, (dir / "seven.txt").string(), "--stage", "high", "-o",
+              (dir / "x.asc").string()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("7 filters, but the stage has 6 bands"), std::string::npos) << r.err;
+  r = RunCli({"import-filters", set, (dir / "bad.txt").string(), "--stage", "input-mic", "-o",
+              (dir / "x.asc").string()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("bad.txt: line 1: the unit has no filter of type APF"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "x.asc"));
+}
+
 }  // namespace
 }  // namespace corvella::cli::testing
