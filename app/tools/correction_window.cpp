@@ -15,8 +15,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSpinBox>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -236,11 +236,13 @@ void CorrectionWindow::ShowCurves() {
   figures_->setText(lines.join(QLatin1Char('\n')));
 }
 
-void CorrectionWindow::PutIntoSet(const std::vector<PeqBand>& bands) {
+bool CorrectionWindow::PutIntoSet(const std::vector<PeqBand>& bands, StepKind kind) {
+  // While a chain runs the unit could not be sent the bands; the set is left as it is.
+  if (view_.engine().ChainRunning()) return false;
   ProgramParameters& p = view_.session().parameters;
   const ProgramParameters before = p;
   {
-    const TuningHistory::Group step(view_.history(), StepKind::ApplyCorrection);
+    const TuningHistory::Group step(view_.history(), kind);
     SetStageBands(p, Stage(), bands);
     view_.ReloadAllPages(link::ReloadForm::FileLoad);
   }
@@ -248,10 +250,11 @@ void CorrectionWindow::PutIntoSet(const std::vector<PeqBand>& bands) {
   for (const ParameterDifference& d : DiffParameters(before, p)) refs.push_back(d.a.ref);
   // One list through the engine's queue, each edit acknowledged as a page's is.
   if (!refs.empty() && view_.session().link.linkConnected == 1) view_.controller().SendEdits(refs);
+  return true;
 }
 
 void CorrectionWindow::Apply() {
-  if (fit_) PutIntoSet(fit_->bands);
+  if (fit_) PutIntoSet(fit_->bands, StepKind::ApplyCorrection);
 }
 
 bool CorrectionWindow::ImportFilters(const QString& path) {
@@ -271,7 +274,7 @@ bool CorrectionWindow::ImportFilters(const QString& path) {
     ShowError(this, QStringLiteral("%1: %2").arg(path, QString::fromStdString(error)), kCaption);
     return false;
   }
-  PutIntoSet(imported->bands);
+  if (!PutIntoSet(imported->bands, StepKind::ImportFilters)) return false;
   QStringList lines;
   for (std::size_t i = 0; i < read.filters->size(); ++i) {
     const TextFilter& f = (*read.filters)[i];

@@ -7,10 +7,11 @@
 #include <QString>
 #include <QWidget>
 #include <array>
-#include <vector>
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include "app/tools/undo_commands.h"
 #include "graph/stepped_eq_fit.h"
 #include "model/eq_stage.h"
 #include "model/measurement_file.h"
@@ -51,7 +52,8 @@ class CorrectionWindow : public QWidget {
   bool LoadMeasurement(const QString& path);
   // Fits the chosen stage to the measurement with the chosen limits and shows the result.
   void Refit();
-  // The fitted bands into the PC's set (one undo step), and to the unit when connected.
+  // The fitted bands into the PC's set (one undo step), and to the unit when connected; nothing
+  // while a chain runs.
   void Apply();
   // The chosen stage's bands from filter text, snapped to the steps (one undo step, sent as
   // Apply sends), or to filter text.
@@ -63,8 +65,9 @@ class CorrectionWindow : public QWidget {
  private:
   void AskAndLoadMeasurement();
   void ShowCurves();
-  // `bands` become the stage's bands as one step named `kind`, sent when connected.
-  void PutIntoSet(const std::vector<PeqBand>& bands);
+  // `bands` become the stage's bands as one step of `kind`, sent when connected; nothing happens
+  // while a chain runs.
+  bool PutIntoSet(const std::vector<PeqBand>& bands, StepKind kind);
 
   MainView& view_;
   QLabel* file_;

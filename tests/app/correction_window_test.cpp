@@ -105,6 +105,9 @@ class CorrectionWindowTest : public QObject {
     QCOMPARE(StageBands(w.session().parameters, EqStage::InputMic)[0], (PeqBand{1, 69, 18, 46}));
     QCOMPARE(StageBands(w.session().parameters, EqStage::InputMic)[1].type, std::uint8_t{0});
     QVERIFY(window->FiguresLabel()->text().contains(QStringLiteral("Largest curve difference: ")));
+    w.frame.UpdateCommandStates();
+    QCOMPARE(w.frame.action(cmd::kEditUndo)->text(),
+             QStringLiteral("&Undo Import Filters\tCtrl+Z"));
 
     const QString out = dir.filePath(QStringLiteral("out.txt"));
     QVERIFY(window->ExportFilters(out));
