@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 #include "model/bounded_number.h"
 
@@ -78,6 +79,19 @@ Offline commands:
   align FILE [--input line|mic] [--high-driver F] [--low-driver F] [-o OUT.asc]
                          the delay and polarity that make HIGH + LOW smoothest across the
                          crossover, with the figure before and after; -o writes the set with it
+  autoeq FILE --measurement M --stage high|low|input-mic|input-line [--from HZ] [--to HZ]
+         [--smoothing N] [--max-boost DB] [--json] -o OUT.asc
+                         the stage's bands, on the unit's steps, that flatten measurement M
+                         (taken with those bands flat) from HZ to HZ (20..20000) smoothed to
+                         1/N octave (12; 0 none), boosting at most DB (6; 0 cuts only); writes
+                         FILE with those bands to OUT.asc and prints the residual's RMS and
+                         largest deviation before and after, and the bands
+  import-filters FILE F --stage high|low|input-mic|input-line -o OUT.asc
+                         the stage's bands from filter text F ("Filter 1: ON PK Fc 100 Hz
+                         Gain -3.0 dB Q 1.41"; PK, LS, HS, NO, BP), each snapped to the unit's
+                         steps; prints each band's snapping and the largest curve difference
+  export-filters FILE --stage high|low|input-mic|input-line [-o F]
+                         the stage's bands as filter text, to F or to the standard output
 
 Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
 the programs differ; fleet: any unit failed, the others still done and reported), 2 usage
@@ -106,10 +120,24 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"verify", Command::Verify},
                                      {"sync", Command::Sync},
                                      {"align", Command::Align},
-                                     {"fleet", Command::Fleet}};
+                                     {"fleet", Command::Fleet},
+                                     {"autoeq", Command::AutoEq},
+                                     {"import-filters", Command::ImportFilters},
+                                     {"export-filters", Command::ExportFilters}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
+}
+
+// A whole decimal number within min..max.
+std::optional<double> Decimal(std::string_view text, double min, double max) {
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || !(value >= min && value <= max)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 // Splits "--opt=value" into its two halves; a plain "--opt" gives no value.
@@ -284,6 +312,11 @@ class Parser {
         return AlignArguments();
       case Command::Fleet:
         return FleetArguments();
+      case Command::AutoEq:
+        return AutoEqArguments();
+      case Command::ImportFilters:
+      case Command::ExportFilters:
+        return FilterArguments(name);
     }
     return false;
   }
@@ -382,8 +415,8 @@ class Parser {
       if (end == std::string_view::npos) end = list.size();
       const std::string_view item = list.substr(begin, end - begin);
       const std::size_t colon = item.rfind(':');
-      const auto id = colon == std::string_view::npos ? std::nullopt
-                                                      : Number(item.substr(colon + 1), 1, 10);
+      const auto id =
+          colon == std::string_view::npos ? std::nullopt : Number(item.substr(colon + 1), 1, 10);
       if (colon == 0 || !id) {
         return Error(std::string(option) + ": each unit is PORT:ID with an ID from 1 to 10: " +
                      std::string(item));
@@ -627,6 +660,91 @@ class Parser {
     return true;
   }
 
+  // import-filters FILE F --stage S -o OUT, export-filters FILE --stage S [-o F].
+  bool FilterArguments(const std::string& name) {
+    const bool importing = inv_.command == Command::ImportFilters;
+    bool stageGiven = false;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      if (const auto output = OutputOption(argument, "-o needs a FILE to write")) {
+        if (!*output) return false;
+      } else if (const auto stage = StageOption(argument)) {
+        if (!*stage) return false;
+        stageGiven = true;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else if (importing && inv_.secondFile.empty() && !argument.empty() &&
+                 argument.front() != '-') {
+        inv_.secondFile = argument;
+      } else {
+        return Error("unexpected argument to " + name + ": " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error(name + " needs a FILE");
+    if (importing && inv_.secondFile.empty()) return Error(name + " needs a filter text file");
+    if (!stageGiven) return Error(name + " needs --stage high|low|input-mic|input-line");
+    if (importing && !inv_.output) return Error(name + " needs -o OUT.asc");
+    return true;
+  }
+
+  // "--stage S": nothing when `argument` is not it, else whether S names a stage.
+  std::optional<bool> StageOption(const std::string& argument) {
+    std::optional<std::string_view> inlineValue;
+    if (!MatchOption(argument, "--stage", inlineValue)) return std::nullopt;
+    const auto value = cursor_.Value(inlineValue);
+    const auto stage = value ? EqStageNamed(*value) : std::nullopt;
+    if (!stage) return Error("--stage needs high, low, input-mic or input-line");
+    inv_.stage = *stage;
+    return true;
+  }
+
+  bool AutoEqArguments() {
+    bool stageGiven = false;
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      if (const auto output = OutputOption(argument, "-o needs a parameters FILE to write")) {
+        if (!*output) return false;
+      } else if (MatchOption(argument, "--measurement", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) return Error("--measurement needs a measurement file");
+        inv_.measurement = *value;
+      } else if (const auto stage = StageOption(argument)) {
+        if (!*stage) return false;
+        stageGiven = true;
+      } else if (MatchOption(argument, "--from", inlineValue) ||
+                 MatchOption(argument, "--to", inlineValue)) {
+        const bool from = argument.rfind("--from", 0) == 0;
+        const auto value = cursor_.Value(inlineValue);
+        const auto hz = value ? Decimal(*value, 1.0, 100000.0) : std::nullopt;
+        if (!hz) return Error(std::string(from ? "--from" : "--to") + " needs a frequency in Hz");
+        (from ? inv_.fromHz : inv_.toHz) = *hz;
+      } else if (MatchOption(argument, "--smoothing", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        const auto n = value ? Number(*value, 0, 96) : std::nullopt;
+        if (!n) return Error("--smoothing needs N from 0 (none) to 96 (1/N octave)");
+        inv_.smoothing = *n;
+      } else if (MatchOption(argument, "--max-boost", inlineValue)) {
+        const auto value = cursor_.Value(inlineValue);
+        const auto db = value ? Decimal(*value, 0.0, 12.0) : std::nullopt;
+        if (!db) return Error("--max-boost needs a gain from 0 to 12 dB");
+        inv_.maxBoostDb = *db;
+      } else if (argument == "--json") {
+        inv_.json = true;
+      } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
+        inv_.file = argument;
+      } else {
+        return Error("unexpected argument to autoeq: " + argument);
+      }
+    }
+    if (inv_.file.empty()) return Error("autoeq needs a FILE");
+    if (!inv_.measurement) return Error("autoeq needs --measurement M");
+    if (!stageGiven) return Error("autoeq needs --stage high|low|input-mic|input-line");
+    if (!inv_.output) return Error("autoeq needs -o OUT.asc");
+    if (inv_.toHz <= inv_.fromHz) return Error("--to must lie above --from");
+    return true;
+  }
+
   // "-o OUT" or "--output OUT": nothing when `argument` is neither, else whether a name came.
   std::optional<bool> OutputOption(const std::string& argument, const std::string& missing) {
     std::optional<std::string_view> inlineValue;
@@ -673,7 +791,8 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 
 bool TalksToUnit(Command command) {
   return command != Command::Show && command != Command::Plot && command != Command::Diff &&
-         command != Command::Align;
+         command != Command::Align && command != Command::AutoEq &&
+         command != Command::ImportFilters && command != Command::ExportFilters;
 }
 
 }  // namespace corvella::cli

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/eq_stage.h"
 #include "model/program_parameters.h"
 
 namespace corvella::cli {
@@ -28,6 +29,9 @@ enum class Command {
   Sync,
   Align,
   Fleet,
+  AutoEq,
+  ImportFilters,
+  ExportFilters,
 };
 
 // What `fleet` does on every port at once.
@@ -82,6 +86,14 @@ struct Invocation {
   std::optional<std::string> highDriver;  // --high-driver F: a measured driver's text file
   std::optional<std::string> lowDriver;   // --low-driver F
   int points = 0;                         // --points N; 0: 1/48 octave from 10 Hz to 24 kHz
+
+  // autoeq: the measurement, the stage it corrects and the fit's limits.
+  std::optional<std::string> measurement;
+  EqStage stage = EqStage::High;
+  double fromHz = 20.0;
+  double toHz = 20000.0;
+  int smoothing = 12;
+  double maxBoostDb = 6.0;
 
   // fleet: the action (scan [--json], backup DIR in `file`, download FILE in `file`).
   FleetAction fleetAction = FleetAction::Scan;

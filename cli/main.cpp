@@ -6,8 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "cli/autoeq_command.h"
 #include "cli/cli_options.h"
 #include "cli/diff_output.h"
+#include "cli/filter_commands.h"
 #include "cli/fleet_command.h"
 #include "model/output_file.h"
 #include "cli/plot_image.h"
@@ -113,7 +115,8 @@ int RunDiff(const Invocation& inv) {
   for (int i = 0; i < 2; ++i) {
     if (const auto why = CheckParametersFile(*files[i])) return FileError(*why);
     ResetParameters(sets[i]);
-    if (!LoadParametersFile(*files[i], sets[i]).ok) return FileError(*files[i] + ": cannot be read");
+    if (!LoadParametersFile(*files[i], sets[i]).ok)
+      return FileError(*files[i] + ": cannot be read");
   }
   const auto differences = DiffParameters(sets[0], sets[1]);
   const std::string out = inv.json ? DiffJson(differences) : DiffText(differences);
@@ -123,6 +126,14 @@ int RunDiff(const Invocation& inv) {
 
 int RunOffline(const Invocation& inv) {
   if (inv.command == Command::Diff) return RunDiff(inv);
+  if (inv.command == Command::AutoEq || inv.command == Command::ImportFilters ||
+      inv.command == Command::ExportFilters) {
+    // These keep every byte of the set but the stage's bands: it is read as stored, not repaired.
+    if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
+    if (inv.command == Command::AutoEq) return RunAutoEq(inv, stdout, stderr);
+    if (inv.command == Command::ImportFilters) return RunImportFilters(inv, stdout, stderr);
+    return RunExportFilters(inv, stdout, stderr);
+  }
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");

@@ -36,6 +36,12 @@ int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FIL
     std::string error;
     drivers[o] = graph::DriverResponse::Load(**files[o], error);
     if (!drivers[o]) return Fail(err, error);
+    if (!drivers[o]->HasPhase()) {
+      // Without phase the driver adds no phase of its own, so the sum and an alignment rest on the
+      // electrical phase alone.
+      std::fprintf(err, "corvella-cli: warning: %s driver %s: no phase; taken as 0 degrees\n",
+                   o == 0 ? "HIGH" : "LOW", (*files[o])->c_str());
+    }
   }
   graph::SystemSetup setup;
   setup.input = inv.micInput ? Input::Mic : Input::Line;
@@ -51,14 +57,7 @@ int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FIL
     if (!inv.output) return kExitOk;
     ProgramParameters aligned = p;
     graph::ApplyAlignment(aligned, *suggestion);
-    const bool saved = WriteWhole(
-        *inv.output,
-        [&](const std::filesystem::path& temporary) {
-          const FileResult result = SaveParametersFile(temporary, aligned);
-          if (!result.ok) error = *inv.output + ": " + result.systemText;
-          return result.ok;
-        },
-        error);
+    const bool saved = SaveParametersWhole(*inv.output, aligned, error);
     return saved ? kExitOk : Fail(err, error);
   }
 
@@ -66,7 +65,7 @@ int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FIL
       graph::ComputeSystemCurves(p, setup, SystemPlotFrequencies(inv.points));
   if (inv.format == PlotFormat::Csv) {
     return WriteTextWhole(*inv.output, graph::SystemCsvText(curves), error) ? kExitOk
-                                                                             : Fail(err, error);
+                                                                            : Fail(err, error);
   }
 #if CORVELLA_CLI_IMAGES
   return WriteSystemImage(curves, inv.format, *inv.output, error) ? kExitOk : Fail(err, error);

@@ -59,6 +59,12 @@ std::string CommandName(Command command) {
       return "align";
     case Command::Fleet:
       return "fleet";
+    case Command::AutoEq:
+      return "autoeq";
+    case Command::ImportFilters:
+      return "import-filters";
+    case Command::ExportFilters:
+      return "export-filters";
   }
   return {};
 }

@@ -1,5 +1,5 @@
-// A loudspeaker driver's measured response, read from the text files measurement programs export:
-// one point per line, frequency in Hz, magnitude in dB and optionally phase in degrees.
+// A loudspeaker driver's measured response (a measurement file, see model/measurement_file.h) as a
+// complex gain at any frequency within the measured range.
 #pragma once
 
 #include <cmath>
@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "graph/response_value.h"
+#include "model/measurement_file.h"
 
 namespace corvella::graph {
-
-// Bigger than any export of a measurement (a few hundred kilobytes at most); a larger file is
-// refused before it is read rather than held in memory.
-inline constexpr std::size_t kMaxDriverFileBytes = 16u * 1024u * 1024u;
 
 class DriverResponse {
  public:
@@ -25,12 +22,10 @@ class DriverResponse {
     double degrees;  // unwrapped: consecutive points differ by at most 180 degrees
   };
 
-  // The points of a file's text. Lines that start with '*', '#' or ';', blank lines and lines
-  // whose first field is not a number (column headers) are passed over. Every other line must
-  // hold a frequency above zero, a magnitude and, on every line or on none, a phase, separated
-  // by spaces, tabs, commas or semicolons; further columns are ignored. Frequencies must rise
-  // from line to line, and there must be at least two points. On failure `error` names the line
-  // and what is wrong with it.
+  // The measurement with its phase unwrapped.
+  static DriverResponse From(const Measurement& measurement);
+  // The measurement file's text or file, read by ParseMeasurement / LoadMeasurement; on failure
+  // `error` is theirs.
   static std::optional<DriverResponse> Parse(std::string_view text, std::string& error);
   static std::optional<DriverResponse> Load(const std::filesystem::path& path, std::string& error);
 

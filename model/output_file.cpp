@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "model/parameters_file.h"
+
 namespace corvella {
 namespace fs = std::filesystem;
 
@@ -62,6 +64,18 @@ bool OutputDirectoryExists(const fs::path& target, std::string& error) {
   if (fs::is_directory(directory, ec)) return true;
   error = target.string() + ": the directory " + directory.string() + " does not exist";
   return false;
+}
+
+bool SaveParametersWhole(const std::string& target, const ProgramParameters& p,
+                         std::string& error) {
+  return WriteWhole(
+      target,
+      [&](const std::filesystem::path& temporary) {
+        const FileResult result = SaveParametersFile(temporary, p);
+        if (!result.ok) error = target + ": " + result.systemText;
+        return result.ok;
+      },
+      error);
 }
 
 }  // namespace corvella

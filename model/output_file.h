@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/program_parameters.h"
+
 namespace corvella {
 
 // `write` fills the temporary file it is given and says whether it succeeded. On any failure the
@@ -16,6 +18,9 @@ bool WriteWhole(const std::filesystem::path& target,
                 std::string& error);
 
 bool WriteTextWhole(const std::filesystem::path& target, std::string_view text, std::string& error);
+
+// A parameters file written whole; `error` names the target.
+bool SaveParametersWhole(const std::string& target, const ProgramParameters& p, std::string& error);
 
 // Checked before a unit is asked anything, so an hour-long batch does not end on a typo: the
 // directory the file would go into must exist.

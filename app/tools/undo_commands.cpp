@@ -117,6 +117,10 @@ QString StepName(StepKind kind, const ParameterRef& ref) {
       return QStringLiteral("Take Device Values");
     case StepKind::ApplyAlignment:
       return QStringLiteral("Apply Alignment");
+    case StepKind::ApplyCorrection:
+      return QStringLiteral("Correct From Measurement");
+    case StepKind::ImportFilters:
+      return QStringLiteral("Import Filters");
     case StepKind::ProgramName:
       return QStringLiteral("Edit Program Name");
     case StepKind::SwitchToA:

@@ -2,8 +2,8 @@
 // what they held before and after, and the name the Edit menu gives the step.
 #pragma once
 
-#include <QUndoCommand>
 #include <QString>
+#include <QUndoCommand>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +36,8 @@ enum class StepKind : std::uint8_t {
   Recall,
   TakeDeviceValues,
   ApplyAlignment,
+  ApplyCorrection,
+  ImportFilters,
   ProgramName,
   SwitchToA,
   SwitchToB,

@@ -8,6 +8,7 @@
 #include <QScrollArea>
 
 #include "app/dialogs/prompts.h"
+#include "app/tools/correction_window.h"
 #include "app/tools/fleet_dialog.h"
 #include "app/tools/system_response_window.h"
 #include "app/tools/tuning_history.h"
@@ -66,8 +67,8 @@ void MainWindow::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   AddItem(edit, QString(), cmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   AddItem(edit, QString(), cmd::kEditRedo)
-      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
-                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+      ->setShortcuts(
+          {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
   QMenu* comms = menuBar()->addMenu(QStringLiteral("&Communications"));
   AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
@@ -91,6 +92,12 @@ void MainWindow::BuildMenus() {
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   connect(tools->addAction(QStringLiteral("System Response...")), &QAction::triggered, this,
           &MainWindow::ShowSystemResponse);
+  connect(tools->addAction(QStringLiteral("Correct From Measurement...")), &QAction::triggered,
+          this, &MainWindow::ShowCorrection);
+  connect(tools->addAction(QStringLiteral("Import Filter Text...")), &QAction::triggered, this,
+          [this] { ShowCorrection()->AskAndImportFilters(); });
+  connect(tools->addAction(QStringLiteral("Export Filter Text...")), &QAction::triggered, this,
+          [this] { ShowCorrection()->AskAndExportFilters(); });
   tools->addSeparator();
   AddItem(tools, QStringLiteral("Compare With Device..."), cmd::kCompareWithDevice);
   AddItem(tools, QStringLiteral("Verify After Download"), cmd::kVerifyAfterDownload)
@@ -158,12 +165,22 @@ void MainWindow::ShowFleet() {
   UpdateCommandStates();
 }
 
+// A Tools window is made once and brought to the front each time it is asked for.
+template <typename ToolWindow>
+ToolWindow* MainWindow::ShowTool(ToolWindow*& window) {
+  if (window == nullptr) window = new ToolWindow(*view_, this);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return window;
+}
+
 SystemResponseWindow* MainWindow::ShowSystemResponse() {
-  if (systemResponse_ == nullptr) systemResponse_ = new SystemResponseWindow(*view_, this);
-  systemResponse_->show();
-  systemResponse_->raise();
-  systemResponse_->activateWindow();
-  return systemResponse_;
+  return ShowTool(systemResponse_);
+}
+
+CorrectionWindow* MainWindow::ShowCorrection() {
+  return ShowTool(correction_);
 }
 
 void MainWindow::PlaceOnScreen() {
@@ -195,8 +212,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 bool MainWindow::AskToLeaveUnsaved() {
   const QMessageBox::StandardButton answer = ShowMessage(
-      this, {QString::fromLatin1(kUnsavedExitText),
-             QStringLiteral("Exit"), QMessageBox::Question,
+      this, {QString::fromLatin1(kUnsavedExitText), QStringLiteral("Exit"), QMessageBox::Question,
              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes});
   if (answer == QMessageBox::No) return true;
   if (answer != QMessageBox::Yes) return false;

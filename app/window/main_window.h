@@ -13,6 +13,7 @@ namespace corvella::app {
 
 class FleetDialog;
 class MainView;
+class CorrectionWindow;
 class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
@@ -41,6 +42,7 @@ class MainWindow : public QMainWindow {
   void PlaceWithin(const QRect& available);
   // Tools > System Response...: shows the window (one for the program's life) and raises it.
   SystemResponseWindow* ShowSystemResponse();
+  CorrectionWindow* ShowCorrection();
   // Tools > Units On All Ports...: the fleet dialog over the window's port table, modal.
   void ShowFleet();
   // The item that opens it (enabled while no chain runs and the port is a serial port table).
@@ -62,7 +64,11 @@ class MainWindow : public QMainWindow {
   MainView* view_;
   std::map<int, QAction*> actions_;
   QAction* fleetAction_ = nullptr;
+  template <typename ToolWindow>
+  ToolWindow* ShowTool(ToolWindow*& window);
+
   SystemResponseWindow* systemResponse_ = nullptr;
+  CorrectionWindow* correction_ = nullptr;
   bool placed_ = false;
 };
 

@@ -2,7 +2,10 @@
 // main window over a real serial port (optionally wired to a virtual unit on a pseudo-terminal).
 #pragma once
 
+#include <QAction>
 #include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTableWidget>
@@ -121,5 +124,15 @@ struct ConnectedWindow {
   Window window;
   bool opened = false;
 };
+
+// Triggers the item `text` of the window's Tools menu.
+inline void TriggerToolsItem(Window& w, const QString& text) {
+  for (QAction* top : w.frame.menuBar()->actions()) {
+    if (top->text() != QStringLiteral("&Tools")) continue;
+    for (QAction* item : top->menu()->actions()) {
+      if (item->text() == text) item->trigger();
+    }
+  }
+}
 
 }  // namespace corvella::app::test

@@ -24,10 +24,10 @@
 
 using namespace corvella;
 using namespace corvella::app;
-using corvella::graph::chart::Pane;
 using corvella::app::test::BoxLog;
 using corvella::app::test::ConnectedWindow;
 using corvella::app::test::Window;
+using corvella::graph::chart::Pane;
 
 namespace {
 
@@ -46,12 +46,7 @@ void SetTwoWay(ProgramParameters& p, std::uint8_t type) {
 }
 
 SystemResponseWindow* OpenFromMenu(Window& w) {
-  for (QAction* top : w.frame.menuBar()->actions()) {
-    if (top->text() != QStringLiteral("&Tools")) continue;
-    for (QAction* item : top->menu()->actions()) {
-      if (item->text() == QStringLiteral("System Response...")) item->trigger();
-    }
-  }
+  corvella::app::test::TriggerToolsItem(w, QStringLiteral("System Response..."));
   return w.frame.findChild<SystemResponseWindow*>();
 }
 

@@ -72,9 +72,11 @@ class WindowTest : public QObject {
                        "Edit Current Program Name | - | List Program && Recall | "
                        "Save As Current  Program  In Device | - | Load default setting"),
         QStringLiteral("&Device: Edit Current Device Information"),
-        QStringLiteral("&Tools: System Response... | - | Compare With Device... | "
-                       "Verify After Download | Fast Transfer | - | Store As A | Store As B | "
-                       "Switch A/B\tF9 | - | Units On All Ports..."),
+        QStringLiteral(
+            "&Tools: System Response... | Correct From Measurement... | "
+            "Import Filter Text... | Export Filter Text... | - | Compare With Device... | "
+            "Verify After Download | Fast Transfer | - | Store As A | Store As B | "
+            "Switch A/B\tF9 | - | Units On All Ports..."),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);

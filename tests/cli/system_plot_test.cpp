@@ -81,7 +81,7 @@ TEST(CliSystemPlot, DriversShapeTheCurvesAndBadFilesAreRefusedWhole) {
   ASSERT_TRUE(SaveParametersFile(dir / "set.asc", TwoWay(0)).ok);
   const std::string set = (dir / "set.asc").string();
   {
-    std::ofstream(dir / "tweeter.txt") << "# tweeter\nHz;dB;deg\n800;92;0\n20000;92;0\n";
+    std::ofstream(dir / "tweeter.txt") << "# tweeter\nHz;dB;deg\n800;92,5;0\n20000;92,5;0\n";
     std::ofstream(dir / "broken.txt") << "100 0\n100 1\n";
   }
   RunResult r = RunCli({"plot", set, "--graph", "system", "--high-driver",
@@ -94,7 +94,8 @@ TEST(CliSystemPlot, DriversShapeTheCurvesAndBadFilesAreRefusedWhole) {
   bool sawTweeter = false;
   for (const std::string& row : rows) {
     if (row.rfind("1000.", 0) == 0 || row.rfind("1001.", 0) == 0) {
-      sawTweeter = std::fabs(std::stod(Fields(row)[1]) - (92.0 - 6.0)) < 0.1;
+      // The comma of a ';'-separated file is its decimal mark.
+      sawTweeter = std::fabs(std::stod(Fields(row)[1]) - (92.5 - 6.0)) < 0.1;
     }
   }
   EXPECT_TRUE(sawTweeter);
@@ -189,6 +190,12 @@ TEST(CliAlign, PrintsTheSuggestionAndWritesTheAlignedSet) {
             "corvella-cli: no alignment: the HIGH and LOW drivers' measurements have no frequency "
             "in common");
   EXPECT_FALSE(fs::exists(dir / "none.asc"));
+  // Files without phase are taken as 0 degrees, and align says so as the window does.
+  EXPECT_NE(r.err.find("warning: HIGH driver " + (dir / "hi.txt").string() +
+                       ": no phase; taken as 0 degrees"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("warning: LOW driver"), std::string::npos) << r.err;
 }
 
 }  // namespace
