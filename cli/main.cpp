@@ -11,6 +11,9 @@
 #include "cli/fleet_command.h"
 #include "cli/output_file.h"
 #include "cli/plot_image.h"
+#if CORVELLA_SERVE
+#include "cli/serve_command.h"
+#endif
 #include "cli/show_text.h"
 #include "cli/system_plot.h"
 #include "cli/unit_commands.h"
@@ -113,7 +116,8 @@ int RunDiff(const Invocation& inv) {
   for (int i = 0; i < 2; ++i) {
     if (const auto why = CheckParametersFile(*files[i])) return FileError(*why);
     ResetParameters(sets[i]);
-    if (!LoadParametersFile(*files[i], sets[i]).ok) return FileError(*files[i] + ": cannot be read");
+    if (!LoadParametersFile(*files[i], sets[i]).ok)
+      return FileError(*files[i] + ": cannot be read");
   }
   const auto differences = DiffParameters(sets[0], sets[1]);
   const std::string out = inv.json ? DiffJson(differences) : DiffText(differences);
@@ -172,5 +176,12 @@ int main(int argc, char** argv) {
   }
 
   if (inv.command == Command::Fleet) return RunFleetCommand(inv, std::move(*ports), stdout, stderr);
+  if (inv.command == Command::Serve) {
+#if CORVELLA_SERVE
+    return RunServeCommand(inv, std::move(*ports), stderr);
+#else
+    return UsageError("serve is not part of this build (it needs liblo and libmosquitto)");
+#endif
+  }
   return RunUnitCommand(inv, std::move(*ports), input, stdout, stderr);
 }

@@ -59,6 +59,8 @@ std::string CommandName(Command command) {
       return "align";
     case Command::Fleet:
       return "fleet";
+    case Command::Serve:
+      return "serve";
   }
   return {};
 }

@@ -1,6 +1,6 @@
 // The engine's user interface for a port that nobody watches: it answers the Select dialog by
 // keeping the list and cancelling, confirms every box, and keeps what a worker needs to judge how
-// a chain ended.
+// a chain ended. A server that also reports what happens derives from it.
 #pragma once
 
 #include <optional>
@@ -11,7 +11,7 @@
 
 namespace corvella::fleet {
 
-class UnitView final : public link::LinkView {
+class UnitView : public link::LinkView {
  public:
   struct Ended {
     link::Chain chain;
