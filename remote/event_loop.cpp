@@ -101,10 +101,17 @@ std::unique_ptr<link::TimerHost> EventLoop::NewTimerHost() {
   return std::make_unique<LoopTimers>(*this);
 }
 
-void EventLoop::Every(int ms, std::function<void()> task) {
+const void* EventLoop::Every(int ms, std::function<void()> task) {
   periodic_.push_back(std::make_unique<std::function<void()>>(std::move(task)));
+  const void* key = periodic_.back().get();
   const auto interval = std::chrono::milliseconds(std::max(ms, 1));
-  timers_[{periodic_.back().get(), 0}] = Timer{interval, Clock::now() + interval, seq_++};
+  timers_[{key, 0}] = Timer{interval, Clock::now() + interval, seq_++};
+  return key;
+}
+
+void EventLoop::Cancel(const void* periodic) {
+  timers_.erase({periodic, 0});
+  std::erase_if(periodic_, [periodic](const auto& task) { return task.get() == periodic; });
 }
 
 void EventLoop::ArmTimer(const LoopTimers* host, int id, int intervalMs) {

@@ -46,8 +46,9 @@ class EventLoop final : public link::OwnerThread {
   void Unwatch(int fd);
   // A timer host whose timers tick on this loop.
   std::unique_ptr<link::TimerHost> NewTimerHost();
-  // `task` every `ms` milliseconds from now on, while the loop runs.
-  void Every(int ms, std::function<void()> task);
+  // `task` every `ms` milliseconds from now on, until Cancel with what this returns.
+  const void* Every(int ms, std::function<void()> task);
+  void Cancel(const void* periodic);
   // Runs until `done()` holds (checked after every event), Stop() or `timeoutMs` (negative: no
   // limit). Returns done().
   bool RunUntil(const std::function<bool()>& done, int timeoutMs = -1);

@@ -88,10 +88,11 @@ std::optional<int> PortArgument(const OscMessage& m) {
 OscServer::OscServer(EventLoop& loop, RemoteHub& hub, std::function<void(const std::string&)> log)
     : loop_(loop), hub_(hub), log_(std::move(log)) {
   hub_.AddFrontEnd(this);
-  loop_.Every(1000, [this] { Purge(); });
+  purge_ = loop_.Every(1000, [this] { Purge(); });
 }
 
 OscServer::~OscServer() {
+  loop_.Cancel(purge_);
   Close();
   hub_.RemoveFrontEnd(this);
 }

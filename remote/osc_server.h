@@ -85,6 +85,7 @@ class OscServer final : public RemoteFrontEnd {
   EventLoop& loop_;
   RemoteHub& hub_;
   std::function<void(const std::string&)> log_;
+  const void* purge_ = nullptr;
   int udpFd_ = -1;
   int tcpFd_ = -1;
   int udpPort_ = 0;

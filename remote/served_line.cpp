@@ -196,7 +196,7 @@ void ServedLine::ChainEnded(link::Chain chain, link::Outcome outcome) {
       u.device = d;
       ResetParameters(u.parameters);
       units_.push_back(u);
-      jobs_.push_back({Work::Read, UnitCount() - 1});
+      if (!goodbye_) jobs_.push_back({Work::Read, UnitCount() - 1});
     }
     Say(units_.empty() ? "no unit found" : std::to_string(units_.size()) + " unit(s) found");
     if (units_.empty()) {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <functional>
+#include <memory>
 #include <regex>
 
 #include "cli/cli_harness.h"
@@ -62,7 +63,11 @@ class LiveProcess {
                std::chrono::seconds limit = std::chrono::seconds(60)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline || (pid_ <= 0 && !Readable())) return false;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (Exited()) {
+        Collect(0);
+        return done();
+      }
       Collect(50);
     }
     return true;
@@ -87,17 +92,21 @@ class LiveProcess {
   // Waits for the end (after a signal); the exit status, or -1 when it had to be killed.
   int Wait(std::chrono::seconds limit = std::chrono::seconds(120)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) {
+    while (!Exited()) {
       if (std::chrono::steady_clock::now() > deadline) return Kill();
       Collect(50);
     }
-    if (pid_ > 0) {
+    Collect(0);
+    return status_;
+  }
+  // Whether the program has ended (its status is then kept).
+  bool Exited() {
+    int status = 0;
+    if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    Collect(0);
-    return status_;
+    return pid_ <= 0;
   }
   int Kill() {
     if (pid_ > 0) {
@@ -116,7 +125,6 @@ class LiveProcess {
   }
 
  private:
-  bool Readable() const { return out_ >= 0 || err_ >= 0; }
   void Collect(int waitMs) {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     if (::poll(fds, 2, waitMs) <= 0) return;
@@ -163,6 +171,46 @@ class Server {
   bool serving_ = false;
   int udp_ = -1;
   int tcp_ = -1;
+};
+
+// A mosquitto broker on a free loopback port with the configuration lines given, running until
+// the test ends.
+class Broker {
+ public:
+  Broker(const fs::path& dir, const std::vector<std::string>& lines)
+      : port_(FreePort(SOCK_STREAM)) {
+    const fs::path conf = dir / "mosquitto.conf";
+    std::ofstream out(conf);
+    out << "listener " << port_ << " 127.0.0.1\npersistence false\n";
+    for (const std::string& line : lines) out << line << "\n";
+    out.close();
+    process_ = std::make_unique<LiveProcess>(CORVELLA_MOSQUITTO,
+                                             std::vector<std::string>{"-c", conf.string()});
+    running_ = process_->WaitForErr(" running");
+  }
+  bool Running() const { return running_; }
+  int Port() const { return port_; }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+  // The messages of `topic` (retained ones first), waiting until `count` came.
+  std::string Take(const std::string& topic, int count, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args{"-h", "127.0.0.1", "-p", std::to_string(port_),
+                                  "-t", topic,       "-C", std::to_string(count),
+                                  "-W", "60"};
+    args.insert(args.end(), more.begin(), more.end());
+    LiveProcess sub(CORVELLA_MOSQUITTO_SUB, args);
+    sub.Wait();
+    return sub.Out();
+  }
+  int Publish(const std::string& topic, const std::string& message) {
+    LiveProcess pub(CORVELLA_MOSQUITTO_PUB,
+                    {"-h", "127.0.0.1", "-p", std::to_string(port_), "-t", topic, "-m", message});
+    return pub.Wait();
+  }
+
+ private:
+  int port_;
+  std::unique_ptr<LiveProcess> process_;
+  bool running_ = false;
 };
 
 }  // namespace corvella::cli::testing
