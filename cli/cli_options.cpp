@@ -67,6 +67,15 @@ Commands for every unit on every port at once (the ports are worked in parallel)
                          nothing behind it is "not present", no failure; a line with several
                          names is worked once.
 
+Serving the units to show control and building automation:
+  serve [--osc-udp PORT] [--osc-tcp PORT] [--listen ADDR] [--fast]
+  serve [--mqtt HOST[:PORT]] [--mqtt-prefix P] [--mqtt-user U --mqtt-password-file F] [--mqtt-cafile F]
+                         find every unit on every port (as fleet scan), read each one's
+                         program, then serve them over OSC (UDP, TCP) and MQTT until
+                         SIGINT or SIGTERM, when every unit gets its goodbye; on 127.0.0.1
+                         unless --listen says otherwise (docs/remote-control.md); --demo
+                         serves the demo unit
+
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
   diff A B [--json]      every parameter that differs between two parameters files
@@ -123,7 +132,8 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"fleet", Command::Fleet},
                                      {"autoeq", Command::AutoEq},
                                      {"import-filters", Command::ImportFilters},
-                                     {"export-filters", Command::ExportFilters}};
+                                     {"export-filters", Command::ExportFilters},
+                                     {"serve", Command::Serve}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -317,6 +327,8 @@ class Parser {
       case Command::ImportFilters:
       case Command::ExportFilters:
         return FilterArguments(name);
+      case Command::Serve:
+        return ServeArguments();
     }
     return false;
   }
@@ -331,6 +343,72 @@ class Parser {
       inv_.expectCount = count;
     } else if (!value || !UnitsList(*value, inv_.expectUnits, "--expect")) {
       failed = !Error(error_.empty() ? "--expect needs N or PORT:ID[,PORT:ID...]" : error_);
+    }
+    return true;
+  }
+
+  bool ServeArguments() {
+    while (!cursor_.AtEnd()) {
+      const std::string argument = cursor_.Next();
+      std::optional<std::string_view> inlineValue;
+      const auto text = [&](std::string_view option) -> std::optional<std::string> {
+        if (!MatchOption(argument, option, inlineValue)) return std::nullopt;
+        auto value = cursor_.Value(inlineValue);
+        if (!value || value->empty()) {
+          Error(std::string(option) + " needs a value");
+          return std::string();
+        }
+        return value;
+      };
+      const auto port = [&](std::optional<int>& target, std::string_view option) {
+        const auto value = text(option);
+        if (!value) return false;
+        target = Number(*value, 0, 65535);
+        if (!target) Error(std::string(option) + " needs a port number 0..65535");
+        return true;
+      };
+      if (port(inv_.oscUdp, "--osc-udp") || port(inv_.oscTcp, "--osc-tcp")) {
+        if (!error_.empty()) return false;
+        continue;
+      }
+      std::optional<std::string>* targets[] = {&inv_.mqttBroker, &inv_.mqttUser,
+                                               &inv_.mqttPasswordFile, &inv_.mqttCaFile};
+      const std::string_view names[] = {"--mqtt", "--mqtt-user", "--mqtt-password-file",
+                                        "--mqtt-cafile"};
+      bool taken = false;
+      for (std::size_t i = 0; i < std::size(names) && !taken; ++i) {
+        if (auto value = text(names[i])) {
+          if (!error_.empty()) return false;
+          *targets[i] = std::move(value);
+          taken = true;
+        }
+      }
+      if (taken) continue;
+      if (auto value = text("--mqtt-prefix")) {
+        if (!error_.empty()) return false;
+        inv_.mqttPrefix = *value;
+      } else if (auto address = text("--listen")) {
+        if (!error_.empty()) return false;
+        inv_.listen = *address;
+      } else if (argument == "--fast") {
+        inv_.fast = true;
+      } else if (argument == "--mqtt-password") {
+        return Error("--mqtt-password: the password is read from a file (--mqtt-password-file F)");
+      } else {
+        return Error("unexpected argument to serve: " + argument);
+      }
+    }
+    if (!inv_.oscUdp && !inv_.oscTcp && !inv_.mqttBroker) {
+      return Error("serve needs --osc-udp PORT, --osc-tcp PORT or --mqtt HOST[:PORT]");
+    }
+    if (inv_.mqttUser.has_value() != inv_.mqttPasswordFile.has_value()) {
+      return Error("--mqtt-user and --mqtt-password-file go together");
+    }
+    if ((inv_.mqttUser || inv_.mqttCaFile) && !inv_.mqttBroker) {
+      return Error("--mqtt-user and --mqtt-cafile need --mqtt HOST[:PORT]");
+    }
+    if (inv_.mqttPrefix.find_first_of("+#") != std::string::npos) {
+      return Error("--mqtt-prefix must not hold + or #");
     }
     return true;
   }
@@ -420,6 +498,7 @@ class Parser {
       if (colon == 0 || !id) {
         return Error(std::string(option) + ": each unit is PORT:ID with an ID from 1 to 10: " +
                      std::string(item));
+        return Error("--units: each unit is PORT:ID with an ID from 1 to 10: " + std::string(item));
       }
       into.push_back({std::string(item.substr(0, colon)), *id});
       begin = end + 1;

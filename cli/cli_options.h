@@ -32,6 +32,7 @@ enum class Command {
   AutoEq,
   ImportFilters,
   ExportFilters,
+  Serve,
 };
 
 // What `fleet` does on every port at once.
@@ -66,10 +67,10 @@ struct Invocation {
   std::vector<FleetUnit> expectUnits;
   bool acceptRepaired = false;        // upload / recall -o: keep a program that needed the repair;
                                       // sync / download --verify: send and compare a repaired file
-  std::string secondFile;            // diff: the file compared with `file`
-  bool json = false;                 // diff / verify: the differences as JSON
-  bool verify = false;               // download: read the unit back and compare
-  bool fast = false;                 // transfers go on as soon as each answer is in
+  std::string secondFile;             // diff: the file compared with `file`
+  bool json = false;                  // diff / verify: the differences as JSON
+  bool verify = false;                // download: read the unit back and compare
+  bool fast = false;                  // transfers go on as soon as each answer is in
   int memory = 0;                     // recall / store: 1..6
   int newId = 0;                      // set-identity: 1..10
   std::string name;                   // rename / set-identity
@@ -99,6 +100,16 @@ struct Invocation {
   FleetAction fleetAction = FleetAction::Scan;
   bool fleetAll = false;              // fleet download --all
   std::vector<FleetUnit> fleetUnits;  // fleet download --units PORT:ID,...
+
+  // serve: at least one of the three servers.
+  std::optional<int> oscUdp;              // --osc-udp PORT
+  std::optional<int> oscTcp;              // --osc-tcp PORT
+  std::optional<std::string> mqttBroker;  // --mqtt HOST[:PORT]
+  std::string mqttPrefix = "corvella";    // --mqtt-prefix P
+  std::optional<std::string> mqttUser;    // --mqtt-user U
+  std::optional<std::string> mqttPasswordFile;
+  std::optional<std::string> mqttCaFile;
+  std::string listen = "127.0.0.1";  // --listen ADDR
 };
 
 inline constexpr int kMaxSystemPoints = 100000;

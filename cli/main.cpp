@@ -13,6 +13,9 @@
 #include "cli/fleet_command.h"
 #include "model/output_file.h"
 #include "cli/plot_image.h"
+#if CORVELLA_SERVE
+#include "cli/serve_command.h"
+#endif
 #include "cli/show_text.h"
 #include "cli/system_plot.h"
 #include "cli/unit_commands.h"
@@ -183,5 +186,12 @@ int main(int argc, char** argv) {
   }
 
   if (inv.command == Command::Fleet) return RunFleetCommand(inv, std::move(*ports), stdout, stderr);
+  if (inv.command == Command::Serve) {
+#if CORVELLA_SERVE
+    return RunServeCommand(inv, std::move(*ports), stderr);
+#else
+    return UsageError("serve is not part of this build (it needs liblo and libmosquitto)");
+#endif
+  }
   return RunUnitCommand(inv, std::move(*ports), input, stdout, stderr);
 }

@@ -65,6 +65,8 @@ std::string CommandName(Command command) {
       return "import-filters";
     case Command::ExportFilters:
       return "export-filters";
+    case Command::Serve:
+      return "serve";
   }
   return {};
 }

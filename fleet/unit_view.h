@@ -1,6 +1,7 @@
 // The engine's user interface for a port that nobody watches: it answers the Select dialog by
 // keeping the list and cancelling, confirms every box, and keeps what a worker needs to judge how
-// a chain ended, and passes on how far a transfer is.
+// a chain ended, and passes on how far a transfer is. A server that also reports what happens
+// derives from it.
 #pragma once
 
 #include <functional>
@@ -12,7 +13,7 @@
 
 namespace corvella::fleet {
 
-class UnitView final : public link::LinkView {
+class UnitView : public link::LinkView {
  public:
   struct Ended {
     link::Chain chain;

@@ -47,8 +47,8 @@ enum class Chain {
   Identity,
   Disconnect,
   PageEdit,
-  ReadUnit,   // the unit's program read aside, the PC's set untouched
-  SendEdits,  // a list of single-parameter edits, each acknowledged
+  ReadUnit,     // the unit's program read aside, the PC's set untouched
+  SendEdits,    // a list of single-parameter edits, each acknowledged
   ProgramInfo,  // a connect that reads only the unit's program number and name
 };
 
@@ -135,6 +135,13 @@ class LinkView {
   // A page changed `ref` in the PC's set and handed it to the engine, whether or not a unit is
   // connected to send it to.
   virtual void ParameterEdited(const ParameterRef& /*ref*/) {}
+
+  // A list of edits (SendEdits) got the unit's answer to `frame`, which carried `ref`: `right`
+  // when it was the acknowledgement. Lets a front end confirm each value as the unit takes it
+  // instead of only when a long list ends; the frame tells which value it was (a newer one may
+  // wait to go).
+  virtual void EditAnswered(const ParameterRef& /*ref*/, std::string_view /*frame*/,
+                            bool /*right*/) {}
 };
 
 }  // namespace corvella::link

@@ -60,12 +60,11 @@ bool IsTransferStep(int id) {
 }
 
 // Every timer that belongs to a chain; page edits and the level pause are not chains.
-constexpr int kChainTimers[] = {timers::kProbe,        timers::kDisconnect,   timers::kProgramName,
-                                timers::kProgramInfo,  timers::kSave,         timers::kRecall,
-                                timers::kIdentity,     timers::kDeviceName,   timers::kDownloadStart,
-                                timers::kFactoryName,  timers::kInfoRefresh,  timers::kListPause,
-                                timers::kPhaseHighBlock, timers::kPhaseLowBlock,
-                                timers::kEditStep};
+constexpr int kChainTimers[] = {
+    timers::kProbe,          timers::kDisconnect,    timers::kProgramName, timers::kProgramInfo,
+    timers::kSave,           timers::kRecall,        timers::kIdentity,    timers::kDeviceName,
+    timers::kDownloadStart,  timers::kFactoryName,   timers::kInfoRefresh, timers::kListPause,
+    timers::kPhaseHighBlock, timers::kPhaseLowBlock, timers::kEditStep};
 
 }  // namespace
 
@@ -509,7 +508,8 @@ void ProtocolEngine::SendNextEdit() {
     return;
   }
   const ParameterRef& next = edits_.front();
-  SendStep(EditFrame(link_.deviceId, params_, next));
+  editFrame_ = EditFrame(link_.deviceId, params_, next);
+  SendStep(editFrame_);
   Arm(timers::kEditStep, FindEdit(next.field)->intervalMs);
 }
 
@@ -519,9 +519,11 @@ void ProtocolEngine::OnEditStep() {
     if (!running_) edits_.clear();  // given up: the rest is not sent
     return;
   }
-  const Field field = edits_.front().field;
+  const ParameterRef answered = edits_.front();
+  const Field field = answered.field;
   edits_.pop_front();
   const bool right = *rx == EditAcknowledgement(link_.deviceId, field);
+  view_.EditAnswered(answered, editFrame_, right);
   // The same texts a page edit or a rename shows for its answer.
   const std::string_view text = field == Field::ProgramName
                                     ? (right ? kProgramInfoOk : kProgramInfoFailed)

@@ -301,6 +301,7 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
   bool readAside_ = false;
   // The running list's edits; the front one is on its way. Frames are built as they leave.
   std::deque<ParameterRef> edits_;
+  std::string editFrame_;  // the front edit's frame as it left
   std::deque<Queued> queue_;
   // Inside OnTimer: a front end asking for work from a view callback gets it queued, so the step
   // that called back finishes first.

@@ -65,8 +65,7 @@ int FrequencyCodeOf(std::string_view text, bool& number) {
       EndsWithNoCase(text, "KZ")) {
     value *= 1000.0;
   }
-  value = std::min(value, 20000.0);
-  return 1 + NearestIndex(value, kFrequencyScaleSize, [](int i) { return FrequencyHz(i + 1); });
+  return FrequencyCodeOfHz(value);
 }
 
 // Whether the first non-blank characters of a text spell `word` (upper case), in any case.
@@ -202,15 +201,13 @@ std::string FrequencyCodeText(int code) {
 
 ParsedEdit ParseQText(std::string_view text) {
   const LeadingNumber n = ReadLeadingNumber(text.substr(0, 4));
-  const double value = std::min(n.value, QValue(kLastQCode));
-  const int code = NearestIndex(value, kQScaleSize, [](int i) { return QValue(i); });
+  const int code = QCodeOf(n.value);
   return {code, std::string(QText(code)), n.found};
 }
 
 ParsedEdit ParseEqGainText(std::string_view text) {
   const LeadingNumber n = ReadLeadingNumber(text);
-  const double value = std::min(n.value, 12.0);
-  const int code = NearestIndex(value, 49, [](int i) { return EqGainDb(i); });
+  const int code = EqGainCodeOf(n.value);
   return {code, EqGainText(code) + std::string(kGainUnit), n.found};
 }
 
@@ -253,8 +250,13 @@ std::string DelayTextIn(const DelayTexts& texts, DelayUnit unit) {
 
 ParsedEdit ParseDelayText(std::string_view text, DelayUnit unit) {
   const LeadingNumber n = ReadLeadingNumber(text);
+  const int steps = DelayStepsOf(n.value, unit);
+  return {steps, DelayTextIn(DelayTextsOf(steps), unit), n.found};
+}
+
+int DelayStepsOf(double value, DelayUnit unit) {
   const DelayRule rule = RuleOf(unit);
-  const double t = n.value + rule.bias;
+  const double t = value + rule.bias;
   // Each unit's maximum is the longest delay's text, and the conversion of that text lands a hair
   // under 1019 steps for the distance units: at or past the maximum is the longest delay.
   int steps = t >= rule.maximum ? kMaxDelaySteps
@@ -263,21 +265,24 @@ ParsedEdit ParseDelayText(std::string_view text, DelayUnit unit) {
   // factor other than the one they are shown with), so a delay's own text, typed back, could land
   // one step low: pressing Enter on the shown delay would change it. Such a text selects its own
   // step.
-  if (steps < kMaxDelaySteps &&
-      FormatFixed(n.value, 4) == FormatFixed(DelayIn(steps + 1, unit), 4)) {
+  if (steps < kMaxDelaySteps && FormatFixed(value, 4) == FormatFixed(DelayIn(steps + 1, unit), 4)) {
     ++steps;
   }
-  return {steps, DelayTextIn(DelayTextsOf(steps), unit), n.found};
+  return steps;
 }
 
 ParsedEdit ParseThresholdText(std::string_view text) {
   const LeadingNumber n = ReadLeadingNumber(text);
-  double t = n.value;
+  const int code = ThresholdCodeOf(n.value);
+  return {code, FormatFixed(ThresholdDb(code), 1, 2) + "dB", n.found};
+}
+
+int ThresholdCodeOf(double db) {
+  double t = db;
   const double whole = std::trunc(t);
   if (t != whole) t = whole <= 0.0 ? whole - 0.5 : whole + 0.5;
-  t = std::clamp(t, -49.5, 0.0) + 0.0;  // + 0.0 turns "-0" into 0.0, shown without a sign
-  const int code = 99 - Trunc(std::fabs(2.0 * t), 0, 99);
-  return {code, FormatFixed(t, 1, 2) + "dB", n.found};
+  t = std::clamp(t, -49.5, 0.0);
+  return 99 - Trunc(std::fabs(2.0 * t), 0, 99);
 }
 
 ParsedEdit ParseRatioText(std::string_view text) {
@@ -285,7 +290,11 @@ ParsedEdit ParseRatioText(std::string_view text) {
   // operator merely passes through the edit.
   if (BeginsWithWord(text, "INF")) return {99, std::string(kInfinityText), false};
   const LeadingNumber n = ReadLeadingNumber(text);
-  const double r = n.value;
+  const int code = RatioCodeOf(n.value);
+  return {code, RatioText(code), n.found};
+}
+
+int RatioCodeOf(double r) {
   int code = 0;
   if (r > 99.0) {
     code = 99;
@@ -295,12 +304,17 @@ ParsedEdit ParseRatioText(std::string_view text) {
     // literally, tabbing through the edit would lower the ratio one step at every pass.
     if (code < 98 && FormatFixed(r, 2) == FormatFixed(*Ratio(code + 1), 2)) ++code;
   }
-  return {code, RatioText(code), n.found};
+  return code;
 }
 
 ParsedEdit ParseTimeText(std::string_view text) {
   const LeadingNumber n = ReadLeadingNumber(text);
-  const double a = std::clamp(n.value, 0.01, 15000.0);
+  const int code = TimeCodeOf(n.value);
+  return {code, FormatFixed(TimeMs(code), 3) + "ms", n.found};
+}
+
+int TimeCodeOf(double ms) {
+  const double a = std::clamp(ms, 0.01, 15000.0);
   int decade = 0;
   double scale = 1.0;
   for (double limit = 0.1; decade < 6 && !(a < limit * (1.0 - 1e-9)); limit *= 10.0) {
@@ -313,16 +327,33 @@ ParsedEdit ParseTimeText(std::string_view text) {
                      !Reaches(x, kTimeMantissa[static_cast<std::size_t>(i) + 1]))) {
     ++i;
   }
-  const int code = std::min(i + 12 * decade, kLastTimeCode);
-  return {code, FormatFixed(TimeMs(code), 3) + "ms", n.found};
+  return std::min(i + 12 * decade, kLastTimeCode);
 }
 
 ParsedEdit ParseLevelText(std::string_view text) {
   const LeadingNumber n = ReadLeadingNumber(text);
-  const double value = std::min(n.value, LevelDb(205));
-  // The slider reaches codes 1..205; code 0 only ever comes from the unit or a file.
-  const int code = 1 + NearestIndex(value, 205, [](int i) { return LevelDb(i + 1); });
+  const int code = LevelCodeOf(n.value);
   return {code, LevelText(code), n.found};
+}
+
+int FrequencyCodeOfHz(double hz) {
+  const double value = std::min(hz, 20000.0);
+  return 1 + NearestIndex(value, kFrequencyScaleSize, [](int i) { return FrequencyHz(i + 1); });
+}
+
+int QCodeOf(double q) {
+  const double value = std::min(q, QValue(kLastQCode));
+  return NearestIndex(value, kQScaleSize, [](int i) { return QValue(i); });
+}
+
+int EqGainCodeOf(double db) {
+  return NearestIndex(std::min(db, 12.0), 49, [](int i) { return EqGainDb(i); });
+}
+
+int LevelCodeOf(double db) {
+  const double value = std::min(db, LevelDb(205));
+  // The slider reaches codes 1..205; code 0 only ever comes from the unit or a file.
+  return 1 + NearestIndex(value, 205, [](int i) { return LevelDb(i + 1); });
 }
 
 }  // namespace corvella

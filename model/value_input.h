@@ -109,4 +109,17 @@ ParsedEdit ParseTimeText(std::string_view text);
 // nearest half decibel, ties to the upper step. Text "%.1f" ("-6.5").
 ParsedEdit ParseLevelText(std::string_view text);
 
+// ---- Numbers already read ------------------------------------------------------------------
+// The same snapping as the edits above, for a value that arrives as a number (remote control):
+// one rule each, which the text parsers use too.
+
+int FrequencyCodeOfHz(double hz);                // 1..121
+int QCodeOf(double q);                           // 0..72
+int EqGainCodeOf(double db);                     // 0..48
+int LevelCodeOf(double db);                      // 1..205
+int DelayStepsOf(double value, DelayUnit unit);  // 0..1019
+int ThresholdCodeOf(double db);                  // 0..99
+int RatioCodeOf(double ratio);                   // 0..99 (99: "Infinity")
+int TimeCodeOf(double ms);                       // 0..74
+
 }  // namespace corvella

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_harness.h"
 #include "link/edit_table.h"
 #include "link/engine_timers.h"
 #include "link/frames.h"
 #include "model/parameter_listing.h"
+#include "support/engine_harness.h"
 
 namespace corvella::test {
 namespace {
@@ -20,31 +20,78 @@ using namespace corvella::link;
 void Change(ProgramParameters& p, const ParameterRef& r) {
   const auto c = static_cast<std::size_t>(r.channel);
   const auto b = static_cast<std::size_t>(r.band);
-  const auto bump = [](std::uint8_t& v, int max) { v = static_cast<std::uint8_t>((v + 1) % (max + 1)); };
+  const auto bump = [](std::uint8_t& v, int max) {
+    v = static_cast<std::uint8_t>((v + 1) % (max + 1));
+  };
   switch (r.field) {
-    case Field::ProgramNumber: break;
-    case Field::ProgramName: p.programName.fill('Z'); break;
-    case Field::InputPeqType: bump(p.inputPeq[b][c].type, 5); break;
-    case Field::InputPeqFrequency: bump(p.inputPeq[b][c].frequency, 121); break;
-    case Field::InputPeqQ: bump(p.inputPeq[b][c].q, 72); break;
-    case Field::InputPeqGain: bump(p.inputPeq[b][c].gain, 48); break;
-    case Field::HpfType: bump(p.crossover[c].hpfType, 11); break;
-    case Field::HpfFrequency: bump(p.crossover[c].hpfFrequency, 121); break;
-    case Field::LpfType: bump(p.crossover[c].lpfType, 11); break;
-    case Field::LpfFrequency: bump(p.crossover[c].lpfFrequency, 121); break;
-    case Field::OutputPeqType: bump(p.outputPeq[b][c].type, 5); break;
-    case Field::OutputPeqFrequency: bump(p.outputPeq[b][c].frequency, 121); break;
-    case Field::OutputPeqQ: bump(p.outputPeq[b][c].q, 72); break;
-    case Field::OutputPeqGain: bump(p.outputPeq[b][c].gain, 48); break;
-    case Field::Delay: p.outputDelay[c] = (p.outputDelay[c] + 7) % 1020; break;
-    case Field::Threshold: bump(p.dynamics.threshold, 20); break;
-    case Field::Ratio: bump(p.dynamics.ratio, 20); break;
-    case Field::Release: bump(p.dynamics.releaseTime, 20); break;
-    case Field::Attack: bump(p.dynamics.attackTime, 20); break;
-    case Field::AuxTime: bump(p.dynamics.auxTime, 20); break;
-    case Field::InputLevel: bump(p.inputLevel[c], 200); break;
-    case Field::OutputLevel: bump(p.outputLevel[c], 200); break;
-    case Field::Phase: bump(p.outputPhase[c], 1); break;
+    case Field::ProgramNumber:
+      break;
+    case Field::ProgramName:
+      p.programName.fill('Z');
+      break;
+    case Field::InputPeqType:
+      bump(p.inputPeq[b][c].type, 5);
+      break;
+    case Field::InputPeqFrequency:
+      bump(p.inputPeq[b][c].frequency, 121);
+      break;
+    case Field::InputPeqQ:
+      bump(p.inputPeq[b][c].q, 72);
+      break;
+    case Field::InputPeqGain:
+      bump(p.inputPeq[b][c].gain, 48);
+      break;
+    case Field::HpfType:
+      bump(p.crossover[c].hpfType, 11);
+      break;
+    case Field::HpfFrequency:
+      bump(p.crossover[c].hpfFrequency, 121);
+      break;
+    case Field::LpfType:
+      bump(p.crossover[c].lpfType, 11);
+      break;
+    case Field::LpfFrequency:
+      bump(p.crossover[c].lpfFrequency, 121);
+      break;
+    case Field::OutputPeqType:
+      bump(p.outputPeq[b][c].type, 5);
+      break;
+    case Field::OutputPeqFrequency:
+      bump(p.outputPeq[b][c].frequency, 121);
+      break;
+    case Field::OutputPeqQ:
+      bump(p.outputPeq[b][c].q, 72);
+      break;
+    case Field::OutputPeqGain:
+      bump(p.outputPeq[b][c].gain, 48);
+      break;
+    case Field::Delay:
+      p.outputDelay[c] = (p.outputDelay[c] + 7) % 1020;
+      break;
+    case Field::Threshold:
+      bump(p.dynamics.threshold, 20);
+      break;
+    case Field::Ratio:
+      bump(p.dynamics.ratio, 20);
+      break;
+    case Field::Release:
+      bump(p.dynamics.releaseTime, 20);
+      break;
+    case Field::Attack:
+      bump(p.dynamics.attackTime, 20);
+      break;
+    case Field::AuxTime:
+      bump(p.dynamics.auxTime, 20);
+      break;
+    case Field::InputLevel:
+      bump(p.inputLevel[c], 200);
+      break;
+    case Field::OutputLevel:
+      bump(p.outputLevel[c], 200);
+      break;
+    case Field::Phase:
+      bump(p.outputPhase[c], 1);
+      break;
   }
 }
 
@@ -74,7 +121,7 @@ TEST(EditTable, EveryEditSetsExactlyItsParameterOnTheUnit) {
 }
 
 TEST(EditTable, ParametersSharingAFrameGoOnceAndTheNumberNever) {
-  const std::vector<ParameterRef> edits = {{Field::Threshold, 0, 0},  {Field::ProgramNumber, 0, 0},
+  const std::vector<ParameterRef> edits = {{Field::Threshold, 0, 0},   {Field::ProgramNumber, 0, 0},
                                            {Field::OutputLevel, 0, 0}, {Field::Ratio, 0, 0},
                                            {Field::OutputLevel, 1, 0}, {Field::Attack, 0, 0}};
   EXPECT_EQ(DistinctEdits(edits),
@@ -121,10 +168,9 @@ TEST(Compare, TheUnitIsReadAsideAndOnlyTheListedEditsAreSent) {
   EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::Done);
   const auto frames = h.port.Frames();
   EXPECT_EQ(std::vector<std::string>(frames.begin() + static_cast<long>(sent), frames.end()),
-            (std::vector<std::string>{ProgramNameFrame(1, std::string(25, 'Q')),
-                                      HpfFrequencyFrame(1, Output::Low, 12),
-                                      OutputPeqGainFrame(1, Output::High, 2, 30),
-                                      CompressorFrame(1, pc.dynamics)}));
+            (std::vector<std::string>{
+                ProgramNameFrame(1, std::string(25, 'Q')), HpfFrequencyFrame(1, Output::Low, 12),
+                OutputPeqGainFrame(1, Output::High, 2, 30), CompressorFrame(1, pc.dynamics)}));
   EXPECT_TRUE(DiffParameters(pc, unit.Current()).empty());
 }
 
@@ -168,6 +214,34 @@ TEST(Compare, SilenceStopsTheEditsAndAReadStaysAside) {
   EXPECT_EQ(h.view.ended.at(0).outcome, Outcome::NoAnswer);
   EXPECT_EQ(h.port.sent.size(), sent + 1) << "nothing after the unanswered edit";
   EXPECT_FALSE(h.engine.ChainRunning());
+}
+
+// A front end that confirms each value as the unit takes it learns which value each answer was
+// for: a level moved again while its frame was on the way goes once more, and only the second
+// answer is for the value the set holds now.
+TEST(EngineQueue, EachEditOfAListIsAnsweredWithTheFrameThatCarriedIt) {
+  Harness h(1);
+  auto& unit = h.AddUnit();
+  sim::FaultPlan plan;
+  plan.garbleFor.prefixes = {"$0492"};
+  unit.SetFaults(plan);
+  h.Connect(0);
+  const ParameterRef high{Field::OutputLevel, 0, 0};
+  const ParameterRef low{Field::OutputLevel, 1, 0};
+  h.session.parameters.outputLevel[0] = 90;
+  ASSERT_TRUE(h.engine.SendEdits({high}));
+  const std::string first = link::EditFrame(1, h.session.parameters, high);
+  h.session.parameters.outputLevel[0] = 100;
+  ASSERT_TRUE(h.engine.SendEdits({high, low}));
+  h.RunIdle();
+  ASSERT_EQ(h.view.answered.size(), 3u);
+  EXPECT_EQ(h.view.answered[0].frame, first);
+  EXPECT_TRUE(h.view.answered[0].right);
+  EXPECT_EQ(h.view.answered[1].frame, link::EditFrame(1, h.session.parameters, high));
+  EXPECT_NE(first, h.view.answered[1].frame);
+  EXPECT_EQ(h.view.answered[2].ref, low);
+  EXPECT_FALSE(h.view.answered[2].right) << "a garbled acknowledgement is no acknowledgement";
+  EXPECT_EQ(unit.Current().outputLevel[0], 100);
 }
 
 // The unit has one answer buffer: a list or a read asked while a page edit waits for its answer

@@ -37,7 +37,9 @@ expect "" -- scan upload download load-default programs recall store rename set-
 expect_exactly "re" -- recall rename
 expect "-" -- --ports --id --quiet --demo --version --help
 # Options and their values before the command do not hide it.
-expect_exactly --id 3 --quiet "s" -- scan store set-identity show sync
+expect_exactly --id 3 --quiet "s" -- scan serve store set-identity show sync
+# A command listed twice (plot, serve) is offered once.
+expect_exactly "p" -- plot programs
 expect_exactly plot x.asc --graph "" -- input-peq output-peq crossover level system
 expect_exactly plot x.asc --graph system --input "" -- line mic
 expect_exactly align x.asc "--i" -- --input --id
@@ -57,6 +59,9 @@ expect_exactly rename "s" --
 expect_exactly upload x.asc "--f" -- --fast
 expect_exactly load-default "--f" -- --fast
 expect download x.asc "-" -- --verify --fast
+expect_exactly serve "--o" -- --osc-udp --osc-tcp
+expect_exactly serve --osc-udp 9000 "--mqtt-" -- --mqtt-prefix --mqtt-user --mqtt-password-file \
+  --mqtt-cafile
 expect_exactly --id "" --
 # fleet takes its action first, then the action's own options.
 expect_exactly --demo fleet "" -- scan backup download

@@ -14,9 +14,9 @@
 #include "link/port.h"
 #include "link/protocol_engine.h"
 #include "link/session.h"
-#include "support/virtual_clock.h"
 #include "sim/virtual_bus.h"
 #include "sim/virtual_unit.h"
+#include "support/virtual_clock.h"
 
 namespace corvella::test {
 
@@ -51,6 +51,13 @@ class RecordingView : public link::LinkView {
   std::vector<Ended> ended;
   std::function<void()> onEnded;
   std::vector<link::Progress> progress;
+  // Every answer to an edit of a list, with the frame it answered.
+  struct Answered {
+    ParameterRef ref;
+    std::string frame;
+    bool right;
+  };
+  std::vector<Answered> answered;
 
   void SetStatusText(std::string_view text) override {
     statuses.emplace_back(text);
@@ -85,6 +92,10 @@ class RecordingView : public link::LinkView {
     if (onEnded) onEnded();
   }
   void ProgressChanged(const link::Progress& p) override { progress.push_back(p); }
+
+  void EditAnswered(const ParameterRef& ref, std::string_view frame, bool right) override {
+    answered.push_back({ref, std::string(frame), right});
+  }
 
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
   bool SawStatus(std::string_view text) const {
