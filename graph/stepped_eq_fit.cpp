@@ -105,6 +105,7 @@ constexpr std::size_t kReseatPlaces = 4;
 constexpr std::size_t kMovesSettled = 2;
 constexpr int kMoveEvaluations = 30;
 
+#if CORVELLA_HAVE_NLOPT
 struct ContinuousProblem {
   const FitTarget* target = nullptr;
   std::vector<double> hz2;
@@ -180,6 +181,8 @@ std::vector<ContinuousBand> FromVariables(const std::vector<double>& x) {
   }
   return bands;
 }
+
+#endif
 
 // Moves the bands to the nearest local minimum of the squared residual within the limits.
 void Polish(const FitTarget& target, std::vector<ContinuousBand>& bands, double maxBoostDb,
