@@ -154,6 +154,7 @@ bool MqttBridge::Start(std::string& error) {
   }
   mosquitto_connect_callback_set(client_, &MqttBridge::OnConnect);
   mosquitto_message_callback_set(client_, &MqttBridge::OnMessage);
+  mosquitto_subscribe_callback_set(client_, &MqttBridge::OnSubscribe);
   mosquitto_reconnect_delay_set(client_, 1, 30, true);
   int rc = mosquitto_loop_start(client_);
   if (rc == MOSQ_ERR_SUCCESS) {
@@ -183,6 +184,13 @@ void MqttBridge::OnConnect(mosquitto*, void* self, int rc) {
   auto* bridge = static_cast<MqttBridge*>(self);
   bridge->loop_.Post([bridge, rc, alive = std::weak_ptr<std::atomic<bool>>(bridge->alive_)] {
     if (const auto live = alive.lock(); live && *live) bridge->Connect(rc);
+  });
+}
+
+void MqttBridge::OnSubscribe(mosquitto*, void* self, int, int, const int*) {
+  auto* bridge = static_cast<MqttBridge*>(self);
+  bridge->loop_.Post([bridge, alive = std::weak_ptr<std::atomic<bool>>(bridge->alive_)] {
+    if (const auto live = alive.lock(); live && *live) bridge->subscribed_ = true;
   });
 }
 

@@ -55,7 +55,8 @@ class MqttBridge final : public RemoteFrontEnd {
   // Starts connecting; Connected() or Refused() tell how it went. False (with why) when it cannot
   // even start (a bad CA file, a host that does not resolve).
   bool Start(std::string& error);
-  bool Connected() const { return connected_; }
+  // Connected, with the broker's confirmation that sets are taken.
+  bool Connected() const { return connected_ && subscribed_; }
   // The broker refused the connection (its reason in RefusedWhy()); it is not tried again.
   bool Refused() const { return !refusal_.empty(); }
   const std::string& RefusedWhy() const { return refusal_; }
@@ -70,6 +71,7 @@ class MqttBridge final : public RemoteFrontEnd {
  private:
   static void OnConnect(mosquitto* m, void* self, int rc);
   static void OnMessage(mosquitto* m, void* self, const mosquitto_message* message);
+  static void OnSubscribe(mosquitto* m, void* self, int mid, int count, const int* granted);
   // On the loop's thread.
   void Connect(int rc);
   void Take(const std::string& topic, const std::string& payload);
@@ -82,6 +84,7 @@ class MqttBridge final : public RemoteFrontEnd {
   std::function<void(const std::string&)> log_;
   mosquitto* client_ = nullptr;
   bool connected_ = false;
+  bool subscribed_ = false;
   bool threadStarted_ = false;
   std::string refusal_;
   // Tasks posted by the network thread run only while the bridge lives.

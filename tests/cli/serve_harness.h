@@ -3,30 +3,16 @@
 // content, never by time.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <functional>
 #include <memory>
 #include <regex>
 
 #include "cli/cli_harness.h"
+#include "support/loopback.h"
 
 namespace corvella::cli::testing {
 
-// A free port on the loopback address for `type` (SOCK_DGRAM or SOCK_STREAM), as the system
-// hands one out; it stays free unless another program takes it meanwhile.
-inline int FreePort(int type) {
-  const int fd = ::socket(AF_INET, type, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+using test::FreePort;
 
 class LiveProcess {
  public:

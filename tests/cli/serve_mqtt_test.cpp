@@ -132,7 +132,11 @@ TEST(ServeMqtt, TlsChecksTheBrokerAgainstTheCaFile) {
                     "--mqtt-cafile", d + "other.crt"});
   EXPECT_FALSE(untrusted.Serving());
   EXPECT_EQ(untrusted.Process().Wait(), 1);
-  EXPECT_NE(untrusted.Process().Err().find("MQTT: no connection"), std::string::npos);
+  // The handshake fails while connecting or just after, by how quickly the broker answers.
+  const std::string& err = untrusted.Process().Err();
+  EXPECT_TRUE(err.find("MQTT: no connection") != std::string::npos ||
+              err.find("TLS") != std::string::npos)
+      << err;
 }
 
 }  // namespace

@@ -168,18 +168,6 @@ TEST(ServeOsc, UnitsSharingALineOrAnIdEachGetTheirOwnFrames) {
   EXPECT_EQ(Count(single.AfterSearch(), "(02"), 0u);
 }
 
-std::vector<std::uint8_t> FloatMessage(const std::string& path, float value) {
-  std::vector<std::uint8_t> packet(path.begin(), path.end());
-  packet.resize((path.size() / 4 + 1) * 4, 0);
-  for (const char c : std::string(",f\0\0", 4)) packet.push_back(static_cast<std::uint8_t>(c));
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    packet.push_back(static_cast<std::uint8_t>(bits >> shift));
-  }
-  return packet;
-}
-
 TEST(ServeOsc, AThousandSetsToOneLevelLeaveTheUnitAtTheLastValue) {
   ScratchDir dir("serve_burst");
   const fs::path saved = dir.Path() / "unit.asc";
@@ -195,7 +183,7 @@ TEST(ServeOsc, AThousandSetsToOneLevelLeaveTheUnitAtTheLastValue) {
   // -40.0 .. -12.5 dB in small steps, as a fader drag sends them.
   for (int i = 0; i < 1000; ++i) {
     const float db = i == 999 ? -12.5f : -40.0f + 0.025f * static_cast<float>(i);
-    const auto packet = FloatMessage("/corvella/1/output/high/level", db);
+    const auto packet = test::OscFloatMessage("/corvella/1/output/high/level", db);
     ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
              sizeof to);
     if (i % 100 == 99) std::this_thread::sleep_for(std::chrono::milliseconds(50));
