@@ -91,9 +91,9 @@ class UnitController {
  private:
   // The set after it changed as a whole: repaired (the one warning) and the pages reloaded.
   void RepairAndReload(link::ReloadForm form);
-  // The box for a failed file operation; a wrong length shows `wrongLength` (text, caption).
-  void ReportFileFailure(const FileResult& result, std::string_view wrongLengthText,
-                         std::string_view wrongLengthCaption);
+  // The box for a failed operation on `path`; a wrong length shows `wrongLength` (text, caption).
+  void ReportFileFailure(const std::filesystem::path& path, const FileResult& result,
+                         std::string_view wrongLengthText, std::string_view wrongLengthCaption);
 
   link::Port& port_;
   link::LinkView& view_;

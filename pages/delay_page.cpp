@@ -135,18 +135,17 @@ void DelayCompressorPage::ShowCompressor() {
 }
 
 void DelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
-  // Only Enter or Escape commits a delay; the mouse or Tab leaves it as it was, and so does the
-  // edit: a typed text left standing would show a delay that neither the page nor the unit has.
-  const bool entered = DecimalEdit::EnterPressed();
-  DecimalEdit::SetEnterPressed(false);
+  // However the edit is left (Enter, Tab, a click elsewhere) what was typed is committed, as on
+  // the equaliser pages. An edit greyed under the focus (a chain starting) commits nothing: the
+  // unit would not take the value, so the page shows the stored delay again.
   DecimalEdit* edit = DelayEdit(unit);
   const std::string text = edit->text().toStdString();
   const std::string& shown = shownDelayTexts_[Index(unit)];
-  if (!entered) {
-    if (text != shown) edit->setText(ToQString(shown));
+  if (text == shown) return;
+  if (!edit->isEnabled()) {
+    edit->setText(ToQString(shown));
     return;
   }
-  if (text == shown) return;
   const ParsedEdit parsed = ParseDelayText(text, unit);
   if (!HoldsValue(parsed, text)) {
     // An emptied edit is no delay; Enter on it must not send 0 ms.

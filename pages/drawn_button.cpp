@@ -151,6 +151,26 @@ void DrawnButton::focusOutEvent(QFocusEvent* event) {
   update();
 }
 
+bool DrawnButton::focusNextPrevChild(bool next) {
+  // Without this, Tab would move to the next member, whose focus-in hands the focus straight back
+  // to the checked one: the keyboard could never leave the group.
+  QWidget* w = this;
+  for (;;) {
+    w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+    if (w == nullptr || w == this) break;
+    const auto* member = qobject_cast<DrawnButton*>(w);
+    if (member != nullptr && member->parentWidget() == parentWidget() && member->group_ == group_) {
+      continue;
+    }
+    if (w->window() == window() && (w->focusPolicy() & Qt::TabFocus) != 0 && w->isVisible() &&
+        w->isEnabled() && w->focusProxy() == nullptr) {
+      w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return true;
+    }
+  }
+  return QWidget::focusNextPrevChild(next);
+}
+
 void DrawnButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange) RebuildColors();
   QWidget::changeEvent(event);

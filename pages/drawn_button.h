@@ -38,6 +38,9 @@ class DrawnButton : public QWidget {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // The group is one stop of Tab, as a dialog's radio group is: Tab and Shift+Tab leave it for the
+  // control after or before it, and the arrows move within it.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   QList<DrawnButton*> GroupMembers() const;

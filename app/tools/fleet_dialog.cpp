@@ -1,7 +1,6 @@
 #include "app/tools/fleet_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -304,7 +303,7 @@ void FleetDialog::UpdateButtons() {
 }
 
 void FleetDialog::AskBackupFolder() {
-  const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Back Up All To"));
+  const QString folder = AskFolder(this, QString::fromLatin1(kBackupFolderCaption));
   if (!folder.isEmpty()) (void)StartBackup(folder);
 }
 

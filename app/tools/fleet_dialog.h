@@ -23,6 +23,8 @@ namespace corvella::app {
 class MainView;
 
 inline constexpr char kFleetDialogTitle[] = "Units On All Ports";
+// The folder dialog's title says what it asks for.
+inline constexpr char kBackupFolderCaption[] = "Back Up All Units To Folder";
 
 class FleetDialog : public QDialog {
   Q_OBJECT

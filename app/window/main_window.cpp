@@ -159,7 +159,14 @@ void MainWindow::ShowFleet() {
 }
 
 SystemResponseWindow* MainWindow::ShowSystemResponse() {
-  if (systemResponse_ == nullptr) systemResponse_ = new SystemResponseWindow(*view_, this);
+  if (systemResponse_ == nullptr) {
+    systemResponse_ = new SystemResponseWindow(*view_, this);
+    // Its curves follow the pages' edits, so the Edit menu's keys take them back from it too.
+    systemResponse_->addActions({action(cmd::kEditUndo), action(cmd::kEditRedo)});
+    const QScreen* screen = this->screen();
+    systemResponse_->Place(frameGeometry(),
+                           screen != nullptr ? screen->availableGeometry() : frameGeometry());
+  }
   systemResponse_->show();
   systemResponse_->raise();
   systemResponse_->activateWindow();
@@ -206,19 +213,17 @@ bool MainWindow::AskToLeaveUnsaved() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (view_->history().Modified()) {
-    if (AskToLeaveUnsaved()) {
-      event->accept();
-    } else {
-      event->ignore();
-    }
+  const bool leave = view_->history().Modified()
+                         ? AskToLeaveUnsaved()
+                         : AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"),
+                                    QStringLiteral("Exit"));
+  if (!leave) {
+    event->ignore();
     return;
   }
-  if (AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"), QStringLiteral("Exit"))) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  // A tool window left open opens where it was at the next start.
+  if (systemResponse_ != nullptr && systemResponse_->isVisible()) systemResponse_->RememberPlace();
+  event->accept();
 }
 
 }  // namespace corvella::app

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QFile>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTableWidget>
 #include <deque>
@@ -14,6 +16,7 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/qt/qt_owner_thread.h"
+#include "app/tools/compare_dialog.h"
 #include "app/window/main_view.h"
 #include "app/window/main_window.h"
 #include "link/port.h"
@@ -74,6 +77,12 @@ class FileNameAnswer {
   FileNameAnswer(const FileNameAnswer&) = delete;
   FileNameAnswer& operator=(const FileNameAnswer&) = delete;
 };
+
+// The settings the window keeps between runs go to an emptied test folder, never the user's own.
+inline void UseEmptyTestSettings() {
+  QStandardPaths::setTestModeEnabled(true);
+  QFile::remove(ToolsSettingsPath());
+}
 
 // The texts of a table's row, cell by cell (empty for a cell without an item).
 inline QStringList Row(const QTableWidget& table, int row) {

@@ -104,6 +104,20 @@ class FleetDialogTest : public QObject {
     QVERIFY(w.port.IsOpen());
     QCOMPARE(table.rowCount(), 3);
   }
+
+  void backupAsksForAFolderByName() {
+    Window w;
+    FleetDialog dialog(w.view(), w.port, link::PortTable(std::vector<std::string>{}));
+    QStringList captions;
+    SetFolderHook([&captions](const QString& caption) {
+      captions << caption;
+      return QString();  // cancelled: nothing starts
+    });
+    QTest::mouseClick(dialog.backupButton(), Qt::LeftButton);
+    SetFolderHook({});
+    QCOMPARE(captions, QStringList{QStringLiteral("Back Up All Units To Folder")});
+    QVERIFY(!dialog.Busy());
+  }
 };
 
 QTEST_MAIN(FleetDialogTest)
