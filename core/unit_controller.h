@@ -72,6 +72,8 @@ class UnitController {
   void Search() { engine_->EnableCommunications(); }
   // "Disable Communications"; also gives up a running chain.
   void Disconnect() { engine_->DisableCommunications(); }
+  // Escape in the search panel: the scan ends before its Select dialog.
+  bool CancelSearch() { return engine_->CancelSearch(); }
   bool ListPrograms() { return engine_->ListPrograms(); }
   bool Recall(int memory) { return engine_->RecallProgram(memory); }
   bool Store(int memory) { return engine_->StoreProgram(memory); }

@@ -93,6 +93,17 @@ DelayCompressorPage::DelayCompressorPage(const PageContext& context, QWidget* pa
   ReleaseEdit()->setText(QStringLiteral("0.010 ms"));
   AttackEdit()->setText(QStringLiteral("0.010 ms"));
 
+  // Tab in reading order: the compressor's box on the left row by row, then the delay's box on
+  // the right from top to bottom (inches lie above feet).
+  const std::array<QWidget*, 8> reading = {ThresholdEdit(),
+                                           RatioEdit(),
+                                           ReleaseEdit(),
+                                           AttackEdit(),
+                                           DelayEdit(DelayUnit::Milliseconds),
+                                           DelayEdit(DelayUnit::Metres),
+                                           DelayEdit(DelayUnit::Inches),
+                                           DelayEdit(DelayUnit::Feet)};
+  for (std::size_t i = 1; i < reading.size(); ++i) setTabOrder(reading[i - 1], reading[i]);
   connect(delayBar_, &SpinBar::scrolled, this, &DelayCompressorPage::OnDelayScrolled);
   for (Setting setting : {Setting::Threshold, Setting::Ratio, Setting::Release, Setting::Attack}) {
     connect(Control(setting).edit, &FilteredEdit::focusLost, this,

@@ -26,10 +26,11 @@ QString LevelTextAt(int position) {
   return QString::fromStdString(LevelText(kTopCode - position));
 }
 
-// The level edit only displays: the focus goes straight on to the page's parent.
+// The level edit only displays: a click's focus goes straight on to the page's parent, and Tab
+// passes it by (taking the focus there would throw the keyboard out of the page).
 class DisplayOnlyEdit : public QLineEdit {
  public:
-  using QLineEdit::QLineEdit;
+  explicit DisplayOnlyEdit(QWidget* parent) : QLineEdit(parent) { setFocusPolicy(Qt::ClickFocus); }
 
  protected:
   void focusInEvent(QFocusEvent* event) override {
@@ -99,6 +100,9 @@ LevelPage::LevelPage(const PageContext& context, QWidget* parent)
   inverse_ = new QRadioButton(QStringLiteral("Inverse"), this);
   PlaceControl(inverse_, kPhaseInverseId, 341, 43, 34, 8);
   normal_->setChecked(true);
+  // Reading order: the phase left of the level.
+  setTabOrder(normal_, inverse_);
+  setTabOrder(inverse_, slider_);
 
   graph_ = new GraphControl(this);
 

@@ -28,6 +28,8 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
   auto* scroller = new QScrollArea(this);
   scroller->setFrameShape(QFrame::NoFrame);
+  // No stop of Tab of its own: it still scrolls a control that Tab reaches into sight.
+  scroller->setFocusPolicy(Qt::NoFocus);
   // The view grows with the window and paints the whole of it black.
   scroller->setWidgetResizable(true);
   view_ = new MainView(port, portCount, scroller);
@@ -198,6 +200,18 @@ void MainWindow::showEvent(QShowEvent* event) {
     placed_ = true;
     PlaceOnScreen();
   }
+}
+
+bool MainWindow::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  // A window manager puts its frame round the window only after it is shown, and the first
+  // placement counted no frame: the title bar would push the bottom edge off the screen.
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && placed_ &&
+      !placedWithFrame_ && frameGeometry() != geometry()) {
+    placedWithFrame_ = true;
+    PlaceOnScreen();
+  }
+  return handled;
 }
 
 bool MainWindow::AskToLeaveUnsaved() {

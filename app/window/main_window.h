@@ -49,6 +49,7 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -64,6 +65,8 @@ class MainWindow : public QMainWindow {
   QAction* fleetAction_ = nullptr;
   SystemResponseWindow* systemResponse_ = nullptr;
   bool placed_ = false;
+  // Placed again once the window manager's frame is known (some time after the window shows).
+  bool placedWithFrame_ = false;
 };
 
 }  // namespace corvella::app
