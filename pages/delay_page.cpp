@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "model/scales.h"
 #include "pages/page_decor.h"
@@ -93,6 +94,22 @@ DelayCompressorPage::DelayCompressorPage(const PageContext& context, QWidget* pa
   ReleaseEdit()->setText(QStringLiteral("0.010 ms"));
   AttackEdit()->setText(QStringLiteral("0.010 ms"));
 
+  // The painted labels beside them.
+  const std::array<std::pair<QWidget*, const char*>, 13> names = {
+      {{ThresholdEdit(), "Threshold"},
+       {ThresholdBar(), "Threshold"},
+       {RatioEdit(), "Ratio"},
+       {RatioBar(), "Ratio"},
+       {ReleaseEdit(), "Release Time"},
+       {ReleaseBar(), "Release Time"},
+       {AttackEdit(), "Attack Time"},
+       {AttackBar(), "Attack Time"},
+       {DelayEdit(DelayUnit::Milliseconds), "Delay Time ms"},
+       {delayBar_, "Delay Time"},
+       {DelayEdit(DelayUnit::Metres), "Delay Time m"},
+       {DelayEdit(DelayUnit::Inches), "Delay Time inch"},
+       {DelayEdit(DelayUnit::Feet), "Delay Time ft"}}};
+  for (const auto& [control, name] : names) control->setAccessibleName(QString::fromLatin1(name));
   // Tab in reading order: the compressor's box on the left row by row, then the delay's box on
   // the right from top to bottom (inches lie above feet).
   const std::array<QWidget*, 8> reading = {ThresholdEdit(),

@@ -1,5 +1,6 @@
 #include "pages/drawn_button.h"
 
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -7,6 +8,7 @@
 #include <QPainter>
 
 #include "pages/hand_cursor.h"
+#include "pages/page_accessibility.h"
 
 namespace corvella::pages {
 namespace {
@@ -38,6 +40,7 @@ DrawnButton::DrawnButton(const QString& text, int id, int group, QWidget* parent
   setFocusPolicy(Qt::TabFocus);
   setCursor(HandCursor());
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallPageAccessibility();
   RebuildColors();
 }
 
@@ -45,6 +48,10 @@ void DrawnButton::SetCheck(bool checked) {
   if (checked_ == checked) return;
   checked_ = checked;
   update();
+  QAccessible::State changed;
+  changed.checked = true;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 void DrawnButton::SetPressed(bool pressed) {

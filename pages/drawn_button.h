@@ -22,6 +22,8 @@ class DrawnButton : public QWidget {
   bool GetCheck() const { return checked_; }
   void SetCheck(bool checked);
   bool IsPressed() const { return pressed_; }
+  // Checks the button and sends its command, as a click does.
+  void Press() { CheckAndSend(); }
 
  signals:
   // The button asks its page to act on it (the page's click handler for this ID).

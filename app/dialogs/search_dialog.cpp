@@ -29,6 +29,7 @@ SearchDialog::SearchDialog(QWidget* parent)
   bar_->setRange(0, 99);
   bar_->setValue(animation_.progress);
   bar_->setTextVisible(false);
+  bar_->setAccessibleName(QStringLiteral("Search progress"));
   bar_->raise();
   ShowFrame();
   // A search over many ports lasts long. The panel takes no focus, so Escape is caught in the

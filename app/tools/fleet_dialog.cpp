@@ -67,6 +67,8 @@ FleetDialog::FleetDialog(MainView& view, link::Port& mainPort, link::PortTable p
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setAccessibleName(QStringLiteral("Units"));
+  progress_->setAccessibleName(QStringLiteral("Progress"));
   progress_->setRange(0, 1000);
   progress_->setValue(0);
   status_->setWordWrap(true);

@@ -99,8 +99,10 @@ SystemResponseWindow::SystemResponseWindow(MainView& view, QWidget* parent)
     top->addWidget(button);
   }
   top->addSpacing(12);
-  top->addWidget(new QLabel(QStringLiteral("Input:"), this));
+  auto* inputCaption = new QLabel(QStringLiteral("Input:"), this);
+  top->addWidget(inputCaption);
   input_ = new QComboBox(this);
+  inputCaption->setBuddy(input_);
   input_->addItem(QStringLiteral("LINE"), static_cast<int>(Input::Line));
   input_->addItem(QStringLiteral("MIC"), static_cast<int>(Input::Mic));
   connect(input_, &QComboBox::currentIndexChanged, this, [this] {
