@@ -57,6 +57,8 @@ Commands for every unit on every port at once (the ports are worked in parallel)
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
   diff A B [--json]      every parameter that differs between two parameters files
+  journal FILE           a protocol journal (--log) read back: each frame with its time since
+                         the first, its answer time and what it means
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
                          a page's response graph; OUT ends in .png, .svg or .csv
   plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
@@ -94,7 +96,8 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"verify", Command::Verify},
                                      {"sync", Command::Sync},
                                      {"align", Command::Align},
-                                     {"fleet", Command::Fleet}};
+                                     {"fleet", Command::Fleet},
+                                     {"journal", Command::Journal}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -248,6 +251,7 @@ class Parser {
       case Command::Sync:
         return FlagsAndFile(name, {{"--fast", &inv_.fast}});
       case Command::Show:
+      case Command::Journal:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:
         return LoadDefaultArguments();
@@ -628,7 +632,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 
 bool TalksToUnit(Command command) {
   return command != Command::Show && command != Command::Plot && command != Command::Diff &&
-         command != Command::Align;
+         command != Command::Align && command != Command::Journal;
 }
 
 }  // namespace corvella::cli

@@ -28,6 +28,7 @@ enum class Command {
   Sync,
   Align,
   Fleet,
+  Journal,
 };
 
 // What `fleet` does on every port at once.

@@ -66,6 +66,8 @@ std::string CommandName(Command command) {
       return "align";
     case Command::Fleet:
       return "fleet";
+    case Command::Journal:
+      return "journal";
   }
   return {};
 }

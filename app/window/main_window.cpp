@@ -9,6 +9,7 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/tools/fleet_dialog.h"
+#include "app/tools/journal_window.h"
 #include "app/tools/system_response_window.h"
 #include "app/tools/tuning_history.h"
 #include "app/window/commands.h"
@@ -106,6 +107,9 @@ void MainWindow::BuildMenus() {
   tools->addSeparator();
   fleetAction_ = tools->addAction(QStringLiteral("Units On All Ports..."));
   connect(fleetAction_, &QAction::triggered, this, &MainWindow::ShowFleet);
+  journalAction_ = tools->addAction(QStringLiteral("Protocol Journal"));
+  journalAction_->setEnabled(false);
+  connect(journalAction_, &QAction::triggered, this, &MainWindow::ShowJournal);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
@@ -158,6 +162,20 @@ void MainWindow::ShowFleet() {
   FleetDialog dialog(*view_, port_, serial->Table(), this);
   (void)RunModal(dialog);
   UpdateCommandStates();
+}
+
+void MainWindow::SetJournal(const link::Journal* journal) {
+  journal_ = journal;
+  journalAction_->setEnabled(journal_ != nullptr);
+}
+
+JournalWindow* MainWindow::ShowJournal() {
+  if (journal_ == nullptr) return nullptr;
+  if (journalWindow_ == nullptr) journalWindow_ = new JournalWindow(*journal_, this);
+  journalWindow_->show();
+  journalWindow_->raise();
+  journalWindow_->activateWindow();
+  return journalWindow_;
 }
 
 SystemResponseWindow* MainWindow::ShowSystemResponse() {

@@ -19,6 +19,7 @@
 #include "app/tools/compare_dialog.h"
 #include "app/window/main_view.h"
 #include "app/window/main_window.h"
+#include "link/journal.h"
 #include "link/port.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"
@@ -94,15 +95,20 @@ inline QStringList Row(const QTableWidget& table, int row) {
   return cells;
 }
 
-// The main window over a serial port whose table is `paths`.
+// The main window over a serial port whose table is `paths`, its frames kept in a journal as the
+// program keeps them.
 struct Window {
   explicit Window(std::vector<std::string> paths = {})
-      : port(owner, link::PortTable(paths)),
-        frame(port, paths.empty() ? 1 : static_cast<int>(paths.size())) {}
+      : port(owner, link::PortTable(paths), &journal),
+        frame(port, paths.empty() ? 1 : static_cast<int>(paths.size())) {
+    journal.Start();
+    frame.SetJournal(&journal);
+  }
   MainView& view() { return *frame.view(); }
   Session& session() { return view().session(); }
 
   QtOwnerThread owner;
+  link::Journal journal;
   link::SerialPort port;
   MainWindow frame;
 };

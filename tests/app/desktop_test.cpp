@@ -9,8 +9,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +20,7 @@
 #include "app/dialogs/search_dialog.h"
 #include "app/dialogs/select_dialog.h"
 #include "app/dialogs/transmit_dialog.h"
+#include "app/tools/journal_window.h"
 #include "app/window/application.h"
 #include "app/window/commands.h"
 #include "app/window/page_keys.h"
@@ -28,6 +31,7 @@
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 #include "model/scales.h"
+#include "pages/delay_page.h"
 #include "pages/level_page.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
@@ -312,6 +316,55 @@ class DesktopTest : public QObject {
         QCOMPARE(stops, wanted);
       }
     }
+  }
+
+  void protocolJournalShowsTheFramesFiltersThemAndSavesTheLogsText() {
+    QTemporaryDir dir;
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    const QString log = dir.filePath(QStringLiteral("link.log"));
+    QVERIFY(c.window.journal.Open(log.toStdString()));
+    JournalWindow* journal = c.window.frame.ShowJournal();
+    QVERIFY(journal != nullptr);
+    c.window.view().pageSet().DelayCompressor().CommitDelay(0, 100);
+    QTableWidget& table = *journal->Table();
+    const auto rowOf = [&table](const QString& frame) {
+      for (int row = 0; row < table.rowCount(); ++row) {
+        if (table.item(row, 3)->text() == frame) return row;
+      }
+      return -1;
+    };
+    QTRY_VERIFY(rowOf(QStringLiteral("(01$0511000100)")) >= 0 &&
+                rowOf(QStringLiteral("(01$051)")) >= 0);
+    const int sent = rowOf(QStringLiteral("(01$0511000100)"));
+    const int answer = rowOf(QStringLiteral("(01$051)"));
+    QStringList cells = test::Row(table, sent);
+    QCOMPARE(cells[2], QStringLiteral("sent"));
+    QVERIFY2(cells[4].startsWith(QStringLiteral("Delay HIGH")), qPrintable(cells[4]));
+    cells = test::Row(table, answer);
+    QCOMPARE(cells.mid(2, 3), (QStringList{QStringLiteral("received"), QStringLiteral("(01$051)"),
+                                           QStringLiteral("answer: Response Ok")}));
+    QVERIFY(!cells[5].isEmpty());  // the answer's time
+    // The filter: the edit is a write, no read and no error.
+    for (const auto& [filter, shown] : {std::pair{JournalWindow::Filter::Writes, true},
+                                        std::pair{JournalWindow::Filter::Reads, false},
+                                        std::pair{JournalWindow::Filter::Errors, false},
+                                        std::pair{JournalWindow::Filter::All, true}}) {
+      journal->SetFilter(filter);
+      QCOMPARE(!table.isRowHidden(sent), shown);
+      QCOMPARE(!table.isRowHidden(answer), shown);
+    }
+    // Save writes what --log writes.
+    const QString saved = dir.filePath(QStringLiteral("saved.log"));
+    journal->SetFileChooser([&saved] { return saved; });
+    QTest::mouseClick(journal->SaveButton(), Qt::LeftButton);
+    c.window.journal.Flush();
+    QFile written(saved);
+    QFile logged(log);
+    QVERIFY(written.open(QIODevice::ReadOnly) && logged.open(QIODevice::ReadOnly));
+    const QByteArray text = logged.readAll();
+    QVERIFY(text.contains("TX (01$0511000100)"));
+    QCOMPARE(written.readAll(), text);
   }
 
   void altLettersOpenTheProgramAndDeviceMenus() {

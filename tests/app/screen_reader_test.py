@@ -235,6 +235,7 @@ def main():
         check_window(app, frame, "Program", "Save As Current  Program  In Device", "Cancel")
         check_window(app, frame, "Program", "List Program & Recall", None)
         check_window(app, frame, "Tools", "Compare With Device...", "Close")
+        check_window(app, frame, "Tools", "Protocol Journal", None)
     finally:
         unit.terminate()
         try:
