@@ -130,16 +130,21 @@ int RunJournal(const Invocation& inv) {
   if (file == nullptr) return FileError(inv.file + ": " + std::strerror(errno));
   link::JournalReader reader;
   std::string line;
-  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
+  const auto print = [&reader, &line] {
     const auto decoded = reader.Next(line);
     const std::string out = decoded ? link::FormatDecodedLine(*decoded) : line;
     std::fputs((out + "\n").c_str(), stdout);
     line.clear();
+  };
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+    if (c == '\n') {
+      print();
+    } else {
+      line += static_cast<char>(c);
+    }
   }
+  // A journal cut off in the middle of its last line still shows that line.
+  if (!line.empty()) print();
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   return failed ? FileError(inv.file + ": cannot be read") : kExitOk;
