@@ -44,4 +44,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
+if ! dbus-run-session -- true 2>"$work/dbus.log"; then
+  echo "SKIP: a D-Bus session could not start here: $(tail -n 3 "$work/dbus.log")"
+  exit 77
+fi
 dbus-run-session -- "$@"
