@@ -79,6 +79,8 @@ Serving the units to show control and building automation:
 Offline commands:
   show FILE              every parameter of a parameters file with its display text
   diff A B [--json]      every parameter that differs between two parameters files
+  journal FILE           a protocol journal (--log) read back: each frame with its time since
+                         the first, its answer time and what it means
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
                          a page's response graph; OUT ends in .png, .svg or .csv
   plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
@@ -133,7 +135,8 @@ constexpr CommandName kCommands[] = {{"scan", Command::Scan},
                                      {"autoeq", Command::AutoEq},
                                      {"import-filters", Command::ImportFilters},
                                      {"export-filters", Command::ExportFilters},
-                                     {"serve", Command::Serve}};
+                                     {"serve", Command::Serve},
+                                     {"journal", Command::Journal}};
 
 std::optional<int> Number(std::string_view text, int min, int max) {
   return BoundedNumber(text, min, max);
@@ -305,6 +308,7 @@ class Parser {
         return FlagsAndFile(name,
                             {{"--accept-repaired", &inv_.acceptRepaired}, {"--fast", &inv_.fast}});
       case Command::Show:
+      case Command::Journal:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:
         return LoadDefaultArguments();
@@ -871,7 +875,7 @@ ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
 bool TalksToUnit(Command command) {
   return command != Command::Show && command != Command::Plot && command != Command::Diff &&
          command != Command::Align && command != Command::AutoEq &&
-         command != Command::ImportFilters && command != Command::ExportFilters;
+         command != Command::ImportFilters && command != Command::ExportFilters && command != Command::Journal;
 }
 
 }  // namespace corvella::cli

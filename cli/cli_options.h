@@ -33,6 +33,7 @@ enum class Command {
   ImportFilters,
   ExportFilters,
   Serve,
+  Journal,
 };
 
 // What `fleet` does on every port at once.

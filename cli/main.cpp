@@ -1,7 +1,9 @@
 // corvella-cli: the window's engine, frames and timers from the command line, for scripts and
 // batch set-up of many units.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +21,7 @@
 #include "cli/show_text.h"
 #include "cli/system_plot.h"
 #include "cli/unit_commands.h"
+#include "link/journal_decoder.h"
 #include "link/network_address.h"
 #include "link/port_table.h"
 #include "model/parameters_file.h"
@@ -127,6 +130,32 @@ int RunDiff(const Invocation& inv) {
   return differences.empty() ? kExitOk : kExitUnit;
 }
 
+// A journal written by --log, each frame decoded as the window's journal shows it.
+int RunJournal(const Invocation& inv) {
+  std::FILE* file = std::fopen(inv.file.c_str(), "rb");
+  if (file == nullptr) return FileError(inv.file + ": " + std::strerror(errno));
+  link::JournalReader reader;
+  std::string line;
+  const auto print = [&reader, &line] {
+    const auto decoded = reader.Next(line);
+    const std::string out = decoded ? link::FormatDecodedLine(*decoded) : line;
+    std::fputs((out + "\n").c_str(), stdout);
+    line.clear();
+  };
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+    if (c == '\n') {
+      print();
+    } else {
+      line += static_cast<char>(c);
+    }
+  }
+  // A journal cut off in the middle of its last line still shows that line.
+  if (!line.empty()) print();
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? FileError(inv.file + ": cannot be read") : kExitOk;
+}
+
 int RunOffline(const Invocation& inv) {
   if (inv.command == Command::Diff) return RunDiff(inv);
   if (inv.command == Command::AutoEq || inv.command == Command::ImportFilters ||
@@ -137,6 +166,7 @@ int RunOffline(const Invocation& inv) {
     if (inv.command == Command::ImportFilters) return RunImportFilters(inv, stdout, stderr);
     return RunExportFilters(inv, stdout, stderr);
   }
+  if (inv.command == Command::Journal) return RunJournal(inv);
   if (const auto why = CheckParametersFile(inv.file)) return FileError(*why);
   const auto p = OpenOffline(inv.file);
   if (!p) return FileError(inv.file + ": cannot be read");

@@ -67,6 +67,8 @@ std::string CommandName(Command command) {
       return "export-filters";
     case Command::Serve:
       return "serve";
+    case Command::Journal:
+      return "journal";
   }
   return {};
 }

@@ -78,11 +78,12 @@ function(corvella_assert_no_qt target)
   endforeach()
 endfunction()
 
-# corvella_add_test(<name> SOURCES ... [LIBS ...] [QT] [LABELS ...] [TIMEOUT s]):
+# corvella_add_test(<name> SOURCES ... [LIBS ...] [QT [X11]] [LABELS ...] [TIMEOUT s]):
 # one test executable per area. GoogleTest executables are registered case by case;
-# Qt Test executables (QT) run as one test on the offscreen platform.
+# Qt Test executables (QT) run as one test on the offscreen platform, or with X11 on a real X
+# server with a window manager (tests/support/x11_session.sh; skipped where no server starts).
 function(corvella_add_test name)
-  cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT;X11" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(ARG_QT AND NOT CORVELLA_BUILD_GUI)  # core-only builds (sanitizer variants) skip Qt tests
     return()
   endif()
@@ -92,7 +93,14 @@ function(corvella_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  if(ARG_QT)
+  if(ARG_QT AND ARG_X11)
+    target_link_libraries(${name} PRIVATE Qt6::Test)
+    add_test(NAME ${name}
+             COMMAND ${PROJECT_SOURCE_DIR}/tests/support/x11_session.sh $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=xcb;QT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu"
+      SKIP_RETURN_CODE 77 TIMEOUT ${ARG_TIMEOUT} LABELS "gui;x11;${ARG_LABELS}")
+  elseif(ARG_QT)
     target_link_libraries(${name} PRIVATE Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES

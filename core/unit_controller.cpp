@@ -26,7 +26,8 @@ void UnitController::RepairAndReload(link::ReloadForm form) {
   view_.ReloadAllPages(form);
 }
 
-void UnitController::ReportFileFailure(const FileResult& result, std::string_view wrongLengthText,
+void UnitController::ReportFileFailure(const std::filesystem::path& path, const FileResult& result,
+                                       std::string_view wrongLengthText,
                                        std::string_view wrongLengthCaption) {
   link::MessageBoxRequest box;
   box.icon = link::BoxIcon::Stop;
@@ -44,7 +45,8 @@ void UnitController::ReportFileFailure(const FileResult& result, std::string_vie
     case FileFailure::OpenFailed:
     case FileFailure::ReadFailed:
     case FileFailure::CreateFailed:
-      box.text = result.systemText;
+      // The system's words alone ("No such file or directory") do not say which file.
+      box.text = path.string() + ": " + result.systemText;
       box.textFromSystem = true;
       box.caption = kFileSystemErrorCaption;
       break;
@@ -60,7 +62,7 @@ FileResult UnitController::OpenParametersFile(const std::optional<std::filesyste
       view_.SetStatusText(kFileOpenSuccessText);
       session_.programNameText = ProgramNameText(session_.parameters);
     } else {
-      ReportFileFailure(result, kFileInvalidText, kFileInvalidCaption);
+      ReportFileFailure(*path, result, kFileInvalidText, kFileInvalidCaption);
     }
   }
   // Cancelling still brings the pages into line with the (repaired) set.
@@ -73,7 +75,7 @@ FileResult UnitController::SaveParametersFile(const std::filesystem::path& path)
   if (result.ok) {
     view_.SetStatusText(kFileSavedSuccessText);
   } else {
-    ReportFileFailure(result, {}, {});
+    ReportFileFailure(path, result, {}, {});
   }
   return result;
 }
@@ -96,7 +98,7 @@ DefaultLoad UnitController::LoadFactoryDefault(const std::optional<std::filesyst
   const FileResult result = LoadParametersFile(*path, session_.parameters);
   if (!result.ok) {
     // A damaged default must not be renamed "factory default" and stored in the unit.
-    ReportFileFailure(result, kFactoryDefaultInvalidText, kFactoryDefaultInvalidCaption);
+    ReportFileFailure(*path, result, kFactoryDefaultInvalidText, kFactoryDefaultInvalidCaption);
     return DefaultLoad::Invalid;
   }
   session_.programNameText = std::string(kFactoryDefaultName);

@@ -74,6 +74,8 @@ class UnitController {
   void Search() { engine_->EnableCommunications(); }
   // "Disable Communications"; also gives up a running chain.
   void Disconnect() { engine_->DisableCommunications(); }
+  // Escape in the search panel: the scan ends before its Select dialog.
+  bool CancelSearch() { return engine_->CancelSearch(); }
   bool ListPrograms() { return engine_->ListPrograms(); }
   bool Recall(int memory) { return engine_->RecallProgram(memory); }
   bool Store(int memory) { return engine_->StoreProgram(memory); }
@@ -112,9 +114,9 @@ class UnitController {
  private:
   // The set after it changed as a whole: repaired (the one warning) and the pages reloaded.
   void RepairAndReload(link::ReloadForm form);
-  // The box for a failed file operation; a wrong length shows `wrongLength` (text, caption).
-  void ReportFileFailure(const FileResult& result, std::string_view wrongLengthText,
-                         std::string_view wrongLengthCaption);
+  // The box for a failed operation on `path`; a wrong length shows `wrongLength` (text, caption).
+  void ReportFileFailure(const std::filesystem::path& path, const FileResult& result,
+                         std::string_view wrongLengthText, std::string_view wrongLengthCaption);
 
   link::Port& port_;
   link::LinkView& view_;

@@ -2,6 +2,7 @@
 #include "graph/page_curves.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "graph/peq_response.h"
 #include "model/scales.h"
@@ -49,6 +50,41 @@ PageCurves OutputPageCurves(const ProgramParameters& p, int output,
 PageCurves OutputPageCurves(const ProgramParameters& p, int output) {
   const Curve crossover = ComputeCrossover(p.crossover[ChannelIndex(output)]);
   return OutputPageCurves(p, output, crossover.data());
+}
+
+namespace {
+
+std::string HzText(double hz) {
+  char text[32];
+  if (hz >= 1000.0) {
+    std::snprintf(text, sizeof text, "%.3g kHz", hz / 1000.0);
+  } else {
+    std::snprintf(text, sizeof text, "%.3g Hz", hz);
+  }
+  return text;
+}
+
+std::string DbText(double db) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.1f dB", db);
+  return text;
+}
+
+}  // namespace
+
+std::string ResponseSummary(const Curve& db) {
+  // Within a twentieth of a decibel nothing is drawn apart on the graph either.
+  constexpr double kFlat = 0.05;
+  const auto [low, high] = std::minmax_element(db.begin(), db.end());
+  if (*high - *low < kFlat) return "flat at " + DbText(*high);
+  const auto at = [&db](Curve::const_iterator point) {
+    return HzText(GraphFrequencyList[static_cast<std::size_t>(point - db.begin())]);
+  };
+  const std::string boost =
+      *high > kFlat ? "largest boost " + DbText(*high) + " at " + at(high) : "no boost";
+  const std::string cut =
+      *low < -kFlat ? "largest cut " + DbText(*low) + " at " + at(low) : "no cut";
+  return boost + ", " + cut;
 }
 
 }  // namespace corvella::graph

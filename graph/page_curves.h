@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "graph/crossover_response.h"
 #include "graph/graph_frame.h"
@@ -28,5 +29,10 @@ PageCurves InputPageCurves(const ProgramParameters& p, int input);
 PageCurves OutputPageCurves(const ProgramParameters& p, int output);
 PageCurves OutputPageCurves(const ProgramParameters& p, int output,
                             const double crossover[kGraphPoints]);
+
+// What a graph shows, in words for those who cannot see it: "flat at 0.0 dB", or the largest
+// boost and cut with their frequencies ("largest boost +6.0 dB at 1 kHz, largest cut -24.0 dB at
+// 20 Hz"), over the graph's points from 20 Hz to 20 kHz.
+std::string ResponseSummary(const Curve& db);
 
 }  // namespace corvella::graph

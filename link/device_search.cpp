@@ -99,13 +99,7 @@ void ProtocolEngine::EndOfPass() {
   link_.searchPass = 0;
   view_.HideSearchDialog();
   StopBox(kSearchCaption, kDeviceNotFoundBox);
-  link_.searching = 0;
-  link_.linkConnected = 0;
-  link_.searchRestart = 1;
-  link_.deviceList.clear();
-  Status(kNotFound);
-  link_.searchEnded = 1;
-  EndChain(Outcome::NotFound, kDeviceNotFoundBox);
+  EndSearch(Outcome::NotFound, kNotFound, kDeviceNotFoundBox);
 }
 
 void ProtocolEngine::EndOfScan() {
@@ -120,14 +114,7 @@ void ProtocolEngine::EndOfScan() {
   const auto choice = view_.RunSelectDialog(link_.deviceList);
   selecting_ = false;
   if (!choice || choice->listIndex >= link_.deviceList.size()) {
-    link_.searching = 0;
-    link_.linkConnected = 0;
-    link_.searchRestart = 1;
-    link_.searchPass = 0;
-    link_.deviceList.clear();
-    Status(kStopConnect);
-    link_.searchEnded = 1;
-    EndChain(Outcome::Cancelled, kStopConnect);
+    EndSearch(Outcome::Cancelled, kStopConnect, kStopConnect);
     return;
   }
   EndChain(Outcome::Done);
@@ -200,6 +187,30 @@ void ProtocolEngine::Connect(const SelectChoice& choice) {
     infoIntervalMs_ = timers::kProgramInfoMs;
     Arm(timers::kProgramInfo, timers::kProgramInfoMs);
   }
+}
+
+bool ProtocolEngine::CancelSearch() {
+  // Once the Select dialog is up the dialog's own Cancel ends the search.
+  if (running_ != Chain::Search || link_.searching == 0 || selecting_) return false;
+  Kill(timers::kProbe);
+  if (port_.IsOpen()) port_.Close();
+  view_.HideSearchDialog();
+  link_.comPort = 1;
+  link_.frameComplete = 0;
+  EndSearch(Outcome::Cancelled, kStopConnect, kStopConnect);
+  view_.LinkStateChanged();
+  return true;
+}
+
+void ProtocolEngine::EndSearch(Outcome outcome, std::string_view status, std::string_view detail) {
+  link_.searching = 0;
+  link_.linkConnected = 0;
+  link_.searchRestart = 1;
+  link_.searchPass = 0;
+  link_.deviceList.clear();
+  Status(status);
+  link_.searchEnded = 1;
+  EndChain(outcome, detail);
 }
 
 void ProtocolEngine::DisableCommunications() {

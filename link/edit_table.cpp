@@ -42,6 +42,10 @@ std::size_t Index(int i) {
 
 }  // namespace
 
+std::span<const EditRow> EditRows() {
+  return kEdits;
+}
+
 std::optional<EditRow> FindEdit(Field field) {
   for (const EditRow& row : kEdits)
     if (row.field == field) return row;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,8 @@ struct EditRow {
 
 // The row of `field`; nullopt for the program number, which no command sets.
 std::optional<EditRow> FindEdit(Field field);
+// Every row, in the table's order (the journal's decoder reads frames back through them).
+std::span<const EditRow> EditRows();
 
 // The frame that sets `ref` on unit `id` to the value it has in `p`. Several fields may share a
 // frame (the compressor/limiter settings travel together); empty for the program number.

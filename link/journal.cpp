@@ -1,5 +1,6 @@
 #include "link/journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -43,6 +44,27 @@ bool Journal::Open(const std::string& path) {
   }
   lastError_.clear();
   file_ = file;
+  StartWriter();
+  return true;
+}
+
+void Journal::Start() {
+  Close();
+  lastError_.clear();
+  StartWriter();
+}
+
+std::vector<std::string> Journal::Lines(std::uint64_t from, std::uint64_t& next) const {
+  std::lock_guard<std::mutex> guard(memoryMutex_);
+  const std::uint64_t start = std::max(from, memoryFirst_);
+  const std::uint64_t end = memoryFirst_ + memory_.size();
+  std::vector<std::string> lines;
+  for (std::uint64_t n = start; n < end; ++n) lines.push_back(memory_[n - memoryFirst_]);
+  next = std::max(from, end);
+  return lines;
+}
+
+void Journal::StartWriter() {
   {
     std::lock_guard<std::mutex> guard(mutex_);
     queue_.clear();
@@ -53,7 +75,6 @@ bool Journal::Open(const std::string& path) {
   }
   writer_ = std::thread(&Journal::WriterMain, this);
   open_.store(true, std::memory_order_release);
-  return true;
 }
 
 void Journal::Close() {
@@ -112,12 +133,12 @@ void Journal::WriterMain() {
     }
     for (const Entry& entry : batch) Write(entry);
     if (dropped > 0) {
-      std::fprintf(file_, "... %zu entries dropped: the disk could not keep up\n", dropped);
+      Emit("... " + std::to_string(dropped) + " entries dropped: the disk could not keep up");
     }
     if (stopping) {
       while (!pending_.empty()) FlushPending(pending_.begin()->first);
     }
-    std::fflush(file_);
+    if (file_ != nullptr) std::fflush(file_);
     {
       std::lock_guard<std::mutex> guard(mutex_);
       finished_ += batch.size();
@@ -126,7 +147,7 @@ void Journal::WriterMain() {
     batch.clear();
     if (stopping) break;
   }
-  std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
 }
 
@@ -163,8 +184,19 @@ void Journal::WriteLine(TimePoint time, const std::string& port, bool sent,
 #endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  std::fprintf(file_, "%s.%03d %s %s %s\n", stamp, static_cast<int>(millis.count()),
-               Escape(port).c_str(), sent ? "TX" : "RX", Escape(bytes).c_str());
+  char head[64];
+  std::snprintf(head, sizeof head, "%s.%03d ", stamp, static_cast<int>(millis.count()));
+  Emit(head + Escape(port) + (sent ? " TX " : " RX ") + Escape(bytes));
+}
+
+void Journal::Emit(const std::string& line) {
+  if (file_ != nullptr) std::fprintf(file_, "%s\n", line.c_str());
+  std::lock_guard<std::mutex> guard(memoryMutex_);
+  memory_.push_back(line);
+  if (memory_.size() > kMemoryLines) {
+    memory_.pop_front();
+    ++memoryFirst_;
+  }
 }
 
 }  // namespace corvella::link

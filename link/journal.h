@@ -1,5 +1,6 @@
-// The protocol journal: every frame written and every byte received, appended to a text file with a
-// millisecond timestamp, the port and the direction, one frame per line:
+// The protocol journal: every frame written and every byte received, appended to a text file (and
+// kept in memory for the window) with a millisecond timestamp, the port and the direction, one
+// frame per line:
 //   2026-12-07 08:04:39.123 COM1 TX (01X)
 //   2026-12-07 08:04:39.310 COM1 RX (01XLoudspeaker...)
 // Received bytes are grouped up to each ")" and stamped with the time the ")" arrived. Bytes
@@ -19,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace corvella::link {
 
@@ -32,6 +34,8 @@ class Journal {
   // Appends to `path` (created when missing). False, with LastError(), when it cannot be opened.
   // Call from the owner's thread, before the port logs anything.
   bool Open(const std::string& path);
+  // Keeps the lines in memory only (Lines), without a file.
+  void Start();
   // Writes everything queued (an unfinished received frame as it stands) and closes the file.
   void Close();
   bool IsOpen() const { return open_.load(std::memory_order_acquire); }
@@ -53,6 +57,12 @@ class Journal {
   // Entries beyond this many waiting for the disk are dropped and counted in the file.
   static constexpr std::size_t kQueueLimit = 1u << 20;
 
+  // The lines written so far, as the file has them, from number `from` on (the first line is 0);
+  // `next` is set to the number after the last one returned. Any thread. The oldest lines beyond
+  // kMemoryLines are forgotten.
+  std::vector<std::string> Lines(std::uint64_t from, std::uint64_t& next) const;
+  static constexpr std::size_t kMemoryLines = 200000;
+
  private:
   using TimePoint = std::chrono::system_clock::time_point;
   struct Entry {
@@ -69,7 +79,10 @@ class Journal {
   void Push(Entry entry);
   void WriterMain();
   void Write(const Entry& entry);
+  void StartWriter();
   void WriteLine(TimePoint time, const std::string& port, bool sent, std::string_view bytes);
+  // One line to the file (when there is one) and to the memory.
+  void Emit(const std::string& line);
   void FlushPending(const std::string& port);
 
   std::atomic<bool> open_{false};
@@ -84,6 +97,10 @@ class Journal {
   std::uint64_t pushed_ = 0;    // entries queued since Open
   std::uint64_t finished_ = 0;  // entries written since Open
   bool stop_ = false;
+
+  mutable std::mutex memoryMutex_;
+  std::deque<std::string> memory_;
+  std::uint64_t memoryFirst_ = 0;  // the number of memory_.front()
 
   // Writer thread only.
   std::FILE* file_ = nullptr;

@@ -6,6 +6,7 @@
 #include "link/engine_timers.h"
 #include "link/frames.h"
 #include "link/protocol_engine.h"
+#include "link/transfer_blocks.h"
 
 namespace corvella::link {
 
@@ -568,6 +569,28 @@ void ProtocolEngine::OnInfoRefreshTimer() {
     link_.waitCount = 0;
     EndChain(Outcome::NoAnswer, kConnectLostShort);
   }
+}
+
+}  // namespace corvella::link
+
+namespace corvella::link {
+
+int TransferBlockCount() {
+  return kBlocks;
+}
+
+std::string TransferReadRequest(int id, int k) {
+  return ReadRequestFrame(id, ReadAddress(k));
+}
+
+std::string TransferWriteFrame(int id, const ProgramParameters& p, int k) {
+  return BuildFrame(id, p, k);
+}
+
+bool TransferReadAnswer(ProgramParameters& p, int k, std::string_view answer) {
+  if (k < 0 || k >= kBlocks || !FieldsValid(k, answer)) return false;
+  Store(p, k, answer);
+  return true;
 }
 
 }  // namespace corvella::link

@@ -93,6 +93,10 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
   void DisableCommunications();
   bool CanEnableCommunications() const;
   bool CanDisableCommunications() const;
+  // Ends a running search before its Select dialog, as "Disable Communications" ends a link: the
+  // probes stop, the port closes and the chain ends Cancelled ("-> Stop connect..."). False, with
+  // nothing changed, when no search is scanning the ports.
+  bool CancelSearch();
   // How many passes over the ports a search makes before it gives up with "Device Not Found!"
   // (kMaxSearchPasses unless set; at least 1). A pass that finds a unit ends the search anyway.
   void SetSearchPasses(int passes) { searchPasses_ = passes < 1 ? 1 : passes; }
@@ -246,6 +250,9 @@ class ProtocolEngine : public TimerClient, public PortEvents, public EditSender 
   void SendProbe();
   void EndOfPass();
   void EndOfScan();
+  // The search over without a unit to connect to (none found, or given up): `status` shown,
+  // ready for a new one.
+  void EndSearch(Outcome outcome, std::string_view status, std::string_view detail);
   void Connect(const SelectChoice& choice);
   void OnProbeTimer();
   void OnDisconnectTimer();

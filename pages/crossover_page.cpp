@@ -1,6 +1,8 @@
 #include "pages/crossover_page.h"
 
 #include <QPaintEvent>
+#include <algorithm>
+#include <utility>
 
 #include "graph/crossover_response.h"
 #include "graph/paint/graph_painter.h"
@@ -66,6 +68,19 @@ CrossoverPage::CrossoverPage(const PageContext& context, QWidget* parent)
 
   hpfBar_->AddBuddy(hpfText_);
   lpfBar_->AddBuddy(lpfText_);
+  // The painted labels beside them, with the filter they belong to.
+  for (const auto& [control, name] :
+       std::initializer_list<std::pair<QWidget*, const char*>>{{hpfType_, "HPF Filter Type"},
+                                                               {hpfText_, "HPF Frequency"},
+                                                               {hpfBar_, "HPF Frequency"},
+                                                               {lpfType_, "LPF Filter Type"},
+                                                               {lpfText_, "LPF Frequency"},
+                                                               {lpfBar_, "LPF Frequency"}}) {
+    control->setAccessibleName(QString::fromLatin1(name));
+  }
+  // On Linux a list's name is the type it shows; what it chooses is its description.
+  hpfType_->setAccessibleDescription(hpfType_->accessibleName());
+  lpfType_->setAccessibleDescription(lpfType_->accessibleName());
   graph_ = new GraphControl(this);
 
   // `activated` is the operator's choice only, also when the same type is chosen again.
@@ -139,6 +154,9 @@ void CrossoverPage::DrawResponse(bool draw) {
                                      graph::paint::ChannelPenColor(channel_));
   }
   graph_->Present();
+  graph::Curve shown{};
+  std::copy(db, db + graph::kGraphPoints, shown.begin());
+  graph_->Describe(shown);
 }
 
 void CrossoverPage::paintEvent(QPaintEvent* /*event*/) {

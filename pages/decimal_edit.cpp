@@ -42,12 +42,10 @@ void DecimalEdit::keyPressEvent(QKeyEvent* event) {
 
 void DecimalEdit::keyReleaseEvent(QKeyEvent* event) {
   if (IsEnterOrEscape(event)) {
-    enterPressed_ = true;
     MoveFocusToGrandparent(this);
     event->accept();
     return;
   }
-  enterPressed_ = false;
   QLineEdit::keyReleaseEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "model/scales.h"
 #include "pages/page_decor.h"
@@ -93,6 +94,33 @@ DelayCompressorPage::DelayCompressorPage(const PageContext& context, QWidget* pa
   ReleaseEdit()->setText(QStringLiteral("0.010 ms"));
   AttackEdit()->setText(QStringLiteral("0.010 ms"));
 
+  // The painted labels beside them.
+  const std::array<std::pair<QWidget*, const char*>, 13> names = {
+      {{ThresholdEdit(), "Threshold"},
+       {ThresholdBar(), "Threshold"},
+       {RatioEdit(), "Ratio"},
+       {RatioBar(), "Ratio"},
+       {ReleaseEdit(), "Release Time"},
+       {ReleaseBar(), "Release Time"},
+       {AttackEdit(), "Attack Time"},
+       {AttackBar(), "Attack Time"},
+       {DelayEdit(DelayUnit::Milliseconds), "Delay Time ms"},
+       {delayBar_, "Delay Time"},
+       {DelayEdit(DelayUnit::Metres), "Delay Time m"},
+       {DelayEdit(DelayUnit::Inches), "Delay Time inch"},
+       {DelayEdit(DelayUnit::Feet), "Delay Time ft"}}};
+  for (const auto& [control, name] : names) control->setAccessibleName(QString::fromLatin1(name));
+  // Tab in reading order: the compressor's box on the left row by row, then the delay's box on
+  // the right from top to bottom (inches lie above feet).
+  const std::array<QWidget*, 8> reading = {ThresholdEdit(),
+                                           RatioEdit(),
+                                           ReleaseEdit(),
+                                           AttackEdit(),
+                                           DelayEdit(DelayUnit::Milliseconds),
+                                           DelayEdit(DelayUnit::Metres),
+                                           DelayEdit(DelayUnit::Inches),
+                                           DelayEdit(DelayUnit::Feet)};
+  for (std::size_t i = 1; i < reading.size(); ++i) setTabOrder(reading[i - 1], reading[i]);
   connect(delayBar_, &SpinBar::scrolled, this, &DelayCompressorPage::OnDelayScrolled);
   for (Setting setting : {Setting::Threshold, Setting::Ratio, Setting::Release, Setting::Attack}) {
     connect(Control(setting).edit, &FilteredEdit::focusLost, this,
@@ -135,18 +163,17 @@ void DelayCompressorPage::ShowCompressor() {
 }
 
 void DelayCompressorPage::OnDelayEditLeft(DelayUnit unit) {
-  // Only Enter or Escape commits a delay; the mouse or Tab leaves it as it was, and so does the
-  // edit: a typed text left standing would show a delay that neither the page nor the unit has.
-  const bool entered = DecimalEdit::EnterPressed();
-  DecimalEdit::SetEnterPressed(false);
+  // However the edit is left (Enter, Tab, a click elsewhere) what was typed is committed, as on
+  // the equaliser pages. An edit greyed under the focus (a chain starting) commits nothing: the
+  // unit would not take the value, so the page shows the stored delay again.
   DecimalEdit* edit = DelayEdit(unit);
   const std::string text = edit->text().toStdString();
   const std::string& shown = shownDelayTexts_[Index(unit)];
-  if (!entered) {
-    if (text != shown) edit->setText(ToQString(shown));
+  if (text == shown) return;
+  if (!edit->isEnabled()) {
+    edit->setText(ToQString(shown));
     return;
   }
-  if (text == shown) return;
   const ParsedEdit parsed = ParseDelayText(text, unit);
   if (!HoldsValue(parsed, text)) {
     // An emptied edit is no delay; Enter on it must not send 0 ms.

@@ -1,5 +1,6 @@
 #include "pages/drawn_button.h"
 
+#include <QAccessible>
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -7,6 +8,7 @@
 #include <QPainter>
 
 #include "pages/hand_cursor.h"
+#include "pages/page_accessibility.h"
 
 namespace corvella::pages {
 namespace {
@@ -38,6 +40,7 @@ DrawnButton::DrawnButton(const QString& text, int id, int group, QWidget* parent
   setFocusPolicy(Qt::TabFocus);
   setCursor(HandCursor());
   setAttribute(Qt::WA_OpaquePaintEvent);
+  InstallPageAccessibility();
   RebuildColors();
 }
 
@@ -45,6 +48,10 @@ void DrawnButton::SetCheck(bool checked) {
   if (checked_ == checked) return;
   checked_ = checked;
   update();
+  QAccessible::State changed;
+  changed.checked = true;
+  QAccessibleStateChangeEvent event(this, changed);
+  QAccessible::updateAccessibility(&event);
 }
 
 void DrawnButton::SetPressed(bool pressed) {
@@ -149,6 +156,26 @@ void DrawnButton::focusInEvent(QFocusEvent* event) {
 void DrawnButton::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
   update();
+}
+
+bool DrawnButton::focusNextPrevChild(bool next) {
+  // Without this, Tab would move to the next member, whose focus-in hands the focus straight back
+  // to the checked one: the keyboard could never leave the group.
+  QWidget* w = this;
+  for (;;) {
+    w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+    if (w == nullptr || w == this) break;
+    const auto* member = qobject_cast<DrawnButton*>(w);
+    if (member != nullptr && member->parentWidget() == parentWidget() && member->group_ == group_) {
+      continue;
+    }
+    if (w->window() == window() && (w->focusPolicy() & Qt::TabFocus) != 0 && w->isVisible() &&
+        w->isEnabled() && w->focusProxy() == nullptr) {
+      w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return true;
+    }
+  }
+  return QWidget::focusNextPrevChild(next);
 }
 
 void DrawnButton::changeEvent(QEvent* event) {

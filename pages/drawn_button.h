@@ -22,6 +22,8 @@ class DrawnButton : public QWidget {
   bool GetCheck() const { return checked_; }
   void SetCheck(bool checked);
   bool IsPressed() const { return pressed_; }
+  // Checks the button and sends its command, as a click does.
+  void Press() { CheckAndSend(); }
 
  signals:
   // The button asks its page to act on it (the page's click handler for this ID).
@@ -38,6 +40,9 @@ class DrawnButton : public QWidget {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // The group is one stop of Tab, as a dialog's radio group is: Tab and Shift+Tab leave it for the
+  // control after or before it, and the arrows move within it.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   QList<DrawnButton*> GroupMembers() const;

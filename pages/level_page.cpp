@@ -26,10 +26,11 @@ QString LevelTextAt(int position) {
   return QString::fromStdString(LevelText(kTopCode - position));
 }
 
-// The level edit only displays: the focus goes straight on to the page's parent.
+// The level edit only displays: a click's focus goes straight on to the page's parent, and Tab
+// passes it by (taking the focus there would throw the keyboard out of the page).
 class DisplayOnlyEdit : public QLineEdit {
  public:
-  using QLineEdit::QLineEdit;
+  explicit DisplayOnlyEdit(QWidget* parent) : QLineEdit(parent) { setFocusPolicy(Qt::ClickFocus); }
 
  protected:
   void focusInEvent(QFocusEvent* event) override {
@@ -49,10 +50,22 @@ LevelSlider::LevelSlider(QWidget* parent) : QSlider(Qt::Vertical, parent) {
   // Position 0 at the top, and the Up key moves the thumb up.
   setInvertedAppearance(true);
   setInvertedControls(true);
+  InstallPageAccessibility();
   connect(this, &QAbstractSlider::actionTriggered, this, [this] {
     setValue(sliderPosition());
     emit notified();
   });
+}
+
+void LevelSlider::MoveAsOperator(int position) {
+  const int clamped = std::clamp(position, minimum(), maximum());
+  if (clamped == value()) return;
+  setValue(clamped);
+  emit notified();
+}
+
+QString LevelSlider::ValueText() const {
+  return valueText_ != nullptr ? valueText_->text() : QString();
 }
 
 void LevelSlider::mouseReleaseEvent(QMouseEvent* event) {
@@ -93,12 +106,20 @@ LevelPage::LevelPage(const PageContext& context, QWidget* parent)
   PlaceControl(levelText_, kLevelEditId, 393, 32, 33, 12);
   levelText_->setAlignment(Qt::AlignCenter);
   levelText_->setText(LevelTextAt(kStartPosition));
+  slider_->ShowValueIn(levelText_);
+  slider_->setAccessibleName(QStringLiteral("Level (dB)"));
+  levelText_->setAccessibleName(QStringLiteral("Level (dB)"));
 
   normal_ = new QRadioButton(QStringLiteral("Normal"), this);
   PlaceControl(normal_, kPhaseNormalId, 341, 32, 34, 8);
   inverse_ = new QRadioButton(QStringLiteral("Inverse"), this);
   PlaceControl(inverse_, kPhaseInverseId, 341, 43, 34, 8);
   normal_->setChecked(true);
+  normal_->setAccessibleDescription(QStringLiteral("Phase"));
+  inverse_->setAccessibleDescription(QStringLiteral("Phase"));
+  // Reading order: the phase left of the level.
+  setTabOrder(normal_, inverse_);
+  setTabOrder(inverse_, slider_);
 
   graph_ = new GraphControl(this);
 
@@ -178,6 +199,9 @@ void LevelPage::DrawInputLevel() {
                                       graph::paint::ChannelPenColor(channel_));
   }
   graph_->Present();
+  graph::Curve level{};
+  level.fill(LevelDb(context_.session.parameters.inputLevel[channel_]));
+  graph_->Describe(level);
 }
 
 void LevelPage::DrawOutputResponse(int currentBand) {
@@ -196,6 +220,7 @@ void LevelPage::DrawOutputResponse(int currentBand) {
                                graph::kOutputPixelsPerDb, graph::paint::ChannelPenColor(channel_));
   }
   graph_->Present();
+  graph_->Describe(curves.sum);
 }
 
 void LevelPage::OnGraphTimer() {

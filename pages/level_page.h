@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "pages/editor_page.h"
+#include "pages/page_accessibility.h"
 #include "pages/page_context.h"
 #include "pages/page_decor.h"
 
@@ -25,11 +26,17 @@ inline constexpr int kLevelNoChannel = 5;
 
 // The level trackbar: position 0 (top) is +12 dB, 204 (bottom) -90 dB. Like the system's trackbar
 // it notifies every step it takes, and once more when a drag or a key ends ("end of track").
-class LevelSlider : public QSlider {
+class LevelSlider : public QSlider, public OperatorSlider {
   Q_OBJECT
 
  public:
   explicit LevelSlider(QWidget* parent);
+  // The edit that shows the level in words.
+  void ShowValueIn(const QLineEdit* edit) { valueText_ = edit; }
+
+  // OperatorSlider: a screen reader's setting is applied as a key's step is.
+  void MoveAsOperator(int position) override;
+  QString ValueText() const override;
 
  signals:
   // The position already holds the new value when this arrives.
@@ -38,6 +45,9 @@ class LevelSlider : public QSlider {
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+
+ private:
+  const QLineEdit* valueText_ = nullptr;
 };
 
 class LevelPage : public EditorPage {

@@ -3,7 +3,9 @@
 #include <QFontMetrics>
 #include <array>
 
+#include "graph/page_curves.h"
 #include "pages/editor_page.h"
+#include "pages/page_accessibility.h"
 
 namespace corvella::pages {
 
@@ -57,6 +59,8 @@ void PaintAxisLabels(QPainter& painter) {
 
 GraphControl::GraphControl(QWidget* page) : QWidget(page) {
   PlaceControl(this, 1054, 24, 34, 292, 114);
+  InstallPageAccessibility();
+  setAccessibleName(QStringLiteral("Response graph"));
   // The control paints all of itself, so drawing the graph never repaints the page beneath,
   // whose painting would arm the graph's timer again.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -85,6 +89,11 @@ QImage& GraphControl::Canvas() {
 void GraphControl::Present() {
   hasGraph_ = true;
   update();
+}
+
+void GraphControl::Describe(const graph::Curve& db) {
+  const QString text = QString::fromStdString(graph::ResponseSummary(db));
+  if (accessibleDescription() != text) setAccessibleDescription(text);
 }
 
 void GraphControl::paintEvent(QPaintEvent* /*event*/) {

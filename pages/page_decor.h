@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "graph/graph_frame.h"
+
 namespace corvella::pages {
 
 inline const QColor kTitleBandColor{0, 64, 64};
@@ -41,6 +43,8 @@ class GraphControl : public QWidget {
   QImage& Canvas();
   void Present();
   bool HasGraph() const { return hasGraph_; }
+  // Says in words what the drawn curve shows, for a screen reader (its description).
+  void Describe(const graph::Curve& db);
   const QImage& Picture() const { return picture_; }
 
  protected:

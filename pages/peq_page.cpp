@@ -61,6 +61,7 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
   for (int b = 0; b < layout_.bandCount; ++b) {
     auto* button =
         new DrawnButton(QString::number(b + 1), layout_.firstBandButton + b, kBandGroup, this);
+    button->setAccessibleName(QStringLiteral("Band %1").arg(b + 1));
     button->setGeometry(QRect(QPoint(kBandButtonX, buttonTop + b * buttonStep), kBandButtonSize));
     connect(button, &DrawnButton::commandSent, this, &PeqPage::OnBandCommand);
     button->SetCheck(b == 0);
@@ -68,6 +69,9 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
 
   typeList_ = new QComboBox(this);
   typeList_->setObjectName(ControlName(layout_.typeList));
+  // On Linux a list's name is the type it shows; what it chooses is its description.
+  typeList_->setAccessibleName(QStringLiteral("Type"));
+  typeList_->setAccessibleDescription(QStringLiteral("Type"));
   for (const char* text : kPeqTypeTexts) typeList_->addItem(QString::fromLatin1(text));
   typeList_->setCurrentIndex(0);
   typeList_->setGeometry(kControlX, layout_.labelRows[0] + kLabelToControl, kTypeListWidth,
@@ -78,6 +82,9 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
   const std::array<int, 3> barIds = {layout_.frequencyBar, layout_.qBar, layout_.gainBar};
   const std::array<int, 3> maxima = {kFrequencyBarMax, kQBarMax, kGainBarMax};
   const std::array<int, 3> starts = {kFrequencyBarStart, kQBarStart, kGainBarStart};
+  // The painted labels above them.
+  const std::array<QString, 3> names = {
+      QStringLiteral("Frequency"), QStringLiteral("Q-Factor(Bandwidth)"), QStringLiteral("Level")};
   const std::array<QString, 3> texts = {QString::fromLatin1(layout_.initialFrequencyText),
                                         QTextOf(46), GainText(24)};
   // Each edit lets through only what its value can contain, picked when it gains the focus.
@@ -90,6 +97,8 @@ PeqPage::PeqPage(const PeqPageLayout& layout, const PageContext& context, QWidge
     row.edit->setText(texts[r]);
     row.bar = new SpinBar(0, maxima[r], starts[r], this);
     row.bar->setObjectName(ControlName(barIds[r]));
+    row.edit->setAccessibleName(names[r]);
+    row.bar->setAccessibleName(names[r]);
     const int y = layout_.labelRows[r + 1] + kLabelToControl;
     row.edit->setGeometry(kControlX, y, kEditWidth, kRowHeight);
     row.bar->setGeometry(kControlX + kEditWidth, y, kBarWidth, kRowHeight);
@@ -162,6 +171,7 @@ void PeqPage::DrawPeqResponse(int currentBand) {
                                layout_.pixelsPerDb, graph::paint::ChannelPenColor(channel_));
   }
   graph_->Present();
+  graph_->Describe(curves.sum);
 }
 
 void PeqPage::OnPaintTimer() {

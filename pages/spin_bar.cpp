@@ -1,7 +1,9 @@
 #include "pages/spin_bar.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace corvella::pages {
 
@@ -11,6 +13,7 @@ SpinBar::SpinBar(int minimum, int maximum, int position, QWidget* parent)
   setPageStep(1);
   setSingleStep(1);
   setValue(position);
+  InstallPageAccessibility();
   connect(this, &QAbstractSlider::actionTriggered, this, &SpinBar::OnAction);
   connect(this, &QAbstractSlider::sliderReleased, this,
           [this] { emit scrolled(Code::ThumbPosition); });
@@ -44,6 +47,19 @@ void SpinBar::OnAction(int action) {
 
 void SpinBar::AddBuddy(QWidget* edit) {
   edit->installEventFilter(this);
+  if (buddy_ == nullptr) buddy_ = edit;
+}
+
+void SpinBar::MoveAsOperator(int position) {
+  const int clamped = std::clamp(position, minimum(), maximum());
+  if (clamped == value()) return;
+  setValue(clamped);
+  emit scrolled(Code::ThumbPosition);
+}
+
+QString SpinBar::ValueText() const {
+  const auto* edit = qobject_cast<const QLineEdit*>(buddy_.data());
+  return edit != nullptr ? edit->text() : QString();
 }
 
 bool SpinBar::eventFilter(QObject* watched, QEvent* event) {

@@ -2,11 +2,14 @@
 // act on and undoes the moves they ignore, so the thumb never stands where the value does not.
 #pragma once
 
+#include <QPointer>
 #include <QScrollBar>
+
+#include "pages/page_accessibility.h"
 
 namespace corvella::pages {
 
-class SpinBar : public QScrollBar {
+class SpinBar : public QScrollBar, public OperatorSlider {
   Q_OBJECT
 
  public:
@@ -24,6 +27,11 @@ class SpinBar : public QScrollBar {
   // spinner as its arrows do.
   void AddBuddy(QWidget* edit);
 
+  // OperatorSlider: a screen reader's setting is applied as a released thumb's position.
+  void MoveAsOperator(int position) override;
+  // The first buddy's text.
+  QString ValueText() const override;
+
  signals:
   // The bar's position already holds the new value (clamped to the range) when this arrives.
   void scrolled(corvella::pages::SpinBar::Code code);
@@ -38,6 +46,7 @@ class SpinBar : public QScrollBar {
   void Wheel(QWheelEvent* event);
 
   int wheelRest_ = 0;  // eighths of a degree short of a whole notch
+  QPointer<QWidget> buddy_;
 };
 
 }  // namespace corvella::pages

@@ -14,9 +14,11 @@
 namespace corvella::app {
 namespace {
 
-QLabel* AddLabel(QWidget* parent, const QString& text, QRect where) {
+// A caption; a screen reader names `buddy` after it.
+QLabel* AddLabel(QWidget* parent, const QString& text, QRect where, QWidget* buddy = nullptr) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(where);
+  if (buddy != nullptr) label->setBuddy(buddy);
   return label;
 }
 
@@ -41,7 +43,7 @@ ProgramNameDialog::ProgramNameDialog(const QString& currentName, QWidget* parent
     : QDialog(parent), edit_(new pages::FilteredEdit(this)) {
   setWindowTitle(QStringLiteral("Set Current Program Name"));
   setFixedSize(Dlu(186), Dlu(62));
-  AddLabel(this, QStringLiteral("Edit Program Name:"), DluRect(10, 10, 80, 10));
+  AddLabel(this, QStringLiteral("Edit Program Name:"), DluRect(10, 10, 80, 10), edit_);
   edit_->setGeometry(DluRect(10, 22, 166, 12));
   edit_->setMaxLength(kMaxLength);
   edit_->setText(currentName.left(kMaxLength));
@@ -67,6 +69,7 @@ ListProgramDialog::ListProgramDialog(QWidget* parent) : QDialog(parent) {
     recall_[n] = new QPushButton(QStringLiteral("Recall"), this);
     recall_[n]->setGeometry(DluRect(145, 9 + 20 * i, 45, 14));
     recall_[n]->setObjectName(QStringLiteral("recall%1").arg(i + 1));
+    recall_[n]->setAccessibleName(QStringLiteral("Recall Program No.%1").arg(i + 1));
     connect(recall_[n], &QPushButton::clicked, this, [this, i] {
       if (mouseHeld_) return;
       recalled_ = i + 1;
@@ -109,7 +112,7 @@ ProgramSaveAsDialog::ProgramSaveAsDialog(int programNumber, QWidget* parent)
     : QDialog(parent), list_(new QComboBox(this)) {
   setWindowTitle(QStringLiteral("Program Save As"));
   setFixedSize(Dlu(176), Dlu(62));
-  AddLabel(this, QStringLiteral("Program Save as No."), DluRect(10, 14, 78, 10));
+  AddLabel(this, QStringLiteral("Program Save as No."), DluRect(10, 14, 78, 10), list_);
   list_->setGeometry(DluRect(90, 12, 40, 60));
   list_->setFixedHeight(Dlu(13));
   AddLabel(this, QStringLiteral("Program"), DluRect(136, 14, 34, 10));
@@ -154,13 +157,13 @@ DeviceInfoDialog::DeviceInfoDialog(bool identityShown, int deviceId, const QStri
   group->setGeometry(DluRect(7, 6, 172, 60));
   // The frame is made after the edits it surrounds; below them it would take their clicks.
   group->lower();
-  AddLabel(this, QStringLiteral("ID:"), DluRect(16, 22, 24, 10));
+  AddLabel(this, QStringLiteral("ID:"), DluRect(16, 22, 24, 10), idEdit_);
   idEdit_->setGeometry(DluRect(44, 20, 30, 12));
   idEdit_->setMaxLength(kIdLength);
   idEdit_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), idEdit_));
   AddLabel(this, QStringLiteral("range:  [ 1-10 ]"), DluRect(84, 22, 80, 10));
-  AddLabel(this, QStringLiteral("Name:"), DluRect(16, 42, 24, 10));
+  AddLabel(this, QStringLiteral("Name:"), DluRect(16, 42, 24, 10), nameEdit_);
   nameEdit_->setGeometry(DluRect(44, 40, 120, 12));
   nameEdit_->setMaxLength(kNameLength);
   idEdit_->setText(identityShown ? QString::number(deviceId) : QStringLiteral("1"));

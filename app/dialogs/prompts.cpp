@@ -21,6 +21,10 @@ DialogHook& DialogHookSlot() {
   static DialogHook hook;
   return hook;
 }
+FolderHook& FolderHookSlot() {
+  static FolderHook hook;
+  return hook;
+}
 
 }  // namespace
 
@@ -32,6 +36,9 @@ void SetFileNameHook(FileNameHook hook) {
 }
 void SetDialogHook(DialogHook hook) {
   DialogHookSlot() = std::move(hook);
+}
+void SetFolderHook(FolderHook hook) {
+  FolderHookSlot() = std::move(hook);
 }
 
 int TitleBarWidth(const QString& title) {
@@ -89,6 +96,11 @@ QString AskParametersFileName(QWidget* parent, bool forSaving) {
   dialog.setOption(QFileDialog::ReadOnly, false);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
+}
+
+QString AskFolder(QWidget* parent, const QString& caption) {
+  if (FolderHookSlot()) return FolderHookSlot()(caption);
+  return QFileDialog::getExistingDirectory(parent, caption);
 }
 
 int RunModal(QDialog& dialog) {

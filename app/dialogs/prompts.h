@@ -23,11 +23,13 @@ struct MessageRequest {
 using MessageHook = std::function<QMessageBox::StandardButton(const MessageRequest&)>;
 using FileNameHook = std::function<QString(bool forSaving)>;
 using DialogHook = std::function<int(QDialog&)>;
+using FolderHook = std::function<QString(const QString& caption)>;
 
 // An empty hook restores the real prompt.
 void SetMessageHook(MessageHook hook);
 void SetFileNameHook(FileNameHook hook);
 void SetDialogHook(DialogHook hook);
+void SetFolderHook(FolderHook hook);
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, const MessageRequest& request);
 // The box ShowMessage runs, not yet shown: at least as wide as its title needs.
@@ -42,6 +44,8 @@ bool AskYesNo(QWidget* parent, const QString& text, const QString& caption);
 
 // A parameters-file name chosen by the user; empty when cancelled.
 QString AskParametersFileName(QWidget* parent, bool forSaving);
+// A folder chosen by the user under `caption`; empty when cancelled.
+QString AskFolder(QWidget* parent, const QString& caption);
 
 // Runs `dialog` modally and returns its result code.
 int RunModal(QDialog& dialog);

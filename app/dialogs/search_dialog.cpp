@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QTimerEvent>
 #include <cmath>
 #include <numbers>
@@ -28,8 +29,14 @@ SearchDialog::SearchDialog(QWidget* parent)
   bar_->setRange(0, 99);
   bar_->setValue(animation_.progress);
   bar_->setTextVisible(false);
+  bar_->setAccessibleName(QStringLiteral("Search progress"));
   bar_->raise();
   ShowFrame();
+  // A search over many ports lasts long. The panel takes no focus, so Escape is caught in the
+  // window it stands in, and only while the panel shows.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, &SearchDialog::cancelRequested);
 }
 
 std::array<QPixmap, SearchDialog::kFrameCount> SearchDialog::DrawFrames(int side, qreal ratio) {

@@ -58,6 +58,10 @@ class SearchDialog : public QFrame {
   // The eight animation frames, drawn once, at `ratio` device pixels per pixel.
   static std::array<QPixmap, kFrameCount> DrawFrames(int side, qreal ratio = 1.0);
 
+ signals:
+  // Escape while the panel shows: the operator gives up the search.
+  void cancelRequested();
+
  protected:
   void timerEvent(QTimerEvent* event) override;
 

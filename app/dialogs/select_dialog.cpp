@@ -38,6 +38,11 @@ SelectDialog::SelectDialog(const std::vector<link::FoundDevice>& devices, QWidge
   nameEdit_->setGeometry(DluRect(162, 36, 98, 12));
   idEdit_->setReadOnly(true);
   nameEdit_->setReadOnly(true);
+  // A screen reader names each control after the caption beside it.
+  listCaption->setBuddy(list_);
+  list_->setAccessibleName(QStringLiteral("Select Device"));
+  idCaption->setBuddy(idEdit_);
+  nameCaption->setBuddy(nameEdit_);
 
   auto* direction = new QGroupBox(QStringLiteral("Data Configuration:"), this);
   direction->setGeometry(DluRect(126, 62, 142, 56));

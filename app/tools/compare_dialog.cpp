@@ -42,6 +42,7 @@ CompareDialog::CompareDialog(QWidget* parent)
 
   table_->setHorizontalHeaderLabels({QStringLiteral("Section"), QStringLiteral("Parameter"),
                                      QStringLiteral("PC"), QStringLiteral("Device")});
+  table_->setAccessibleName(QStringLiteral("Differences"));
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setAlternatingRowColors(true);

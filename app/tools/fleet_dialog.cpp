@@ -71,6 +71,8 @@ FleetDialog::FleetDialog(MainView& view, link::Port& mainPort, link::PortTable p
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setAccessibleName(QStringLiteral("Units"));
+  progress_->setAccessibleName(QStringLiteral("Progress"));
   progress_->setRange(0, 1000);
   progress_->setValue(0);
   status_->setWordWrap(true);
@@ -326,7 +328,7 @@ void FleetDialog::UpdateButtons() {
 }
 
 void FleetDialog::AskBackupFolder() {
-  const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Back Up All To"));
+  const QString folder = AskFolder(this, QString::fromLatin1(kBackupFolderCaption));
   if (!folder.isEmpty()) (void)StartBackup(folder);
 }
 

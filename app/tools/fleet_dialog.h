@@ -27,6 +27,8 @@ inline constexpr char kFleetDialogTitle[] = "Units On All Ports";
 // Connect reads the unit's program into the PC's set, over edits not yet saved.
 inline constexpr char kUnsavedConnectText[] =
     "The program has unsaved changes.\nSave them before the unit's program replaces them ?";
+// The folder dialog's title says what it asks for.
+inline constexpr char kBackupFolderCaption[] = "Back Up All Units To Folder";
 
 class FleetDialog : public QDialog {
   Q_OBJECT

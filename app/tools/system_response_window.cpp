@@ -1,16 +1,22 @@
 #include "app/tools/system_response_window.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSettings>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "app/dialogs/prompts.h"
+#include "app/tools/compare_dialog.h"
 #include "app/tools/tuning_history.h"
 #include "app/window/main_view.h"
 #include "graph/chart/system_chart_panes.h"
@@ -24,6 +30,7 @@ namespace corvella::app {
 namespace {
 
 const QString kCaption = QStringLiteral("System Response");
+const QString kPlaceKey = QStringLiteral("systemResponse/geometry");
 const QString kExportFilter =
     QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;CSV table (*.csv)");
 const QString kDriverFilter =
@@ -37,10 +44,22 @@ QString OutputName(Output output) {
   return output == Output::High ? QStringLiteral("HIGH") : QStringLiteral("LOW");
 }
 
-QString DefaultChooser(QWidget* parent, const QString& caption, const QString& filter,
-                       bool forSaving) {
-  return forSaving ? QFileDialog::getSaveFileName(parent, caption, QString(), filter)
-                   : QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+SystemResponseWindow::ChosenFile DefaultChooser(QWidget* parent, const QString& caption,
+                                                const QString& filter, bool forSaving) {
+  QString selected;
+  QString path = forSaving
+                     ? QFileDialog::getSaveFileName(parent, caption, QString(), filter, &selected)
+                     : QFileDialog::getOpenFileName(parent, caption, QString(), filter, &selected);
+  return {std::move(path), std::move(selected)};
+}
+
+// A name typed without an extension takes the one of the filter it was typed under
+// ("PNG image (*.png)"): the operator has said which kind of file is wanted.
+QString WithFilterSuffix(const QString& path, const QString& filter) {
+  if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+  static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)"));
+  const QRegularExpressionMatch match = pattern.match(filter);
+  return match.hasMatch() ? path + QLatin1Char('.') + match.captured(1) : path;
 }
 
 // Writes through a QSaveFile: the target appears whole or keeps what it held.
@@ -80,8 +99,10 @@ SystemResponseWindow::SystemResponseWindow(MainView& view, QWidget* parent)
     top->addWidget(button);
   }
   top->addSpacing(12);
-  top->addWidget(new QLabel(QStringLiteral("Input:"), this));
+  auto* inputCaption = new QLabel(QStringLiteral("Input:"), this);
+  top->addWidget(inputCaption);
   input_ = new QComboBox(this);
+  inputCaption->setBuddy(input_);
   input_->addItem(QStringLiteral("LINE"), static_cast<int>(Input::Line));
   input_->addItem(QStringLiteral("MIC"), static_cast<int>(Input::Mic));
   connect(input_, &QComboBox::currentIndexChanged, this, [this] {
@@ -169,6 +190,40 @@ void SystemResponseWindow::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
 }
 
+void SystemResponseWindow::closeEvent(QCloseEvent* event) {
+  RememberPlace();
+  QWidget::closeEvent(event);
+}
+
+void SystemResponseWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void SystemResponseWindow::RememberPlace() const {
+  QSettings settings(ToolsSettingsPath(), QSettings::IniFormat);
+  settings.setValue(kPlaceKey, saveGeometry());
+  settings.sync();
+}
+
+void SystemResponseWindow::Place(const QRect& mainFrame, const QRect& available) {
+  const QSettings settings(ToolsSettingsPath(), QSettings::IniFormat);
+  if (restoreGeometry(settings.value(kPlaceKey).toByteArray())) return;
+  const QSize wanted = size().boundedTo(available.size());
+  const int top =
+      std::clamp(mainFrame.top(), available.top(), available.bottom() + 1 - wanted.height());
+  QPoint at(mainFrame.right() + 1, top);
+  if (at.x() + wanted.width() > available.right() + 1) {
+    at.setX(mainFrame.left() - wanted.width());
+    // No room on either side: the main window fills the screen's width.
+    if (at.x() < available.left()) at = QPoint(available.right() + 1 - wanted.width(), top);
+  }
+  setGeometry(QRect(at, wanted));
+}
+
 void SystemResponseWindow::UpdateDriverLabels() {
   for (const Output output : {Output::High, Output::Low}) {
     const std::size_t o = Index(output);
@@ -205,7 +260,7 @@ bool SystemResponseWindow::LoadDriver(Output output, const QString& path) {
 
 void SystemResponseWindow::AskAndLoadDriver(Output output) {
   const QString path =
-      chooser_(QStringLiteral("Load %1 Driver").arg(OutputName(output)), kDriverFilter, false);
+      chooser_(QStringLiteral("Load %1 Driver").arg(OutputName(output)), kDriverFilter, false).path;
   if (!path.isEmpty()) LoadDriver(output, path);
 }
 
@@ -251,8 +306,8 @@ void SystemResponseWindow::ApplyAlignment() {
 }
 
 void SystemResponseWindow::AskAndExport() {
-  const QString path = chooser_(QStringLiteral("Export System Response"), kExportFilter, true);
-  if (!path.isEmpty()) Export(path);
+  const ChosenFile chosen = chooser_(QStringLiteral("Export System Response"), kExportFilter, true);
+  if (!chosen.path.isEmpty()) Export(WithFilterSuffix(chosen.path, chosen.filter));
 }
 
 bool SystemResponseWindow::Export(const QString& path) {

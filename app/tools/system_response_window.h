@@ -4,11 +4,13 @@
 // through the delay and level pages, so it reaches a connected unit the way their own edits do.
 #pragma once
 
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "graph/alignment.h"
 #include "graph/driver_response.h"
@@ -37,8 +39,16 @@ class SystemResponseWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Asks for a file name: (caption, filter, forSaving) -> path, empty when cancelled.
-  using FileChooser = std::function<QString(const QString&, const QString&, bool)>;
+  // A file the operator chose (an empty path when cancelled) and the filter it was chosen under.
+  // Not explicit: a chooser that knows no filter returns the path alone.
+  struct ChosenFile {
+    ChosenFile(QString chosenPath, QString chosenFilter = {})
+        : path(std::move(chosenPath)), filter(std::move(chosenFilter)) {}
+    QString path;
+    QString filter;
+  };
+  // Asks for a file: (caption, filter list, forSaving) -> the file.
+  using FileChooser = std::function<ChosenFile(const QString&, const QString&, bool)>;
 
   SystemResponseWindow(MainView& view, QWidget* parent);
   ~SystemResponseWindow() override;
@@ -67,9 +77,19 @@ class SystemResponseWindow : public QWidget {
   // PNG, SVG or CSV by the name's extension, written whole or not at all.
   bool Export(const QString& path);
 
+  // Where the window opens: where the operator last left it (kept between runs), else beside
+  // `mainFrame` within `available` where there is room, else at the right of `available`, where
+  // it hides the least of the main view's pages, which start at its left.
+  void Place(const QRect& mainFrame, const QRect& available);
+  // Keeps the window's place and size for the next time it opens.
+  void RememberPlace() const;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  // Escape closes the window, as it closes a dialog.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   graph::SystemSetup Setup() const;

@@ -140,6 +140,8 @@ bool Application::InitInstance(const AppOptions& options, QString* error) {
     }
     return false;
   }
+  // Tools > Protocol Journal shows the frames whether or not they also go to a file.
+  if (!journal_.IsOpen()) journal_.Start();
   if (options.demo) {
     std::string why;
     demo_ = sim::StartDemoUnit(&why);
@@ -156,6 +158,7 @@ bool Application::InitInstance(const AppOptions& options, QString* error) {
   port_ = std::make_unique<link::SerialPort>(owner_, std::move(table),
                                              journal_.IsOpen() ? &journal_ : nullptr);
   frame_ = std::make_unique<MainWindow>(*port_, portCount);
+  frame_->SetJournal(&journal_);
   presetFile_ = options.presetFile;
   return true;
 }

@@ -77,6 +77,7 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   search_ = new SearchDialog(this);
   search_->move(kPanelPosition);
   search_->hide();
+  connect(search_, &SearchDialog::cancelRequested, this, [this] { controller_->CancelSearch(); });
   transmit_ = new TransmitDialog(this);
   transmit_->move(kPanelPosition);
   transmit_->hide();

@@ -10,6 +10,7 @@
 #include "app/dialogs/prompts.h"
 #include "app/tools/correction_window.h"
 #include "app/tools/fleet_dialog.h"
+#include "app/tools/journal_window.h"
 #include "app/tools/system_response_window.h"
 #include "app/tools/tuning_history.h"
 #include "app/window/commands.h"
@@ -29,6 +30,8 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   // The view keeps its layout in pixels; a smaller screen scrolls it rather than squeezing it.
   auto* scroller = new QScrollArea(this);
   scroller->setFrameShape(QFrame::NoFrame);
+  // No stop of Tab of its own: it still scrolls a control that Tab reaches into sight.
+  scroller->setFocusPolicy(Qt::NoFocus);
   // The view grows with the window and paints the whole of it black.
   scroller->setWidgetResizable(true);
   view_ = new MainView(port, portCount, scroller);
@@ -111,6 +114,9 @@ void MainWindow::BuildMenus() {
   tools->addSeparator();
   fleetAction_ = tools->addAction(QStringLiteral("Units On All Ports..."));
   connect(fleetAction_, &QAction::triggered, this, &MainWindow::ShowFleet);
+  journalAction_ = tools->addAction(QStringLiteral("Protocol Journal"));
+  journalAction_->setEnabled(false);
+  connect(journalAction_, &QAction::triggered, this, &MainWindow::ShowJournal);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
@@ -175,12 +181,37 @@ ToolWindow* MainWindow::ShowTool(ToolWindow*& window) {
   return window;
 }
 
-SystemResponseWindow* MainWindow::ShowSystemResponse() {
-  return ShowTool(systemResponse_);
-}
-
 CorrectionWindow* MainWindow::ShowCorrection() {
   return ShowTool(correction_);
+}
+
+void MainWindow::SetJournal(const link::Journal* journal) {
+  journal_ = journal;
+  journalAction_->setEnabled(journal_ != nullptr);
+}
+
+JournalWindow* MainWindow::ShowJournal() {
+  if (journal_ == nullptr) return nullptr;
+  if (journalWindow_ == nullptr) journalWindow_ = new JournalWindow(*journal_, this);
+  journalWindow_->show();
+  journalWindow_->raise();
+  journalWindow_->activateWindow();
+  return journalWindow_;
+}
+
+SystemResponseWindow* MainWindow::ShowSystemResponse() {
+  if (systemResponse_ == nullptr) {
+    systemResponse_ = new SystemResponseWindow(*view_, this);
+    // Its curves follow the pages' edits, so the Edit menu's keys take them back from it too.
+    systemResponse_->addActions({action(cmd::kEditUndo), action(cmd::kEditRedo)});
+    const QScreen* screen = this->screen();
+    systemResponse_->Place(frameGeometry(),
+                           screen != nullptr ? screen->availableGeometry() : frameGeometry());
+  }
+  systemResponse_->show();
+  systemResponse_->raise();
+  systemResponse_->activateWindow();
+  return systemResponse_;
 }
 
 void MainWindow::PlaceOnScreen() {
@@ -210,6 +241,18 @@ void MainWindow::showEvent(QShowEvent* event) {
   }
 }
 
+bool MainWindow::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  // A window manager puts its frame round the window only after it is shown, and the first
+  // placement counted no frame: the title bar would push the bottom edge off the screen.
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && placed_ &&
+      !placedWithFrame_ && frameGeometry() != geometry()) {
+    placedWithFrame_ = true;
+    PlaceOnScreen();
+  }
+  return handled;
+}
+
 bool MainWindow::AskToLeaveUnsaved() {
   const QMessageBox::StandardButton answer = ShowMessage(
       this, {QString::fromLatin1(kUnsavedExitText), QStringLiteral("Exit"), QMessageBox::Question,
@@ -222,19 +265,17 @@ bool MainWindow::AskToLeaveUnsaved() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (view_->history().Modified()) {
-    if (AskToLeaveUnsaved()) {
-      event->accept();
-    } else {
-      event->ignore();
-    }
+  const bool leave = view_->history().Modified()
+                         ? AskToLeaveUnsaved()
+                         : AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"),
+                                    QStringLiteral("Exit"));
+  if (!leave) {
+    event->ignore();
     return;
   }
-  if (AskYesNo(this, QStringLiteral("Are you sure you want to exit ?"), QStringLiteral("Exit"))) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  // A tool window left open opens where it was at the next start.
+  if (systemResponse_ != nullptr && systemResponse_->isVisible()) systemResponse_->RememberPlace();
+  event->accept();
 }
 
 }  // namespace corvella::app

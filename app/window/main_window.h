@@ -6,12 +6,17 @@
 
 #include "link/port.h"
 
+namespace corvella::link {
+class Journal;
+}
+
 class QAction;
 class QMenu;
 
 namespace corvella::app {
 
 class FleetDialog;
+class JournalWindow;
 class MainView;
 class CorrectionWindow;
 class SystemResponseWindow;
@@ -45,12 +50,17 @@ class MainWindow : public QMainWindow {
   CorrectionWindow* ShowCorrection();
   // Tools > Units On All Ports...: the fleet dialog over the window's port table, modal.
   void ShowFleet();
+  // The journal the port writes into; Tools > Protocol Journal shows it (greyed without one).
+  void SetJournal(const link::Journal* journal);
+  // Tools > Protocol Journal: shows the window (one for the program's life) and raises it.
+  JournalWindow* ShowJournal();
   // The item that opens it (enabled while no chain runs and the port is a serial port table).
   QAction* fleetAction() const { return fleetAction_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -67,9 +77,14 @@ class MainWindow : public QMainWindow {
   template <typename ToolWindow>
   ToolWindow* ShowTool(ToolWindow*& window);
 
+  QAction* journalAction_ = nullptr;
+  const link::Journal* journal_ = nullptr;
+  JournalWindow* journalWindow_ = nullptr;
   SystemResponseWindow* systemResponse_ = nullptr;
   CorrectionWindow* correction_ = nullptr;
   bool placed_ = false;
+  // Placed again once the window manager's frame is known (some time after the window shows).
+  bool placedWithFrame_ = false;
 };
 
 }  // namespace corvella::app

@@ -22,6 +22,8 @@ void AddPageKeys(QWidget& view, const std::array<RegionButton*, 11>& buttons) {
     if (button == nullptr) continue;
     const QKeySequence keys = PageShortcut(i);
     button->setFocusPolicy(Qt::TabFocus);
+    // Three captions read "PEQ" and two "DELAY": a screen reader says which page a button shows.
+    button->setAccessibleName(QString::fromLatin1(kPageKeys[i].name));
     button->setToolTip(QString::fromLatin1(kPageKeys[i].name) + QStringLiteral(" (") +
                        keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
     if (previous != nullptr) QWidget::setTabOrder(previous, button);

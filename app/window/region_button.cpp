@@ -42,6 +42,8 @@ QRegion AtOrigin(const QRegion& shape) {
 QPainterPath OutlineOf(const QRegion& region) {
   QPainterPath path;
   if (region == AtOrigin(PillShape())) {
+    // Their union: with the default odd-even rule the ends' overlap with the bar would be holes.
+    path.setFillRule(Qt::WindingFill);
     path.addRect(16, 0, 64, 31);
     path.addEllipse(0, 0, 32, 32);
     path.addEllipse(64, 0, 32, 32);

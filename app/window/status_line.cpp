@@ -9,6 +9,7 @@ namespace corvella::app {
 
 StatusLineEdit::StatusLineEdit(QWidget* parent) : QLineEdit(parent) {
   setObjectName(QStringLiteral("statusLine"));
+  setAccessibleName(QStringLiteral("Status"));
   // Refuses "(" whether typed or pasted; the program's own texts are set, not typed.
   setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^(]*")), this));
   // Taken by a click only: when a page command hides the page holding the focus, the focus must

@@ -8,6 +8,7 @@ namespace corvella::app {
 inline QProgressBar* MakeStepBar(QWidget* parent, const QString& name, const QRect& where) {
   auto* bar = new QProgressBar(parent);
   bar->setObjectName(name);
+  bar->setAccessibleName(QStringLiteral("Transfer progress"));
   bar->setGeometry(where);
   bar->setFormat(QStringLiteral("step %v of %m"));
   bar->hide();

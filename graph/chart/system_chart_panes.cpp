@@ -140,6 +140,7 @@ SystemChartPanes::SystemChartPanes(QWidget* parent) : QWidget(parent) {
     charts_[pi] = chart;
     views_[pi] = new ReadoutChartView(chart, [this](double hz) { ShowReadoutAt(hz); });
     views_[pi]->setMinimumHeight(140);
+    views_[pi]->setAccessibleName(chart->title());
     layout->addWidget(views_[pi], 1);
   }
   readout_ = new QLabel(this);

@@ -6,7 +6,9 @@
 #include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QFile>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTableWidget>
 #include <deque>
@@ -17,8 +19,10 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/qt/qt_owner_thread.h"
+#include "app/tools/compare_dialog.h"
 #include "app/window/main_view.h"
 #include "app/window/main_window.h"
+#include "link/journal.h"
 #include "link/port.h"
 #include "link/serial_port.h"
 #include "sim/demo_unit.h"
@@ -78,6 +82,12 @@ class FileNameAnswer {
   FileNameAnswer& operator=(const FileNameAnswer&) = delete;
 };
 
+// The settings the window keeps between runs go to an emptied test folder, never the user's own.
+inline void UseEmptyTestSettings() {
+  QStandardPaths::setTestModeEnabled(true);
+  QFile::remove(ToolsSettingsPath());
+}
+
 // The texts of a table's row, cell by cell (empty for a cell without an item).
 inline QStringList Row(const QTableWidget& table, int row) {
   QStringList cells;
@@ -88,15 +98,20 @@ inline QStringList Row(const QTableWidget& table, int row) {
   return cells;
 }
 
-// The main window over a serial port whose table is `paths`.
+// The main window over a serial port whose table is `paths`, its frames kept in a journal as the
+// program keeps them.
 struct Window {
   explicit Window(std::vector<std::string> paths = {})
-      : port(owner, link::PortTable(paths)),
-        frame(port, paths.empty() ? 1 : static_cast<int>(paths.size())) {}
+      : port(owner, link::PortTable(paths), &journal),
+        frame(port, paths.empty() ? 1 : static_cast<int>(paths.size())) {
+    journal.Start();
+    frame.SetJournal(&journal);
+  }
   MainView& view() { return *frame.view(); }
   Session& session() { return view().session(); }
 
   QtOwnerThread owner;
+  link::Journal journal;
   link::SerialPort port;
   MainWindow frame;
 };

@@ -69,12 +69,8 @@ class CompareWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    // The setting goes to a test folder, never the user's own.
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(ToolsSettingsPath());
-  }
-  void cleanup() { QFile::remove(ToolsSettingsPath()); }
+  void initTestCase() { test::UseEmptyTestSettings(); }
+  void cleanup() { test::UseEmptyTestSettings(); }
 
   void compareFollowsTheLink() {
     {

@@ -9,14 +9,18 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/dialogs/program_dialogs.h"
+#include "app/dialogs/search_dialog.h"
 #include "app/dialogs/select_dialog.h"
 #include "app/dialogs/transmit_dialog.h"
+#include "app/tools/journal_window.h"
 #include "app/window/application.h"
 #include "app/window/commands.h"
 #include "app/window/page_keys.h"
@@ -26,6 +30,7 @@
 #include "link/protocol_engine.h"
 #include "model/parameters_file.h"
 #include "model/scales.h"
+#include "pages/delay_page.h"
 #include "pages/level_page.h"
 #include "pages/output_peq_page.h"
 #include "pages/page_set.h"
@@ -230,6 +235,135 @@ class DesktopTest : public QObject {
     view.pageButton(cmd::kLowPeq)->setFocus(Qt::TabFocusReason);
     const QImage plain = peq->grab().toImage();
     QVERIFY(marked != plain);
+  }
+
+  void escapeEndsASearchAsDisableCommunicationsEndsALink() {
+    const std::unique_ptr<sim::VirtualUnitHost> host = ConnectedWindow::StartHost();
+    Window w({host->SlavePath()});
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    test::DialogDriver select([](QDialog&) {});
+    MainView& view = w.view();
+    view.OnCommand(cmd::kEnableCommunications);
+    QVERIFY(view.searchDialog()->isVisible());
+    QVERIFY(w.port.IsOpen());
+
+    QTest::keyClick(&w.frame, Qt::Key_Escape);
+    QVERIFY(view.searchDialog()->isHidden());
+    QVERIFY(!view.engine().ChainRunning());
+    QVERIFY(!view.timerHost().IsArmed(link::timers::kProbe));
+    QVERIFY(!w.port.IsOpen());
+    QCOMPARE(w.session().link.searching, 0);
+    QCOMPARE(view.statusLine()->text(), QStringLiteral("-> Stop connect..."));
+    w.frame.UpdateCommandStates();
+    QVERIFY(w.frame.action(cmd::kEnableCommunications)->isEnabled());
+    QCOMPARE(select.runs, 0);
+    // Without a search Escape means nothing to the window.
+    view.SetStatusText(link::kResponseOk);
+    QTest::keyClick(&w.frame, Qt::Key_Escape);
+    QCOMPARE(view.statusLine()->text(), QStringLiteral("-> Response Ok"));
+  }
+
+  void tabWalksEveryPageInReadingOrderAndOutAgain() {
+    Window w;
+    // Peaking bands: every value of a band can be edited.
+    for (auto& bands : w.session().parameters.inputPeq) bands[0] = bands[1] = {1, 60, 24, 30};
+    for (auto& bands : w.session().parameters.outputPeq) bands[0] = bands[1] = {1, 60, 24, 30};
+    w.view().ReloadAllPages(link::ReloadForm::FileLoad);
+    w.frame.show();
+    QApplication::setActiveWindow(&w.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+    const QStringList peqIn{"1017", "1027", "1031", "1032", "1033"};
+    const QStringList crossover{"1024", "1022", "1007", "1023"};
+    const QStringList peqOut{"1009", "1006", "1034", "1035", "1036"};
+    const QStringList delay{"1059", "1076", "1067", "1068", "1002", "1003", "1006", "1004"};
+    // By the page keys' order: the controls Tab stops at on each page (a group of band buttons
+    // or of phase buttons is one stop), left to right, each column from top to bottom.
+    const std::array<QStringList, 11> expected = {peqIn,
+                                                  QStringList{"1021"},
+                                                  crossover,
+                                                  peqOut,
+                                                  QStringList{"1079", "1021"},
+                                                  delay,
+                                                  crossover,
+                                                  peqOut,
+                                                  QStringList{"1079", "1021"},
+                                                  delay,
+                                                  delay};
+    RegionButton* first = w.view().pageButton(kPageKeys.front().command);
+    RegionButton* last = w.view().pageButton(kPageKeys.back().command);
+    for (std::size_t i = 0; i < kPageKeys.size(); ++i) {
+      QTest::keySequence(&w.frame, PageShortcut(i));
+      const QWidget* page = w.view().pageSet().VisiblePage();
+      // From the last page button Tab goes through the page and on to the first page button;
+      // Shift+Tab goes back the same way.
+      for (const bool forward : {true, false}) {
+        (forward ? last : first)->setFocus(Qt::TabFocusReason);
+        QStringList stops;
+        for (int k = 0; k < 20 && stops.size() < 20; ++k) {
+          QTest::keyClick(QApplication::focusWidget(), forward ? Qt::Key_Tab : Qt::Key_Backtab);
+          QWidget* focus = QApplication::focusWidget();
+          if (!page->isAncestorOf(focus)) {
+            QCOMPARE(focus, forward ? first : last);
+            break;
+          }
+          stops << focus->objectName();
+        }
+        QStringList wanted = expected[i];
+        if (!forward) std::reverse(wanted.begin(), wanted.end());
+        QCOMPARE(stops, wanted);
+      }
+    }
+  }
+
+  void protocolJournalShowsTheFramesFiltersThemAndSavesTheLogsText() {
+    QTemporaryDir dir;
+    ConnectedWindow c;
+    QVERIFY(c.opened);
+    const QString log = dir.filePath(QStringLiteral("link.log"));
+    QVERIFY(c.window.journal.Open(log.toStdString()));
+    JournalWindow* journal = c.window.frame.ShowJournal();
+    QVERIFY(journal != nullptr);
+    c.window.view().pageSet().DelayCompressor().CommitDelay(0, 100);
+    QTableWidget& table = *journal->Table();
+    const auto rowOf = [&table](const QString& frame) {
+      for (int row = 0; row < table.rowCount(); ++row) {
+        if (table.item(row, 3)->text() == frame) return row;
+      }
+      return -1;
+    };
+    QTRY_VERIFY(rowOf(QStringLiteral("(01$0511000100)")) >= 0 &&
+                rowOf(QStringLiteral("(01$051)")) >= 0);
+    const int sent = rowOf(QStringLiteral("(01$0511000100)"));
+    const int answer = rowOf(QStringLiteral("(01$051)"));
+    QStringList cells = test::Row(table, sent);
+    QCOMPARE(cells[2], QStringLiteral("sent"));
+    QVERIFY2(cells[4].startsWith(QStringLiteral("Delay HIGH")), qPrintable(cells[4]));
+    cells = test::Row(table, answer);
+    QCOMPARE(cells.mid(2, 3), (QStringList{QStringLiteral("received"), QStringLiteral("(01$051)"),
+                                           QStringLiteral("answer: Response Ok")}));
+    QVERIFY(!cells[5].isEmpty());  // the answer's time
+    // The filter: the edit is a write, no read and no error.
+    for (const auto& [filter, shown] : {std::pair{JournalWindow::Filter::Writes, true},
+                                        std::pair{JournalWindow::Filter::Reads, false},
+                                        std::pair{JournalWindow::Filter::Errors, false},
+                                        std::pair{JournalWindow::Filter::All, true}}) {
+      journal->SetFilter(filter);
+      QCOMPARE(!table.isRowHidden(sent), shown);
+      QCOMPARE(!table.isRowHidden(answer), shown);
+    }
+    // Save writes what --log writes.
+    const QString saved = dir.filePath(QStringLiteral("saved.log"));
+    journal->SetFileChooser([&saved] { return saved; });
+    QTest::mouseClick(journal->SaveButton(), Qt::LeftButton);
+    c.window.journal.Flush();
+    QFile written(saved);
+    QFile logged(log);
+    QVERIFY(written.open(QIODevice::ReadOnly) && logged.open(QIODevice::ReadOnly));
+    const QByteArray text = logged.readAll();
+    QVERIFY(text.contains("TX (01$0511000100)"));
+    QCOMPARE(written.readAll(), text);
   }
 
   void altLettersOpenTheProgramAndDeviceMenus() {

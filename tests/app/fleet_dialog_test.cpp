@@ -144,6 +144,20 @@ class FleetDialogTest : public QObject {
     QVERIFY(boxes.boxes[1].text.startsWith(QStringLiteral("Send send.asc to the 1 selected")));
     QVERIFY(!dialog.Busy());
   }
+
+  void backupAsksForAFolderByName() {
+    Window w;
+    FleetDialog dialog(w.view(), w.port, link::PortTable(std::vector<std::string>{}));
+    QStringList captions;
+    SetFolderHook([&captions](const QString& caption) {
+      captions << caption;
+      return QString();  // cancelled: nothing starts
+    });
+    QTest::mouseClick(dialog.backupButton(), Qt::LeftButton);
+    SetFolderHook({});
+    QCOMPARE(captions, QStringList{QStringLiteral("Back Up All Units To Folder")});
+    QVERIFY(!dialog.Busy());
+  }
 };
 
 QTEST_MAIN(FleetDialogTest)

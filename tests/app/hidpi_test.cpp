@@ -132,6 +132,13 @@ class HiDpiTest : public QObject {
     // Clicks still count only inside the shape.
     QVERIFY(arrow->containsPoint(QPoint(60, 24)));
     QVERIFY(!arrow->containsPoint(QPoint(80, 2)));
+
+    // The pill's round ends are filled where they meet its middle, as everywhere else.
+    const QImage pill = view.pageButton(cmd::kLinePeq)->grab().toImage();
+    for (const QPoint inside : {QPoint(16, 16), QPoint(24, 8), QPoint(24, 24), QPoint(80, 16),
+                                QPoint(72, 8), QPoint(72, 24)}) {
+      QCOMPARE(pill.pixelColor(inside * 2), QColor(128, 128, 128));
+    }
   }
 };
 

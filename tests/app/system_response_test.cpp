@@ -12,12 +12,14 @@
 #include <QtTest>
 #include <cmath>
 
+#include "app/tools/compare_dialog.h"
 #include "app/tools/system_response_window.h"
 #include "app/window/commands.h"
 #include "app/window/status_line.h"
 #include "app_harness.h"
 #include "graph/chart/system_chart_panes.h"
 #include "link/frames.h"
+#include "pages/delay_page.h"
 #include "pages/level_page.h"
 #include "pages/page_set.h"
 #include "sim/demo_unit.h"
@@ -96,6 +98,43 @@ class SystemResponseTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() { test::UseEmptyTestSettings(); }
+  void cleanup() { test::UseEmptyTestSettings(); }
+
+  void opensBesideTheMainWindowWhereItWasLeftAndAnswersTheKeys() {
+    Window w;
+    SystemResponseWindow* window = w.frame.ShowSystemResponse();
+    window->hide();
+    window->resize(900, 700);
+    // Beside the main window, on its right where there is room, else on its left; with room on
+    // neither side, at the screen's right edge, away from the pages at the main window's left.
+    const QRect main(0, 0, 1100, 860);
+    window->Place(main, QRect(0, 0, 2200, 900));
+    QCOMPARE(window->geometry(), QRect(1100, 0, 900, 700));
+    window->Place(QRect(1000, 20, 1100, 860), QRect(0, 0, 2100, 900));
+    QCOMPARE(window->geometry(), QRect(100, 20, 900, 700));
+    window->Place(QRect(0, 20, 1440, 860), QRect(0, 0, 1440, 900));
+    QCOMPARE(window->geometry(), QRect(540, 20, 900, 700));
+    // Where the operator leaves it is where it opens next time.
+    window->setGeometry(QRect(300, 100, 800, 600));
+    window->RememberPlace();
+    window->Place(main, QRect(0, 0, 2200, 900));
+    QCOMPARE(window->geometry(), QRect(300, 100, 800, 600));
+
+    // Ctrl+Z reaches the Edit menu from it; Escape closes it.
+    const std::int32_t before = w.session().parameters.outputDelay[0];
+    w.view().pageSet().DelayCompressor().CommitDelay(0, before + 100);
+    window->show();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.session().parameters.outputDelay[0], before);
+    QTest::keyClick(window, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.session().parameters.outputDelay[0], before + 100);
+    QTest::keyClick(window->InputChoice(), Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+  }
+
   void toolsMenuOpensOneNonModalResizableWindow() {
     Window w;
     SystemResponseWindow* window = OpenFromMenu(w);
@@ -305,6 +344,13 @@ class SystemResponseTest : public QObject {
     const QImage png(dir.filePath(QStringLiteral("sys.png")));
     QVERIFY(!png.isNull());
     QVERIFY(png.width() >= window->Panes()->width());
+    // A name without an extension takes the chosen filter's.
+    window->SetFileChooser([&](const QString&, const QString&, bool) {
+      return SystemResponseWindow::ChosenFile(dir.filePath(QStringLiteral("chart")),
+                                              QStringLiteral("SVG drawing (*.svg)"));
+    });
+    QTest::mouseClick(window->ExportButton(), Qt::LeftButton);
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("chart.svg"))));
 
     QVERIFY(window->Export(dir.filePath(QStringLiteral("sys.svg"))));
     QFile svg(dir.filePath(QStringLiteral("sys.svg")));

@@ -1,4 +1,4 @@
-// The command line's refusals, and the commands that need no unit: show and plot.
+// The command line's refusals, and the commands that need no unit: show, plot and journal.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -159,6 +159,28 @@ TEST(CliOffline, ShowListsEveryParameterWithItsTextGroupedByPage) {
   // A control byte in the name is shown, not allowed to cut the listing short.
   EXPECT_NE(run.out.find("Preset?.................."), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("[Level]"), std::string::npos);
+}
+
+TEST(CliOffline, JournalPrintsASavedJournalDecoded) {
+  const ScratchDir scratch("journal");
+  const fs::path file = scratch.Path() / "link.log";
+  {
+    std::ofstream out(file, std::ios::binary);
+    // The last line cut off without its newline, as a journal of a program that died ends.
+    out << "2026-12-07 08:04:39.100 COM1 TX (03X)\n"
+           "... 2 entries dropped: the disk could not keep up\n"
+           "2026-12-07 08:04:39.123 COM1 RX (03XStage right.....)";
+  }
+  const RunResult run = RunCli({"journal", file.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "       0 ms COM1 TX (03X)  probe of unit 3\n"
+            "... 2 entries dropped: the disk could not keep up\n"
+            "      23 ms COM1 RX (03XStage right.....)  answer: unit 3 \"Stage right...\"  "
+            "(answer after 23 ms)\n");
+  const RunResult missing = RunCli({"journal", (scratch.Path() / "none.log").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("none.log"), std::string::npos) << missing.err;
 }
 
 TEST(CliOffline, PlotExportsThePagesCurvesAndDrawsImages) {

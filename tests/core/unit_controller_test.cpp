@@ -81,12 +81,12 @@ TEST(UnitController, OpeningAFileReplacesTheSetAndAFailureSaysWhyButStillReloads
   EXPECT_FALSE(h.view.boxes[0].textFromSystem);
   EXPECT_EQ(h.view.reloads.size(), 2u);
 
-  // A file that is not there: the system's words, marked as such.
+  // A file that is not there: the system's words after the file's name, marked as such.
   EXPECT_EQ(h.core.OpenParametersFile(dir / "missing.asc").failure, FileFailure::OpenFailed);
   ASSERT_EQ(h.view.boxes.size(), 2u);
   EXPECT_EQ(h.view.boxes[1].caption, kFileSystemErrorCaption);
   EXPECT_TRUE(h.view.boxes[1].textFromSystem);
-  EXPECT_FALSE(h.view.boxes[1].text.empty());
+  EXPECT_EQ(h.view.boxes[1].text, (dir / "missing.asc").string() + ": No such file or directory");
 
   // Cancelled: nothing read, but a damaged set is repaired (one warning) and reloaded.
   h.core.parameters().inputLevel[1] = 250;

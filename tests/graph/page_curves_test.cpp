@@ -60,5 +60,24 @@ TEST(PageCurves, InputSumsItsTwoBandsOnly) {
   EXPECT_EQ(InputPageCurves(p, 7).sum, line.sum);  // a channel past the end is the last one
 }
 
+TEST(ResponseSummary, SaysFlatOrTheLargestBoostAndCutWithTheirFrequencies) {
+  Curve flat{};
+  flat.fill(-3.0);
+  Curve shaped{};
+  shaped[68] = 6.04;   // 1 kHz
+  shaped[12] = -24.0;  // 40 Hz
+  Curve cutOnly{};
+  cutOnly[120] = -12.0;  // 20 kHz
+  Curve whisper{};
+  whisper[50] = 0.04;  // nothing the graph draws apart
+  const std::pair<Curve, std::string> cases[] = {
+      {flat, "flat at -3.0 dB"},
+      {shaped, "largest boost +6.0 dB at 1 kHz, largest cut -24.0 dB at 40 Hz"},
+      {cutOnly, "no boost, largest cut -12.0 dB at 20 kHz"},
+      {whisper, "flat at +0.0 dB"},
+  };
+  for (const auto& [curve, text] : cases) EXPECT_EQ(ResponseSummary(curve), text);
+}
+
 }  // namespace
 }  // namespace corvella::graph

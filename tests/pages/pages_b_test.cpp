@@ -48,7 +48,7 @@ class PagesBTest : public QObject {
   void crossoverTypeAndChannelSwitch();
   void crossoverGraphShowsTheLinkwitzRileyCutOff();
   void delayTypedWithEnter();
-  void delayLeftWithoutEnterCommitsNothing();
+  void delayLeftByTabOrClickIsCommitted();
   void delayBarAndDisconnectedLink();
   void compressorCommitsOnEveryFocusLoss();
   void compressorBarsSendEveryStep();
@@ -204,39 +204,40 @@ void PagesBTest::delayTypedWithEnter() {
   QCOMPARE(h.TakeFrames(), Frames{"(01$0511000141)"});
 }
 
-void PagesBTest::delayLeftWithoutEnterCommitsNothing() {
+void PagesBTest::delayLeftByTabOrClickIsCommitted() {
   PageHarness h;
   QVERIFY(h.Activate());
   auto* page = new DelayCompressorPage(h.context, &h.window);
   page->LoadChannel(1);
   page->show();
-  DecimalEdit* feet = page->DelayEdit(DelayUnit::Feet);
+  DecimalEdit* ms = page->DelayEdit(DelayUnit::Milliseconds);
+  DecimalEdit* metres = page->DelayEdit(DelayUnit::Metres);
   DecimalEdit* inches = page->DelayEdit(DelayUnit::Inches);
 
-  // A click elsewhere: the stored delay stays, the edit shows it again, nothing is sent.
-  TypeInto(feet, QStringLiteral("12"));
-  QCOMPARE(Text(feet), QStringLiteral("12"));
+  // A click elsewhere commits what was typed, as Enter does, and so does Tab.
+  TypeInto(metres, QStringLiteral("1"));
   QTest::mouseClick(inches, Qt::LeftButton);
-  QCOMPARE(h.session.parameters.outputDelay[1], 0);
-  QCOMPARE(Text(feet), QStringLiteral("0.0000"));
-  // Tab does the same (backwards here, to stay among the delay edits).
-  QTest::keyClicks(inches, QStringLiteral("99"));
-  QTest::keyClick(inches, Qt::Key_Tab, Qt::ShiftModifier);
-  QVERIFY(feet->hasFocus());
-  QCOMPARE(Text(inches), QStringLiteral("0.0000"));
-  QCOMPARE(h.session.parameters.outputDelay[1], 0);
+  QCOMPARE(h.session.parameters.outputDelay[1], 141);
+  QCOMPARE(Text(ms), QStringLiteral("2.9375"));
+  QCOMPARE(h.TakeFrames(), Frames{"(01$0512000141)"});
+  TypeInto(ms, QStringLiteral("1.1875"));
+  QTest::keyClick(ms, Qt::Key_Tab);
+  QVERIFY(!ms->hasFocus());
+  QCOMPARE(h.session.parameters.outputDelay[1], 57);
+  QCOMPARE(h.TakeFrames(), Frames{"(01$0512000057)"});
+  // An edit passed through without typing sends nothing.
+  QTest::mouseClick(metres, Qt::LeftButton);
+  QTest::keyClick(metres, Qt::Key_Tab);
   QVERIFY(h.TakeFrames().empty());
 
-  // A stepped delay is what a click away restores, and typing the earlier text back is applied.
-  page->DelayBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-  QCOMPARE(h.TakeFrames(), Frames{"(01$0512000001)"});
-  TypeInto(feet, QStringLiteral("3"));
-  QTest::mouseClick(inches, Qt::LeftButton);
-  QCOMPARE(Text(feet), QStringLiteral("0.0232"));
-  TypeInto(feet, QStringLiteral("0.0000"));
-  QTest::keyClick(feet, Qt::Key_Return);
-  QCOMPARE(h.session.parameters.outputDelay[1], 0);
-  QCOMPARE(h.TakeFrames(), Frames{"(01$0512000000)"});
+  // An edit greyed under the focus (a chain starting) commits nothing and shows the stored delay.
+  TypeInto(inches, QStringLiteral("99"));
+  page->setEnabled(false);
+  QVERIFY(!inches->hasFocus());
+  QCOMPARE(h.session.parameters.outputDelay[1], 57);
+  QCOMPARE(Text(ms), QStringLiteral("1.1875"));
+  QVERIFY(Text(inches) != QStringLiteral("99"));
+  QVERIFY(h.TakeFrames().empty());
 }
 
 void PagesBTest::delayBarAndDisconnectedLink() {

@@ -1,5 +1,6 @@
 // The equaliser pages as an operator uses them: typed values, spinners, band and type changes,
 // with the parameter set and the frames the unit receives checked after each step.
+#include <QAccessible>
 #include <QComboBox>
 #include <QTest>
 
@@ -380,6 +381,39 @@ class PeqPagesTest : public QObject {
     out.session.parameters.crossover[1].lpfFrequency = kLpfOff;
     out.page->DrawPeqResponse(0);  // the stale table is not added once both filters are off
     QCOMPARE(out.page->Graph().Picture().pixelColor(570, 56), graph::paint::kWhitePen);
+  }
+
+  void AScreenReaderSetsTheSpinnersAndPressesTheBands() {
+    OutputPage out;
+    QAccessibleInterface* gain = QAccessible::queryAccessibleInterface(out.Bar(kOutputGainBar));
+    QVERIFY(gain != nullptr && gain->valueInterface() != nullptr);
+    QCOMPARE(gain->role(), QAccessible::SpinBox);
+    QCOMPARE(gain->text(QAccessible::Name), QString("Level"));
+    QCOMPARE(gain->text(QAccessible::Value),
+             out.page->ControlAs<FilteredEdit>(kOutputGainEdit)->text());
+    // Its value is the gain's code, which grows with the gain, as the thumb going up does.
+    QAccessibleValueInterface* value = gain->valueInterface();
+    QCOMPARE(value->currentValue().toInt(), int(out.session.parameters.outputPeq[0][0].gain));
+    QCOMPARE(value->maximumValue().toInt(), kGainBarMax);
+    value->setCurrentValue(30);
+    QCOMPARE(out.session.parameters.outputPeq[0][0].gain, std::uint8_t{30});
+    QCOMPARE(out.page->ControlAs<FilteredEdit>(kOutputGainEdit)->text(), QString("3.0dB"));
+    QCOMPARE(out.TakeFrames(), std::vector<std::string>{"(01$047100030)"});
+
+    // A band button is a radio button its press action checks.
+    QAccessibleInterface* band2 = QAccessible::queryAccessibleInterface(
+        out.page->ControlAs<DrawnButton>(kOutputBandButton1 + 1));
+    QCOMPARE(band2->role(), QAccessible::RadioButton);
+    QCOMPARE(band2->text(QAccessible::Name), QString("Band 2"));
+    QVERIFY(!band2->state().checked);
+    band2->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(out.page->Band(), 2);
+    QVERIFY(band2->state().checked);
+
+    // A greyed page takes nothing from a screen reader either.
+    out.page->setEnabled(false);
+    value->setCurrentValue(10);
+    QVERIFY(out.TakeFrames().empty());
   }
 };
 
