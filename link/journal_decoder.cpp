@@ -136,6 +136,7 @@ void ReadWriteValues(std::string_view f, const ParameterRef& ref, ProgramParamet
     case Field::Ratio:
     case Field::Release:
     case Field::Attack:
+    case Field::AuxTime:
       p.dynamics.threshold = num(10, 2);
       p.dynamics.ratio = num(20, 2);
       p.dynamics.auxTime = num(22, 2);
@@ -188,7 +189,7 @@ std::optional<std::string> DecodeWrite(std::string_view frame, int id) {
     ParameterRef ref{row.field, 0, 0};
     const bool channelled = row.field != Field::ProgramName && row.field != Field::Threshold &&
                             row.field != Field::Ratio && row.field != Field::Release &&
-                            row.field != Field::Attack;
+                            row.field != Field::Attack && row.field != Field::AuxTime;
     if (channelled) ref.channel = NumberAt(frame, 7, 1) - 1;
     if (IsBandField(row.field)) ref.band = NumberAt(frame, 8, 2);
     const int bands = row.field >= Field::OutputPeqType && row.field <= Field::OutputPeqGain

@@ -252,7 +252,6 @@ class DesktopTest : public QObject {
     QTest::keyClick(&w.frame, Qt::Key_Escape);
     QVERIFY(view.searchDialog()->isHidden());
     QVERIFY(!view.engine().ChainRunning());
-    QVERIFY(!view.timerHost().IsArmed(link::timers::kProbe));
     QVERIFY(!w.port.IsOpen());
     QCOMPARE(w.session().link.searching, 0);
     QCOMPARE(view.statusLine()->text(), QStringLiteral("-> Stop connect..."));
