@@ -463,6 +463,9 @@ class UndoTest : public QObject {
     view.pageSet().DelayCompressor().CommitDelay(0, start.outputDelay[0] + 5);
     const ProgramParameters edited = c.window.session().parameters;
     QVERIFY(UnitHolds(c, edited));
+    // The unit takes a frame before the line's record shows it: once its answer is judged, the
+    // frame is on the record too.
+    QVERIFY(QTest::qWaitFor([&] { return !view.engine().PageEditWaiting(); }, kUnitMs));
     Trigger(frame, cmd::kStoreAsA);
 
     view.OnCommand(cmd::kCompareWithDevice);
