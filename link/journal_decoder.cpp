@@ -1,7 +1,6 @@
 #include "link/journal_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "link/edit_table.h"
@@ -379,10 +378,10 @@ std::optional<DecodedLine> JournalReader::Next(std::string_view text) {
 }
 
 std::string FormatDecodedLine(const DecodedLine& line) {
-  char head[48];
-  std::snprintf(head, sizeof head, "%8lld ms COM%d %s ", static_cast<long long>(line.sinceFirstMs),
-                line.entry.port, line.entry.sent ? "TX" : "RX");
-  std::string text = head;
+  std::string time = std::to_string(line.sinceFirstMs);
+  if (time.size() < 8) time.insert(0, 8 - time.size(), ' ');
+  std::string text =
+      time + " ms COM" + std::to_string(line.entry.port) + (line.entry.sent ? " TX " : " RX ");
   for (const char c : line.entry.frame) {
     const auto byte = static_cast<unsigned char>(c);
     text += byte < 0x20 || byte >= 0x7f ? '.' : c;
