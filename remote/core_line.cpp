@@ -54,24 +54,22 @@ void CoreLine::Edit(int unit, const ParameterRef& ref) {
 }
 
 void CoreLine::Recall(int unit, int memory) {
-  const ProgramParameters before = core_.parameters();
-  if (core_.session().link.linkConnected != 0 && !action_ && core_.Recall(memory)) {
-    action_ = Action{true, memory, before};
-    return;
-  }
-  Later([this, unit, memory] {
-    observer_.ActionEnded(*this, unit, true, memory, link::Outcome::Refused);
-  });
+  Act(unit, true, memory);
 }
 
 void CoreLine::Store(int unit, int memory) {
+  Act(unit, false, memory);
+}
+
+void CoreLine::Act(int unit, bool recall, int memory) {
   const ProgramParameters before = core_.parameters();
-  if (core_.session().link.linkConnected != 0 && !action_ && core_.Store(memory)) {
-    action_ = Action{false, memory, before};
+  if (core_.session().link.linkConnected != 0 && !action_ &&
+      (recall ? core_.Recall(memory) : core_.Store(memory))) {
+    action_ = Action{recall, memory, before};
     return;
   }
-  Later([this, unit, memory] {
-    observer_.ActionEnded(*this, unit, false, memory, link::Outcome::Refused);
+  Later([this, unit, recall, memory] {
+    observer_.ActionEnded(*this, unit, recall, memory, link::Outcome::Refused);
   });
 }
 

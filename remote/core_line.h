@@ -48,6 +48,7 @@ class CoreLine final : public RemoteLine {
 
  private:
   void Later(std::function<void()> task);
+  void Act(int unit, bool recall, int memory);
 
   core::UnitController& core_;
   Reactor& loop_;
