@@ -8,6 +8,9 @@
 #include <QScrollArea>
 
 #include "app/dialogs/prompts.h"
+#if CORVELLA_REMOTE_CONTROL
+#include "app/remote/remote_control_window.h"
+#endif
 #include "app/tools/fleet_dialog.h"
 #include "app/tools/system_response_window.h"
 #include "app/tools/tuning_history.h"
@@ -41,7 +44,22 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   PlaceOnScreen();
 }
 
+namespace {
+
+// A tool window shown in front of the others.
+void Present(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
 MainWindow::~MainWindow() {
+#if CORVELLA_REMOTE_CONTROL
+  // It serves the view's unit: it stops before the view goes.
+  delete std::exchange(remoteControl_, nullptr);
+#endif
   // The view goes after this part of the window: what it reports on its way out finds no one.
   disconnect(view_, nullptr, this, nullptr);
   disconnect(&view_->history(), nullptr, this, nullptr);
@@ -66,8 +84,8 @@ void MainWindow::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   AddItem(edit, QString(), cmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   AddItem(edit, QString(), cmd::kEditRedo)
-      ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
-                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+      ->setShortcuts(
+          {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
   QMenu* comms = menuBar()->addMenu(QStringLiteral("&Communications"));
   AddItem(comms, QStringLiteral("Enable Communications"), cmd::kEnableCommunications);
@@ -104,6 +122,10 @@ void MainWindow::BuildMenus() {
   tools->addSeparator();
   fleetAction_ = tools->addAction(QStringLiteral("Units On All Ports..."));
   connect(fleetAction_, &QAction::triggered, this, &MainWindow::ShowFleet);
+#if CORVELLA_REMOTE_CONTROL
+  connect(tools->addAction(QStringLiteral("Remote Control...")), &QAction::triggered, this,
+          &MainWindow::ShowRemoteControl);
+#endif
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
@@ -158,11 +180,17 @@ void MainWindow::ShowFleet() {
   UpdateCommandStates();
 }
 
+#if CORVELLA_REMOTE_CONTROL
+RemoteControlWindow* MainWindow::ShowRemoteControl() {
+  if (remoteControl_ == nullptr) remoteControl_ = new RemoteControlWindow(*view_, this);
+  Present(*remoteControl_);
+  return remoteControl_;
+}
+#endif
+
 SystemResponseWindow* MainWindow::ShowSystemResponse() {
   if (systemResponse_ == nullptr) systemResponse_ = new SystemResponseWindow(*view_, this);
-  systemResponse_->show();
-  systemResponse_->raise();
-  systemResponse_->activateWindow();
+  Present(*systemResponse_);
   return systemResponse_;
 }
 
@@ -195,8 +223,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 bool MainWindow::AskToLeaveUnsaved() {
   const QMessageBox::StandardButton answer = ShowMessage(
-      this, {QString::fromLatin1(kUnsavedExitText),
-             QStringLiteral("Exit"), QMessageBox::Question,
+      this, {QString::fromLatin1(kUnsavedExitText), QStringLiteral("Exit"), QMessageBox::Question,
              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes});
   if (answer == QMessageBox::No) return true;
   if (answer != QMessageBox::Yes) return false;

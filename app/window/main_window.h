@@ -13,6 +13,7 @@ namespace corvella::app {
 
 class FleetDialog;
 class MainView;
+class RemoteControlWindow;
 class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
@@ -45,6 +46,11 @@ class MainWindow : public QMainWindow {
   void ShowFleet();
   // The item that opens it (enabled while no chain runs and the port is a serial port table).
   QAction* fleetAction() const { return fleetAction_; }
+#if CORVELLA_REMOTE_CONTROL
+  // Tools > Remote Control...: the window that serves the connected unit over OSC (one for the
+  // window's life; it serves on while hidden).
+  RemoteControlWindow* ShowRemoteControl();
+#endif
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -63,6 +69,7 @@ class MainWindow : public QMainWindow {
   std::map<int, QAction*> actions_;
   QAction* fleetAction_ = nullptr;
   SystemResponseWindow* systemResponse_ = nullptr;
+  RemoteControlWindow* remoteControl_ = nullptr;
   bool placed_ = false;
 };
 

@@ -74,7 +74,8 @@ class WindowTest : public QObject {
         QStringLiteral("&Device: Edit Current Device Information"),
         QStringLiteral("&Tools: System Response... | - | Compare With Device... | "
                        "Verify After Download | Fast Transfer | - | Store As A | Store As B | "
-                       "Switch A/B\tF9 | - | Units On All Ports..."),
+                       "Switch A/B\tF9 | - | Units On All Ports...") +
+            QString::fromLatin1(CORVELLA_REMOTE_CONTROL ? " | Remote Control..." : ""),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
