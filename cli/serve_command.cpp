@@ -13,6 +13,7 @@
 #include "remote/mqtt_bridge.h"
 #include "remote/osc_server.h"
 #include "remote/remote_hub.h"
+#include "remote/served_line.h"
 #include "sim/demo_unit.h"
 
 namespace corvella::cli {
@@ -78,8 +79,13 @@ int RunServeCommand(const Invocation& inv, link::PortTable ports, std::FILE* err
   }
 
   loop.StopOnSignals();
-  remote::RemoteHub hub(loop, log);
-  hub.Start(served, inv.fast);
+  remote::RemoteHub hub(log);
+  std::vector<std::unique_ptr<remote::ServedLine>> lines;
+  for (const std::string& port : served) {
+    lines.push_back(std::make_unique<remote::ServedLine>(loop, port, hub.Observer(), inv.fast));
+    hub.AddLine(*lines.back());
+  }
+  for (auto& line : lines) line->Start();
   // Every step of a search and a reading ends by itself; only a signal cuts this short.
   if (!loop.RunUntil([&hub] { return hub.Ready(); })) {
     say("stopped before the units were read");

@@ -14,10 +14,11 @@
 
 #include "link/port.h"
 #include "link/timer_host.h"
+#include "remote/reactor.h"
 
 namespace corvella::remote {
 
-class EventLoop final : public link::OwnerThread {
+class EventLoop final : public link::OwnerThread, public Reactor {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -41,14 +42,12 @@ class EventLoop final : public link::OwnerThread {
   bool Stopped() const;
   // Forgets a stop, so the loop can run again (a server's goodbyes after SIGINT).
   void ClearStop();
-  // `onReadable` runs whenever `fd` can be read (or has failed); Unwatch may be called from it.
-  void Watch(int fd, std::function<void()> onReadable);
-  void Unwatch(int fd);
+  void Watch(int fd, std::function<void()> onReadable) override;
+  void Unwatch(int fd) override;
   // A timer host whose timers tick on this loop.
   std::unique_ptr<link::TimerHost> NewTimerHost();
-  // `task` every `ms` milliseconds from now on, until Cancel with what this returns.
-  const void* Every(int ms, std::function<void()> task);
-  void Cancel(const void* periodic);
+  const void* Every(int ms, std::function<void()> task) override;
+  void Cancel(const void* periodic) override;
   // Runs until `done()` holds (checked after every event), Stop() or `timeoutMs` (negative: no
   // limit). Returns done().
   bool RunUntil(const std::function<bool()>& done, int timeoutMs = -1);

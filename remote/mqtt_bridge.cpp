@@ -115,7 +115,7 @@ std::vector<Discovery> DiscoveryFor(std::string_view prefix, std::string_view un
   return out;
 }
 
-MqttBridge::MqttBridge(EventLoop& loop, RemoteHub& hub, MqttSettings settings,
+MqttBridge::MqttBridge(Reactor& loop, RemoteHub& hub, MqttSettings settings,
                        std::function<void(const std::string&)> log)
     : loop_(loop), hub_(hub), settings_(std::move(settings)), log_(std::move(log)) {
   InitLibrary();

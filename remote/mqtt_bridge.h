@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "remote/event_loop.h"
+#include "remote/reactor.h"
 #include "remote/remote_hub.h"
 
 struct mosquitto;
@@ -46,7 +46,7 @@ std::vector<Discovery> DiscoveryFor(std::string_view prefix, std::string_view un
 
 class MqttBridge final : public RemoteFrontEnd {
  public:
-  MqttBridge(EventLoop& loop, RemoteHub& hub, MqttSettings settings,
+  MqttBridge(Reactor& loop, RemoteHub& hub, MqttSettings settings,
              std::function<void(const std::string&)> log);
   ~MqttBridge() override;
   MqttBridge(const MqttBridge&) = delete;
@@ -78,7 +78,7 @@ class MqttBridge final : public RemoteFrontEnd {
   void Publish(const std::string& topic, std::string_view payload, bool retain);
   std::string Topic(std::string_view unit, const Node& node) const;
 
-  EventLoop& loop_;
+  Reactor& loop_;
   RemoteHub& hub_;
   MqttSettings settings_;
   std::function<void(const std::string&)> log_;

@@ -85,7 +85,7 @@ std::optional<int> PortArgument(const OscMessage& m) {
 
 }  // namespace
 
-OscServer::OscServer(EventLoop& loop, RemoteHub& hub, std::function<void(const std::string&)> log)
+OscServer::OscServer(Reactor& loop, RemoteHub& hub, std::function<void(const std::string&)> log)
     : loop_(loop), hub_(hub), log_(std::move(log)) {
   hub_.AddFrontEnd(this);
   purge_ = loop_.Every(1000, [this] { Purge(); });

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "remote/event_loop.h"
 #include "remote/osc_packet.h"
+#include "remote/reactor.h"
 #include "remote/remote_hub.h"
 
 namespace corvella::remote {
@@ -31,7 +31,7 @@ inline constexpr std::string_view kErrorAddress = "/corvella/error";
 
 class OscServer final : public RemoteFrontEnd {
  public:
-  OscServer(EventLoop& loop, RemoteHub& hub, std::function<void(const std::string&)> log);
+  OscServer(Reactor& loop, RemoteHub& hub, std::function<void(const std::string&)> log);
   ~OscServer() override;
   OscServer(const OscServer&) = delete;
   OscServer& operator=(const OscServer&) = delete;
@@ -82,7 +82,7 @@ class OscServer final : public RemoteFrontEnd {
   void SendError(Client to, const std::string& text);
   void Purge();
 
-  EventLoop& loop_;
+  Reactor& loop_;
   RemoteHub& hub_;
   std::function<void(const std::string&)> log_;
   const void* purge_ = nullptr;

@@ -25,21 +25,17 @@ bool IsEdit(const Node& node) {
 
 }  // namespace
 
-RemoteHub::RemoteHub(EventLoop& loop, std::function<void(const std::string&)> log)
-    : loop_(loop), log_(std::move(log)) {}
+RemoteHub::RemoteHub(std::function<void(const std::string&)> log) : log_(std::move(log)) {}
 
 RemoteHub::~RemoteHub() = default;
 
-void RemoteHub::Start(const std::vector<std::string>& ports, bool fast) {
-  for (const std::string& port : ports) {
-    lines_.push_back(
-        std::make_unique<ServedLine>(loop_, port, static_cast<LineObserver&>(*this), fast));
-  }
-  for (auto& line : lines_) line->Start();
+void RemoteHub::AddLine(RemoteLine& line) {
+  lines_.push_back(&line);
+  if (Ready()) AssignKeys();
 }
 
 bool RemoteHub::Ready() const {
-  return std::all_of(lines_.begin(), lines_.end(), [](const auto& l) { return l->Ready(); });
+  return std::all_of(lines_.begin(), lines_.end(), [](const RemoteLine* l) { return l->Ready(); });
 }
 
 void RemoteHub::RemoveFrontEnd(RemoteFrontEnd* frontEnd) {
@@ -52,16 +48,16 @@ void RemoteHub::RemoveFrontEnd(RemoteFrontEnd* frontEnd) {
 void RemoteHub::AssignKeys() {
   units_.clear();
   std::map<int, int> seen;
-  for (const auto& line : lines_) {
+  for (const RemoteLine* line : lines_) {
     for (int u = 0; u < line->UnitCount(); ++u) ++seen[line->Device(u).id];
   }
-  for (const auto& line : lines_) {
+  for (RemoteLine* line : lines_) {
     for (int u = 0; u < line->UnitCount(); ++u) {
       const int id = line->Device(u).id;
       // A key a desk can keep: the ID alone while no other line has a unit with it.
       std::string key = std::to_string(id);
       if (seen[id] > 1) key = line->PortName() + "-" + key;
-      units_.push_back({line.get(), u, key});
+      units_.push_back({line, u, key});
     }
   }
 }
@@ -79,7 +75,7 @@ const RemoteHub::UnitSlot* RemoteHub::Find(std::string_view key) const {
   return nullptr;
 }
 
-const RemoteHub::UnitSlot* RemoteHub::SlotOf(const ServedLine& line, int unit) const {
+const RemoteHub::UnitSlot* RemoteHub::SlotOf(const RemoteLine& line, int unit) const {
   for (const UnitSlot& slot : units_) {
     if (slot.line == &line && slot.index == unit) return &slot;
   }
@@ -120,7 +116,7 @@ std::optional<std::string> RemoteHub::Set(std::string_view unit, const Node& nod
   if (slot == nullptr) return std::string(kUnknownUnit);
   const Checked checked = Check(node, value);
   if (!checked.ok) return checked.error;
-  ServedLine& line = *slot->line;
+  RemoteLine& line = *slot->line;
   if (IsEdit(node)) {
     Store(line.EditableParameters(slot->index), node, checked);
   }
@@ -177,18 +173,19 @@ void RemoteHub::FailWaiting(const UnitSlot& slot, const std::function<bool(const
 }
 
 void RemoteHub::SayGoodbye() {
-  for (auto& line : lines_) line->SayGoodbye();
+  for (RemoteLine* line : lines_) line->SayGoodbye();
 }
 
 bool RemoteHub::Finished() const {
-  return std::all_of(lines_.begin(), lines_.end(), [](const auto& l) { return l->Finished(); });
+  return std::all_of(lines_.begin(), lines_.end(),
+                     [](const RemoteLine* l) { return l->Finished(); });
 }
 
-void RemoteHub::LineReady(ServedLine&) {
+void RemoteHub::LineReady(RemoteLine&) {
   if (Ready()) AssignKeys();
 }
 
-void RemoteHub::EditAnswered(ServedLine& line, int unit, const ParameterRef& ref,
+void RemoteHub::EditAnswered(RemoteLine& line, int unit, const ParameterRef& ref,
                              const std::string& frame, bool right) {
   const UnitSlot* slot = SlotOf(line, unit);
   if (slot == nullptr) return;
@@ -218,13 +215,13 @@ void RemoteHub::EditAnswered(ServedLine& line, int unit, const ParameterRef& ref
   }
 }
 
-void RemoteHub::EditsFailed(ServedLine& line, int unit, link::Outcome outcome) {
+void RemoteHub::EditsFailed(RemoteLine& line, int unit, link::Outcome outcome) {
   const UnitSlot* slot = SlotOf(line, unit);
   if (slot == nullptr) return;
   FailWaiting(*slot, IsEdit, outcome == link::Outcome::NoAnswer ? kNoAnswer : kBusy);
 }
 
-void RemoteHub::ProgramChanged(ServedLine& line, int unit, const ProgramParameters& before) {
+void RemoteHub::ProgramChanged(RemoteLine& line, int unit, const ProgramParameters& before) {
   const UnitSlot* slot = SlotOf(line, unit);
   if (slot == nullptr) return;
   for (const Node& node : AllNodes()) {
@@ -236,7 +233,7 @@ void RemoteHub::ProgramChanged(ServedLine& line, int unit, const ProgramParamete
   }
 }
 
-void RemoteHub::ActionEnded(ServedLine& line, int unit, bool recall, int memory,
+void RemoteHub::ActionEnded(RemoteLine& line, int unit, bool recall, int memory,
                             link::Outcome outcome) {
   const UnitSlot* slot = SlotOf(line, unit);
   if (slot == nullptr) return;
@@ -258,14 +255,14 @@ void RemoteHub::ActionEnded(ServedLine& line, int unit, bool recall, int memory,
   Tell(*slot, Node{kind, {}}, memory, requesters);
 }
 
-void RemoteHub::LinkChanged(ServedLine& line, int unit) {
+void RemoteHub::LinkChanged(RemoteLine& line, int unit) {
   const UnitSlot* slot = SlotOf(line, unit);
   if (slot == nullptr) return;
   const Node node{NodeKind::Link, {}};
   Tell(*slot, node, *Current(*slot, node), {});
 }
 
-void RemoteHub::Note(ServedLine& line, const std::string& text) {
+void RemoteHub::Note(RemoteLine& line, const std::string& text) {
   log_(line.PortName() + ": " + text);
 }
 

@@ -15,8 +15,7 @@
 #include <vector>
 
 #include "remote/address_tree.h"
-#include "remote/event_loop.h"
-#include "remote/served_line.h"
+#include "remote/remote_line.h"
 
 namespace corvella::remote {
 
@@ -51,13 +50,15 @@ inline constexpr std::string_view kBusy = "the unit is busy";
 class RemoteHub final : private LineObserver {
  public:
   // `log` takes every line of progress and every remote change.
-  RemoteHub(EventLoop& loop, std::function<void(const std::string&)> log);
+  explicit RemoteHub(std::function<void(const std::string&)> log);
   ~RemoteHub() override;
   RemoteHub(const RemoteHub&) = delete;
   RemoteHub& operator=(const RemoteHub&) = delete;
 
-  // Starts serving the units of `ports`: each is searched and each unit's program read.
-  void Start(const std::vector<std::string>& ports, bool fast);
+  // What a line reports to; a line made for this hub is given it.
+  LineObserver& Observer() { return *this; }
+  // Serves the units of `line` (which must outlive the hub) once every line is ready.
+  void AddLine(RemoteLine& line);
   // Every line has searched its port and read its units.
   bool Ready() const;
   void AddFrontEnd(RemoteFrontEnd* frontEnd) { frontEnds_.push_back(frontEnd); }
@@ -87,7 +88,7 @@ class RemoteHub final : private LineObserver {
 
  private:
   struct UnitSlot {
-    ServedLine* line = nullptr;
+    RemoteLine* line = nullptr;
     int index = 0;
     std::string key;
   };
@@ -98,7 +99,7 @@ class RemoteHub final : private LineObserver {
   };
 
   const UnitSlot* Find(std::string_view key) const;
-  const UnitSlot* SlotOf(const ServedLine& line, int unit) const;
+  const UnitSlot* SlotOf(const RemoteLine& line, int unit) const;
   void AssignKeys();
   void Tell(const UnitSlot& slot, const Node& node, const Value& value,
             const std::vector<Requester>& requesters);
@@ -107,19 +108,18 @@ class RemoteHub final : private LineObserver {
   std::optional<Value> Current(const UnitSlot& slot, const Node& node) const;
 
   // LineObserver.
-  void LineReady(ServedLine& line) override;
-  void EditAnswered(ServedLine& line, int unit, const ParameterRef& ref, const std::string& frame,
+  void LineReady(RemoteLine& line) override;
+  void EditAnswered(RemoteLine& line, int unit, const ParameterRef& ref, const std::string& frame,
                     bool right) override;
-  void EditsFailed(ServedLine& line, int unit, link::Outcome outcome) override;
-  void ProgramChanged(ServedLine& line, int unit, const ProgramParameters& before) override;
-  void ActionEnded(ServedLine& line, int unit, bool recall, int memory,
+  void EditsFailed(RemoteLine& line, int unit, link::Outcome outcome) override;
+  void ProgramChanged(RemoteLine& line, int unit, const ProgramParameters& before) override;
+  void ActionEnded(RemoteLine& line, int unit, bool recall, int memory,
                    link::Outcome outcome) override;
-  void LinkChanged(ServedLine& line, int unit) override;
-  void Note(ServedLine& line, const std::string& text) override;
+  void LinkChanged(RemoteLine& line, int unit) override;
+  void Note(RemoteLine& line, const std::string& text) override;
 
-  EventLoop& loop_;
   std::function<void(const std::string&)> log_;
-  std::vector<std::unique_ptr<ServedLine>> lines_;
+  std::vector<RemoteLine*> lines_;
   std::vector<UnitSlot> units_;
   std::vector<RemoteFrontEnd*> frontEnds_;
   // Sets and actions taken and not yet answered by the unit.

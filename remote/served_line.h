@@ -18,63 +18,35 @@
 #include "link/serial_port.h"
 #include "model/parameter_listing.h"
 #include "remote/event_loop.h"
+#include "remote/remote_line.h"
 
 namespace corvella::remote {
 
-class ServedLine;
-
-// What a line tells its server. Calls come on the loop's thread, never from inside an engine step.
-class LineObserver {
- public:
-  virtual ~LineObserver() = default;
-  // The search and the first reading of every unit are over (units may be empty).
-  virtual void LineReady(ServedLine& line) = 0;
-  // The unit acknowledged (or refused) `frame`, which carried `ref`.
-  virtual void EditAnswered(ServedLine& line, int unit, const ParameterRef& ref,
-                            const std::string& frame, bool right) = 0;
-  // A list of edits ended otherwise than done: edits of `unit` not yet answered are lost.
-  virtual void EditsFailed(ServedLine& line, int unit, link::Outcome outcome) = 0;
-  // The unit's set changed as a whole (a recall or store read it back); `before` is what it was.
-  virtual void ProgramChanged(ServedLine& line, int unit, const ProgramParameters& before) = 0;
-  // A recall or store asked through Recall/Store ended.
-  virtual void ActionEnded(ServedLine& line, int unit, bool recall, int memory,
-                           link::Outcome outcome) = 0;
-  // The unit began or stopped answering.
-  virtual void LinkChanged(ServedLine& line, int unit) = 0;
-  // Something worth a line in the log ("ttyUSB0: ID 1 read").
-  virtual void Note(ServedLine& line, const std::string& text) = 0;
-};
-
-class ServedLine final {
+class ServedLine final : public RemoteLine {
  public:
   // `port`: the device as the port table names it. Nothing happens until Start.
   ServedLine(EventLoop& loop, std::string port, LineObserver& observer, bool fast);
-  ~ServedLine();
+  ~ServedLine() override;
   ServedLine(const ServedLine&) = delete;
   ServedLine& operator=(const ServedLine&) = delete;
 
   const std::string& Port() const { return port_; }
-  const std::string& PortName() const { return portName_; }
+  const std::string& PortName() const override { return portName_; }
 
   // Searches the port, then reads every unit found.
   void Start();
-  bool Ready() const { return ready_; }
+  bool Ready() const override { return ready_; }
 
-  int UnitCount() const { return static_cast<int>(units_.size()); }
-  const link::FoundDevice& Device(int unit) const { return units_[Index(unit)].device; }
-  bool Online(int unit) const { return units_[Index(unit)].online; }
-  // The unit's set as the PC holds it; change it only through Edit.
-  const ProgramParameters& Parameters(int unit) const;
-  // The set to change before Edit sends the changed parameter.
-  ProgramParameters& EditableParameters(int unit);
-  // Sends `ref` with the value its set holds when the frame leaves.
-  void Edit(int unit, const ParameterRef& ref);
-  void Recall(int unit, int memory);
-  void Store(int unit, int memory);
-
-  // Says goodbye to every unit that answers; Finished() once all are done.
-  void SayGoodbye();
-  bool Finished() const { return finished_; }
+  int UnitCount() const override { return static_cast<int>(units_.size()); }
+  const link::FoundDevice& Device(int unit) const override { return units_[Index(unit)].device; }
+  bool Online(int unit) const override { return units_[Index(unit)].online; }
+  const ProgramParameters& Parameters(int unit) const override;
+  ProgramParameters& EditableParameters(int unit) override;
+  void Edit(int unit, const ParameterRef& ref) override;
+  void Recall(int unit, int memory) override;
+  void Store(int unit, int memory) override;
+  void SayGoodbye() override;
+  bool Finished() const override { return finished_; }
 
  private:
   enum class Work { Read, Edits, Recall, Store, Goodbye };

@@ -94,10 +94,7 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
   ShowPage(cmd::kLinePeq);
 
   TuningHistory::Hooks hooks;
-  hooks.reloadPages = [this] {
-    pages_->ReloadAllPages(link::ReloadForm::FileLoad);
-    update();
-  };
+  hooks.reloadPages = [this] { ShowSet(); };
   hooks.showStatus = [this](const QString& text) { statusLine()->SetText(text); };
   hooks.finishTyping = [this] {
     // Page edits commit by handing the focus to the view.
@@ -108,6 +105,11 @@ MainView::MainView(link::Port& port, int portCount, QWidget* parent)
     }
   };
   history_ = new TuningHistory(session(), engine(), std::move(hooks), this);
+}
+
+void MainView::ShowSet() {
+  pages_->ReloadAllPages(link::ReloadForm::FileLoad);
+  update();
 }
 
 MainView::~MainView() {
@@ -446,8 +448,7 @@ void MainView::FollowComparison(link::Chain chain, link::Outcome outcome) {
     }
     case link::Chain::SendEdits:
       // After a wrong answer the rest was still sent: reading the unit shows what it took.
-      if (std::exchange(sendingEdits_, false) &&
-          (done || outcome == link::Outcome::WrongAnswer)) {
+      if (std::exchange(sendingEdits_, false) && (done || outcome == link::Outcome::WrongAnswer)) {
         ReadUnitFor(ReadPurpose::Compare);
       }
       return;

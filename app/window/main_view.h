@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,7 +28,6 @@
 namespace corvella::pages {
 class PageSet;
 }
-
 
 namespace corvella::app {
 
@@ -106,6 +106,16 @@ class MainView : public QWidget, public link::LinkView {
   bool fastTransfer() const { return engine().FastTransfer(); }
   void SetFastTransfer(bool on);
 
+  // Another front end over this core (the remote control) hears the engine's events too.
+  struct Follower {
+    std::function<void(link::Chain, link::Outcome)> chainEnded;
+    std::function<void(const ParameterRef&, std::string_view, bool)> editAnswered;
+    std::function<void()> linkStateChanged;
+  };
+  void SetFollower(Follower follower) { follower_ = std::move(follower); }
+  // The pages and the header show the PC's set again, after it changed outside the pages.
+  void ShowSet();
+
   // Where "factory default.asc" is looked for; by default beside the program, then the installed
   // data folder.
   void SetFactoryDefaultFolder(const std::filesystem::path& folder) {
@@ -130,6 +140,7 @@ class MainView : public QWidget, public link::LinkView {
   void ChainEnded(link::Chain chain, link::Outcome outcome, std::string_view detail) override;
   void ProgressChanged(const link::Progress& progress) override;
   void ParameterEdited(const ParameterRef& ref) override;
+  void EditAnswered(const ParameterRef& ref, std::string_view frame, bool right) override;
 
  signals:
   void linkStateChanged();
@@ -173,6 +184,7 @@ class MainView : public QWidget, public link::LinkView {
   bool sendingEdits_ = false;
   bool verifyAfterDownload_ = false;
   TuningHistory* history_ = nullptr;
+  Follower follower_;
 };
 
 }  // namespace corvella::app

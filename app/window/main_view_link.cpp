@@ -68,6 +68,7 @@ void MainView::ChainEnded(link::Chain chain, link::Outcome outcome, std::string_
   if (effect.markChanged) RepaintHeader();
   FollowComparison(chain, outcome);
   if (history_ != nullptr) history_->ChainEnded(chain, outcome);
+  if (follower_.chainEnded) follower_.chainEnded(chain, outcome);
 }
 
 void MainView::ParameterEdited(const ParameterRef& ref) {
@@ -77,6 +78,10 @@ void MainView::ParameterEdited(const ParameterRef& ref) {
 void MainView::ProgressChanged(const link::Progress& progress) {
   transferWatch_.OnProgress(progress);
   ShowTransferStep();
+}
+
+void MainView::EditAnswered(const ParameterRef& ref, std::string_view frame, bool right) {
+  if (follower_.editAnswered) follower_.editAnswered(ref, frame, right);
 }
 
 void MainView::ShowTransferStep() {
@@ -160,6 +165,7 @@ void MainView::ReleaseMouseCapture() {
 void MainView::LinkStateChanged() {
   if (pages_) pages_->SetEditable(!engine().ChainRunning());
   if (compare_ != nullptr) compare_->SetBusy(engine().ChainRunning());
+  if (follower_.linkStateChanged) follower_.linkStateChanged();
   emit linkStateChanged();
 }
 

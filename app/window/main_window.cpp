@@ -9,6 +9,9 @@
 
 #include "app/dialogs/prompts.h"
 #include "app/tools/correction_window.h"
+#if CORVELLA_REMOTE_CONTROL
+#include "app/remote/remote_control_window.h"
+#endif
 #include "app/tools/fleet_dialog.h"
 #include "app/tools/journal_window.h"
 #include "app/tools/system_response_window.h"
@@ -45,7 +48,22 @@ MainWindow::MainWindow(link::Port& port, int portCount, QWidget* parent)
   PlaceOnScreen();
 }
 
+namespace {
+
+// A tool window shown in front of the others.
+void Present(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
 MainWindow::~MainWindow() {
+#if CORVELLA_REMOTE_CONTROL
+  // It serves the view's unit: it stops before the view goes.
+  delete std::exchange(remoteControl_, nullptr);
+#endif
   // The view goes after this part of the window: what it reports on its way out finds no one.
   disconnect(view_, nullptr, this, nullptr);
   disconnect(&view_->history(), nullptr, this, nullptr);
@@ -117,6 +135,10 @@ void MainWindow::BuildMenus() {
   journalAction_ = tools->addAction(QStringLiteral("Protocol Journal"));
   journalAction_->setEnabled(false);
   connect(journalAction_, &QAction::triggered, this, &MainWindow::ShowJournal);
+#if CORVELLA_REMOTE_CONTROL
+  connect(tools->addAction(QStringLiteral("Remote Control...")), &QAction::triggered, this,
+          &MainWindow::ShowRemoteControl);
+#endif
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddItem(help, QStringLiteral("&About "), cmd::kAppAbout);
@@ -170,6 +192,14 @@ void MainWindow::ShowFleet() {
   (void)RunModal(dialog);
   UpdateCommandStates();
 }
+
+#if CORVELLA_REMOTE_CONTROL
+RemoteControlWindow* MainWindow::ShowRemoteControl() {
+  if (remoteControl_ == nullptr) remoteControl_ = new RemoteControlWindow(*view_, this);
+  Present(*remoteControl_);
+  return remoteControl_;
+}
+#endif
 
 // A Tools window is made once and brought to the front each time it is asked for.
 template <typename ToolWindow>

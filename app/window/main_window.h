@@ -19,6 +19,7 @@ class FleetDialog;
 class JournalWindow;
 class MainView;
 class CorrectionWindow;
+class RemoteControlWindow;
 class SystemResponseWindow;
 
 inline constexpr char kWindowTitle[] = " Corvella";
@@ -56,6 +57,11 @@ class MainWindow : public QMainWindow {
   JournalWindow* ShowJournal();
   // The item that opens it (enabled while no chain runs and the port is a serial port table).
   QAction* fleetAction() const { return fleetAction_; }
+#if CORVELLA_REMOTE_CONTROL
+  // Tools > Remote Control...: the window that serves the connected unit over OSC (one for the
+  // window's life; it serves on while hidden).
+  RemoteControlWindow* ShowRemoteControl();
+#endif
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -82,6 +88,7 @@ class MainWindow : public QMainWindow {
   JournalWindow* journalWindow_ = nullptr;
   SystemResponseWindow* systemResponse_ = nullptr;
   CorrectionWindow* correction_ = nullptr;
+  RemoteControlWindow* remoteControl_ = nullptr;
   bool placed_ = false;
   // Placed again once the window manager's frame is known (some time after the window shows).
   bool placedWithFrame_ = false;

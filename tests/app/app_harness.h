@@ -134,6 +134,12 @@ struct ConnectedWindow {
     return host;
   }
   std::vector<std::string> Frames() const { return host->ReceivedFrames(); }
+  // What the unit holds now.
+  ProgramParameters UnitProgram() const {
+    ProgramParameters p{};
+    host->WithUnit(0, [&p](sim::VirtualUnit& unit) { p = unit.Current(); });
+    return p;
+  }
 
   std::unique_ptr<sim::VirtualUnitHost> host;
   Window window;

@@ -76,7 +76,8 @@ class WindowTest : public QObject {
             "&Tools: System Response... | Correct From Measurement... | "
             "Import Filter Text... | Export Filter Text... | - | Compare With Device... | "
             "Verify After Download | Fast Transfer | - | Store As A | Store As B | "
-            "Switch A/B\tF9 | - | Units On All Ports... | Protocol Journal"),
+            "Switch A/B\tF9 | - | Units On All Ports... | Protocol Journal") +
+            QString::fromLatin1(CORVELLA_REMOTE_CONTROL ? " | Remote Control..." : ""),
         QStringLiteral("&Help: &About "),
     };
     QCOMPARE(seen, expected);
