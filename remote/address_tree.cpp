@@ -340,7 +340,10 @@ Checked CheckName(const Value& value) {
   c.ok = true;
   c.name = *text;
   c.name.resize(kProgramNameLength, '.');
-  c.value = *text;
+  // As a query reads it back: a name's own trailing dots cannot be told from the padding.
+  std::string shown = *text;
+  while (!shown.empty() && shown.back() == '.') shown.pop_back();
+  c.value = shown;
   return c;
 }
 

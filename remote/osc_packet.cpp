@@ -4,6 +4,7 @@
 #include <lo/lo_lowlevel.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -39,18 +40,28 @@ std::optional<OscMessage> DecodeMessage(const std::uint8_t* data, std::size_t si
   lo_arg** argv = lo_message_get_argv(m.get());
   const int argc = lo_message_get_argc(m.get());
   for (int i = 0; i < argc; ++i) {
-    const lo_arg& a = *argv[i];
+    // Arguments stand where the packet has them, 4-byte aligned, so 64-bit ones are copied out
+    // rather than read in place. "T", "F", "N" and "I" carry no data (a null pointer).
+    const void* raw = argv[i];
+    const auto take = [raw](auto value) {
+      std::memcpy(&value, raw, sizeof value);
+      return value;
+    };
+    const bool carried = raw != nullptr;
     switch (types[i]) {
       case LO_INT32:
-        out.args.emplace_back(static_cast<int>(a.i));
+        if (carried) out.args.emplace_back(static_cast<int>(take(std::int32_t{})));
         break;
-      case LO_INT64:
-        if (a.h >= std::numeric_limits<int>::min() && a.h <= std::numeric_limits<int>::max()) {
-          out.args.emplace_back(static_cast<int>(a.h));
+      case LO_INT64: {
+        if (!carried) break;
+        const std::int64_t h = take(std::int64_t{});
+        if (h >= std::numeric_limits<int>::min() && h <= std::numeric_limits<int>::max()) {
+          out.args.emplace_back(static_cast<int>(h));
         } else {
-          out.args.emplace_back(static_cast<double>(a.h));
+          out.args.emplace_back(static_cast<double>(h));
         }
         break;
+      }
       case LO_TRUE:
         out.args.emplace_back(1);
         break;
@@ -58,17 +69,17 @@ std::optional<OscMessage> DecodeMessage(const std::uint8_t* data, std::size_t si
         out.args.emplace_back(0);
         break;
       case LO_FLOAT:
-        out.args.emplace_back(static_cast<double>(a.f));
+        if (carried) out.args.emplace_back(static_cast<double>(take(float{})));
         break;
       case LO_DOUBLE:
-        out.args.emplace_back(a.d);
+        if (carried) out.args.emplace_back(take(double{}));
         break;
       case LO_INFINITUM:
         out.args.emplace_back(std::numeric_limits<double>::infinity());
         break;
       case LO_STRING:
       case LO_SYMBOL:
-        out.args.emplace_back(std::string(&a.s));
+        if (carried) out.args.emplace_back(std::string(static_cast<const char*>(raw)));
         break;
       default:
         out.foreignType = true;
