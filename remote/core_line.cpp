@@ -1,11 +1,14 @@
 #include "remote/core_line.h"
 
+#include <utility>
+
 namespace corvella::remote {
 
 CoreLine::CoreLine(core::UnitController& core, Reactor& loop, LineObserver& observer,
                    std::function<void(const ParameterRef&)> edited)
     : core_(core), loop_(loop), observer_(observer), edited_(std::move(edited)) {
   online_ = Online(0);
+  told_ = core_.parameters();
 }
 
 CoreLine::~CoreLine() {
@@ -87,16 +90,24 @@ void CoreLine::ChainEnded(link::Chain chain, link::Outcome outcome) {
   if (ours) {
     const Action action = *action_;
     action_.reset();
+    told_ = core_.parameters();
     Later([this, action, outcome] {
       if (Parameters(0) != action.before) observer_.ProgramChanged(*this, 0, action.before);
       observer_.ActionEnded(*this, 0, action.recall, action.memory, outcome);
     });
+  } else if (chain != link::Chain::SendEdits && chain != link::Chain::ReadUnit &&
+             core_.parameters() != told_) {
+    // The owner's own work: a page's edit the unit answered, a recall, an upload.
+    const ProgramParameters before = std::exchange(told_, core_.parameters());
+    Later([this, before] { observer_.ProgramChanged(*this, 0, before); });
   }
   LinkStateChanged();
 }
 
 void CoreLine::EditAnswered(const ParameterRef& ref, std::string_view frame, bool right) {
   answered_ = true;
+  // The hub tells the value it asked for itself.
+  if (right) told_ = core_.parameters();
   Later([this, ref, sent = std::string(frame), right] {
     observer_.EditAnswered(*this, 0, ref, sent, right);
   });

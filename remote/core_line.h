@@ -2,7 +2,8 @@
 // remote hub. A remote set changes the core's set as a page edit does, the owner is told (so its
 // pages follow and its history takes the step), and the edit goes through the core's one queue.
 // The owner hands on the engine's events (ChainEnded, EditAnswered, LinkStateChanged) from its
-// LinkView; the line reports them to the hub once the engine's step is over.
+// LinkView; the line reports them to the hub once the engine's step is over, and with them what
+// the owner's own work changed (a page's edit, a recall, an upload), so subscribers hear it too.
 #pragma once
 
 #include <functional>
@@ -65,6 +66,8 @@ class CoreLine final : public RemoteLine {
     ProgramParameters before;
   };
   std::optional<Action> action_;
+  // The set as the hub last heard of it.
+  ProgramParameters told_{};
   bool editsRunning_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -217,8 +217,6 @@ void MqttBridge::Connect(int rc) {
   }
   connected_ = true;
   log_("MQTT: connected to " + settings_.host + ":" + std::to_string(settings_.port));
-  const std::string sets = settings_.prefix + "/+/#";
-  mosquitto_subscribe(client_, nullptr, sets.c_str(), 1);
   Publish(settings_.prefix + "/" + std::string(kAvailabilityTopic), "online", true);
   hub_.ForEachValue([this](std::string_view unit, const Node& node, const Value& value) {
     Publish(Topic(unit, node), ValueText(value), true);
@@ -228,6 +226,10 @@ void MqttBridge::Connect(int rc) {
       Publish(d.topic, d.payload, true);
     }
   }
+  // Subscribed last: the broker takes one connection's packets in order, so once it confirms
+  // the subscription (Connected()) every state above is retained there.
+  const std::string sets = settings_.prefix + "/+/#";
+  mosquitto_subscribe(client_, nullptr, sets.c_str(), 1);
 }
 
 void MqttBridge::Take(const std::string& topic, const std::string& payload) {

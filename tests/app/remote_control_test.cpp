@@ -106,6 +106,19 @@ class RemoteControlTest : public QObject {
              std::string("/corvella/1/output/high/level: out of range"));
     QCOMPARE(c.Frames().size(), frames);
 
+    // A subscriber hears the window's own page edits too, once the unit took them (and before
+    // them the undo above, a change the window made as well).
+    desk.Send("/corvella/subscribe", {});
+    // Clicked on the page as a person would: the window active.
+    c.window.frame.show();
+    QApplication::setActiveWindow(&c.window.frame);
+    QVERIFY(QTest::qWaitForWindowActive(&c.window.frame));
+    QTest::mouseClick(view.pageSet().Level().InverseButton(), Qt::LeftButton);
+    const auto heard = desk.Await("/corvella/1/output/high/polarity");
+    QVERIFY(heard.has_value());
+    QCOMPARE(std::get<int>(heard->front()), 1);
+    QCOMPARE(static_cast<int>(c.UnitProgram().outputPhase[0]), 1);
+
     // Stopped, nothing is served.
     QTest::mouseClick(remote->startButton(), Qt::LeftButton);
     QVERIFY(!remote->Serving());
