@@ -9,6 +9,7 @@
 #include "cli/unit_commands.h"
 #include "core/unit_controller.h"
 #include "fleet/fleet.h"
+#include "link/journal.h"
 #include "remote/event_loop.h"
 #include "remote/mqtt_bridge.h"
 #include "remote/osc_server.h"
@@ -78,11 +79,18 @@ int RunServeCommand(const Invocation& inv, link::PortTable ports, std::FILE* err
     }
   }
 
+  // Every line's frames into one journal, each under its port's name; it outlives the lines.
+  link::Journal journal;
+  if (inv.logPath && !journal.Open(*inv.logPath)) {
+    say(journal.LastError());
+    return kExitUsage;
+  }
   loop.StopOnSignals();
   remote::RemoteHub hub(log);
   std::vector<std::unique_ptr<remote::ServedLine>> lines;
   for (const std::string& port : served) {
-    lines.push_back(std::make_unique<remote::ServedLine>(loop, port, hub.Observer(), inv.fast));
+    lines.push_back(std::make_unique<remote::ServedLine>(loop, port, hub.Observer(), inv.fast,
+                                                         inv.logPath ? &journal : nullptr));
     hub.AddLine(*lines.back());
   }
   for (auto& line : lines) line->Start();

@@ -7,12 +7,14 @@
 
 namespace corvella::remote {
 
-ServedLine::ServedLine(EventLoop& loop, std::string port, LineObserver& observer, bool fast)
+ServedLine::ServedLine(EventLoop& loop, std::string port, LineObserver& observer, bool fast,
+                       link::Journal* journal)
     : loop_(loop),
       port_(std::move(port)),
       portName_(fleet::PortName(port_)),
       observer_(observer),
-      fast_(fast) {}
+      fast_(fast),
+      journal_(journal) {}
 
 ServedLine::~ServedLine() {
   *alive_ = false;
@@ -21,7 +23,8 @@ ServedLine::~ServedLine() {
 }
 
 void ServedLine::Start() {
-  serial_ = std::make_unique<link::SerialPort>(loop_, link::PortTable({port_}));
+  serial_ = std::make_unique<link::SerialPort>(loop_, link::PortTable({port_}), journal_);
+  serial_->SetJournalName(port_);
   core_ = std::make_unique<core::UnitController>(*serial_, loop_.NewTimerHost(), view_, 1);
   core_->engine().SetSearchPasses(1);
   core_->engine().SetFastTransfer(fast_);

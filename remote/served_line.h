@@ -25,7 +25,9 @@ namespace corvella::remote {
 class ServedLine final : public RemoteLine {
  public:
   // `port`: the device as the port table names it. Nothing happens until Start.
-  ServedLine(EventLoop& loop, std::string port, LineObserver& observer, bool fast);
+  // `journal`, when given, records the line's frames under the port's name.
+  ServedLine(EventLoop& loop, std::string port, LineObserver& observer, bool fast,
+             link::Journal* journal = nullptr);
   ~ServedLine() override;
   ServedLine(const ServedLine&) = delete;
   ServedLine& operator=(const ServedLine&) = delete;
@@ -96,6 +98,7 @@ class ServedLine final : public RemoteLine {
   LineObserver& observer_;
   bool fast_;
   LineView view_{*this};
+  link::Journal* journal_;
   std::unique_ptr<link::SerialPort> serial_;
   std::unique_ptr<core::UnitController> core_;
 
