@@ -22,6 +22,7 @@
 #include "core/outcome_words.h"
 #include "core/unit_controller.h"
 #include "fleet/unit_view.h"
+#include "link/journal.h"
 #include "link/network_address.h"
 #include "link/owner_queue.h"
 #include "link/serial_port.h"
@@ -68,16 +69,7 @@ std::string WrittenAt(const fs::path& path) {
   if (error) return {};
   const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
       written - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(system);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &seconds);
-#else
-  localtime_r(&seconds, &local);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-  return text;
+  return link::LocalTimeText(system, "%Y-%m-%d %H:%M");
 }
 
 // One port's work, on its own thread: the search, then each unit in turn.

@@ -171,21 +171,26 @@ void Journal::FlushPending(const std::string& port) {
   pending_.erase(it);
 }
 
-void Journal::WriteLine(TimePoint time, const std::string& port, bool sent,
-                        std::string_view bytes) {
+std::string LocalTimeText(std::chrono::system_clock::time_point time, const char* format) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &seconds);
 #else
   localtime_r(&seconds, &local);
 #endif
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  char text[64];
+  std::strftime(text, sizeof text, format, &local);
+  return text;
+}
+
+void Journal::WriteLine(TimePoint time, const std::string& port, bool sent,
+                        std::string_view bytes) {
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()) % 1000;
   char head[64];
-  std::snprintf(head, sizeof head, "%s.%03d ", stamp, static_cast<int>(millis.count()));
+  std::snprintf(head, sizeof head, "%s.%03d ", LocalTimeText(time, "%Y-%m-%d %H:%M:%S").c_str(),
+                static_cast<int>(millis.count()));
   Emit(head + Escape(port) + (sent ? " TX " : " RX ") + Escape(bytes));
 }
 

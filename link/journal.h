@@ -24,6 +24,9 @@
 
 namespace corvella::link {
 
+// `time` in the local zone, as strftime's `format` writes it.
+std::string LocalTimeText(std::chrono::system_clock::time_point time, const char* format);
+
 class Journal {
  public:
   Journal() = default;
