@@ -59,6 +59,7 @@ struct Invocation {
   bool quiet = false;
   bool demo = false;
   bool help = false;
+  std::string helpText;  // with `help`: the whole usage, or one command's options
 
   Command command = Command::Scan;
   std::string file;                   // the command's FILE (empty for load-default without one)
@@ -105,6 +106,7 @@ struct Invocation {
   // serve: at least one of the three servers.
   std::optional<int> oscUdp;              // --osc-udp PORT
   std::optional<int> oscTcp;              // --osc-tcp PORT
+  std::optional<int> httpPort;            // --http PORT
   std::optional<std::string> mqttBroker;  // --mqtt HOST[:PORT]
   std::string mqttPrefix = "corvella";    // --mqtt-prefix P
   std::optional<std::string> mqttUser;    // --mqtt-user U

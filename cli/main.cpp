@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
   if (!parsed.invocation) return UsageError(parsed.error);
   const Invocation& inv = *parsed.invocation;
   if (inv.help) {
-    std::fputs(kUsage, stdout);
+    std::fputs(inv.helpText.c_str(), stdout);
     return kExitOk;
   }
   if (!TalksToUnit(inv.command)) return RunOffline(inv);
