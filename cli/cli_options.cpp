@@ -251,10 +251,17 @@ bool Given(const CLI::App& app, const std::string& name) {
 }
 
 // What CLI11 left over: arguments no option or positional took ("--" only marks the end of the
-// options).
+// options), and a flag given a value ("--fast=no"), which CLI11 takes but this tool never did.
 std::optional<std::string> FirstLeftOver(const CLI::App& app) {
   for (const std::string& argument : app.remaining()) {
     if (argument != "--") return argument;
+  }
+  const auto flags =
+      app.get_options([](const CLI::Option* o) { return o->get_expected_max() == 0; });
+  for (const CLI::Option* flag : flags) {
+    for (const std::string& result : flag->results()) {
+      if (result != "true") return flag->get_name() + "=" + result;
+    }
   }
   return std::nullopt;
 }
@@ -298,12 +305,9 @@ class Grammar {
     // Given twice, an option's last value counts (the lists of --expect and --units add up).
     app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     Flag(app_, "-h,--help", "print the usage and every command, and end");
-    Value(app_, "--ports", "LIST", "comma-separated serial devices: COM1, COM2, ...",
-          "--ports needs a comma-separated device list");
-    Value(app_, "--id", "N", "the unit whose ID is N (1..10)",
-          "--id must be a unit ID from 1 to 10");
-    Value(app_, "--log", "FILE", "append every frame sent and received to FILE",
-          "--log needs the name of the journal file");
+    Value(app_, "--ports", "LIST", "comma-separated serial devices: COM1, COM2, ...");
+    Value(app_, "--id", "N", "the unit whose ID is N (1..10)");
+    Value(app_, "--log", "FILE", "append every frame sent and received to FILE");
     Flag(app_, "--quiet", "do not echo status lines");
     Flag(app_, "--demo", "run against an in-process virtual unit");
     for (const CommandName& command : kCommands) {
@@ -322,12 +326,11 @@ class Grammar {
     return std::nullopt;
   }
 
-  // What an option says when the line ends where its value should be.
-  std::string MissingValue(const CLI::Option* option) const {
-    for (const auto& [known, text] : missing_) {
-      if (known == option) return text;
+  std::optional<FleetAction> ActionOf(const CLI::App* sub) const {
+    for (const auto& [app, action] : actions_) {
+      if (app == sub) return action;
     }
-    return option->get_name() + " needs a value";
+    return std::nullopt;
   }
 
  private:
@@ -344,16 +347,12 @@ class Grammar {
   }
 
   void Value(CLI::App& app, const std::string& names, const std::string& type,
-             const std::string& description, std::string missing) {
-    CLI::Option* option = app.add_option(names, description)->type_name(type);
-    missing_.emplace_back(option, std::move(missing));
+             const std::string& description) {
+    app.add_option(names, description)->type_name(type);
   }
 
   // An option kept off the --help that is only there to be refused with a reason.
-  void Refused(CLI::App& app, const std::string& name, std::string reason) {
-    CLI::Option* option = app.add_option(name)->group("");
-    missing_.emplace_back(option, std::move(reason));
-  }
+  void Refused(CLI::App& app, const std::string& name) { app.add_option(name)->group(""); }
 
   void Positional(CLI::App& app, const std::string& name, const std::string& description) {
     app.add_option(name, description)->type_name("");
@@ -362,9 +361,8 @@ class Grammar {
     formatter_->MayBeLeftOut(app.add_option(name, description)->type_name(""));
   }
 
-  void Output(CLI::App& app, const std::string& type, const std::string& description,
-              std::string missing) {
-    Value(app, "-o,--output", type, description, std::move(missing));
+  void Output(CLI::App& app, const std::string& type, const std::string& description) {
+    Value(app, "-o,--output", type, description);
   }
 
   void Fast(CLI::App& app) {
@@ -376,24 +374,19 @@ class Grammar {
   void Json(CLI::App& app) { Flag(app, "--json", "print the result as JSON"); }
 
   void Stage(CLI::App& app) {
-    Value(app, "--stage", "high|low|input-mic|input-line", "the stage whose bands are meant",
-          "--stage needs high, low, input-mic or input-line");
+    Value(app, "--stage", "high|low|input-mic|input-line", "the stage whose bands are meant");
   }
 
   // The loudspeaker's response (plot --graph system, align).
   void SystemOptions(CLI::App& app) {
-    Value(app, "--input", "line|mic", "the input the response starts at (line)",
-          "--input needs line or mic");
-    Value(app, "--high-driver", "F", "the HIGH driver's measured response (text file)",
-          "--high-driver needs a measurement file");
-    Value(app, "--low-driver", "F", "the LOW driver's measured response (text file)",
-          "--low-driver needs a measurement file");
+    Value(app, "--input", "line|mic", "the input the response starts at (line)");
+    Value(app, "--high-driver", "F", "the HIGH driver's measured response (text file)");
+    Value(app, "--low-driver", "F", "the LOW driver's measured response (text file)");
   }
 
   void Expect(CLI::App& app) {
     Value(app, "--expect", "N|PORT:ID,...",
-          "at least N units must be found, or each unit named must be",
-          "--expect needs N or PORT:ID[,PORT:ID...]");
+          "at least N units must be found, or each unit named must be");
   }
 
   void Declare(CLI::App& sub, Command command) {
@@ -421,7 +414,7 @@ class Grammar {
         return;
       case Command::Recall:
         Positional(sub, "N", "the program memory (1..6)");
-        Output(sub, "FILE", "save the recalled program", "-o needs a FILE");
+        Output(sub, "FILE", "save the recalled program");
         AcceptRepaired(sub, "with -o: keep a program that needed the range repair, repaired");
         return;
       case Command::Store:
@@ -443,16 +436,12 @@ class Grammar {
         return;
       case Command::Plot:
         Positional(sub, "FILE", "a parameters file");
-        Value(sub, "--graph", "input-peq|output-peq|crossover|level|system", "the graph to draw",
-              "--graph needs input-peq, output-peq, crossover or level");
-        Value(sub, "--channel", "mic|line|high|low", "the page's channel (not for system)",
-              "--channel needs mic, line, high or low");
-        Output(sub, "OUT", "the file to write, ending in .png, .svg or .csv",
-               "-o needs a file name ending in .png, .svg or .csv");
+        Value(sub, "--graph", "input-peq|output-peq|crossover|level|system", "the graph to draw");
+        Value(sub, "--channel", "mic|line|high|low", "the page's channel (not for system)");
+        Output(sub, "OUT", "the file to write, ending in .png, .svg or .csv");
         SystemOptions(sub);
         Value(sub, "--points", "N",
-              "points of the system graph (default: 1/48 octave from 10 Hz to 24 kHz)",
-              "--points needs a number from 2 to " + std::to_string(kMaxSystemPoints));
+              "points of the system graph (default: 1/48 octave from 10 Hz to 24 kHz)");
         Json(sub);
         return;
       case Command::Diff:
@@ -474,9 +463,8 @@ class Grammar {
       case Command::Align:
         Positional(sub, "FILE", "a parameters file");
         SystemOptions(sub);
-        Output(sub, "OUT.asc", "write the set with the delay and polarity found",
-               "-o needs a parameters FILE to write");
-        Refused(sub, "--points", "align scores its own points; --points goes with plot");
+        Output(sub, "OUT.asc", "write the set with the delay and polarity found");
+        Refused(sub, "--points");
         Json(sub);
         return;
       case Command::Fleet:
@@ -484,32 +472,25 @@ class Grammar {
         return;
       case Command::AutoEq:
         Positional(sub, "FILE", "a parameters file");
-        Value(sub, "--measurement", "M", "the measurement taken with the stage's bands flat",
-              "--measurement needs a measurement file");
+        Value(sub, "--measurement", "M", "the measurement taken with the stage's bands flat");
         Stage(sub);
-        Value(sub, "--from", "HZ", "the lowest frequency fitted (20)",
-              "--from needs a frequency in Hz");
-        Value(sub, "--to", "HZ", "the highest frequency fitted (20000)",
-              "--to needs a frequency in Hz");
-        Value(sub, "--smoothing", "N", "smooth to 1/N octave (12; 0 none)",
-              "--smoothing needs N from 0 (none) to 96 (1/N octave)");
-        Value(sub, "--max-boost", "DB", "boost at most DB (6; 0 cuts only)",
-              "--max-boost needs a gain from 0 to 12 dB");
+        Value(sub, "--from", "HZ", "the lowest frequency fitted (20)");
+        Value(sub, "--to", "HZ", "the highest frequency fitted (20000)");
+        Value(sub, "--smoothing", "N", "smooth to 1/N octave (12; 0 none)");
+        Value(sub, "--max-boost", "DB", "boost at most DB (6; 0 cuts only)");
         Json(sub);
-        Output(sub, "OUT.asc", "the parameters file to write",
-               "-o needs a parameters FILE to write");
+        Output(sub, "OUT.asc", "the parameters file to write");
         return;
       case Command::ImportFilters:
         Positional(sub, "FILE", "a parameters file");
         Positional(sub, "F", "the filter text (\"Filter 1: ON PK Fc 100 Hz Gain -3.0 dB Q 1.41\")");
         Stage(sub);
-        Output(sub, "OUT.asc", "the parameters file to write", "-o needs a FILE to write");
+        Output(sub, "OUT.asc", "the parameters file to write");
         return;
       case Command::ExportFilters:
         Positional(sub, "FILE", "a parameters file");
         Stage(sub);
-        Output(sub, "F", "the file to write (default: the standard output)",
-               "-o needs a FILE to write");
+        Output(sub, "F", "the file to write (default: the standard output)");
         return;
       case Command::Serve:
         DeclareServe(sub);
@@ -535,8 +516,7 @@ class Grammar {
           Positional(*sub, "FILE", "the parameters file to send");
           Flag(*sub, "--all", "every unit found");
           Value(*sub, "--units", "PORT:ID,...",
-                "the units named (PORT: the device, its base name such as ttyUSB0, or COMn)",
-                "--units needs PORT:ID[,PORT:ID...]");
+                "the units named (PORT: the device, its base name such as ttyUSB0, or COMn)");
           Flag(*sub, "--verify", "read each unit back and compare");
           Fast(*sub);
           Json(*sub);
@@ -547,42 +527,23 @@ class Grammar {
   }
 
   void DeclareServe(CLI::App& sub) {
-    const auto port = [this, &sub](const std::string& name, const std::string& what) {
-      Value(sub, name, "PORT", what, name + " needs a value");
-    };
-    port("--osc-udp", "serve OSC over UDP on PORT");
-    port("--osc-tcp", "serve OSC over TCP on PORT");
-    port("--http", "serve HTTP and WebSocket on PORT");
-    Value(sub, "--listen", "ADDR", "the address the servers listen on (127.0.0.1)",
-          "--listen needs a value");
-    Value(sub, "--mqtt", "HOST[:PORT]", "publish to and listen on this MQTT broker",
-          "--mqtt needs a value");
-    Value(sub, "--mqtt-prefix", "P", "the MQTT topics' prefix (corvella)",
-          "--mqtt-prefix needs a value");
-    Value(sub, "--mqtt-user", "U", "the MQTT user name", "--mqtt-user needs a value");
-    Value(sub, "--mqtt-password-file", "F", "the file holding the MQTT password",
-          "--mqtt-password-file needs a value");
-    Value(sub, "--mqtt-cafile", "F", "the CA certificate the broker's is checked with (TLS)",
-          "--mqtt-cafile needs a value");
-    Refused(sub, "--mqtt-password",
-            "--mqtt-password: the password is read from a file (--mqtt-password-file F)");
+    Value(sub, "--osc-udp", "PORT", "serve OSC over UDP on PORT (0: a free one)");
+    Value(sub, "--osc-tcp", "PORT", "serve OSC over TCP on PORT (0: a free one)");
+    Value(sub, "--http", "PORT", "serve HTTP and WebSocket on PORT (0: a free one)");
+    Value(sub, "--listen", "ADDR", "the address the servers listen on (127.0.0.1)");
+    Value(sub, "--mqtt", "HOST[:PORT]", "publish to and listen on this MQTT broker");
+    Value(sub, "--mqtt-prefix", "P", "the MQTT topics' prefix (corvella)");
+    Value(sub, "--mqtt-user", "U", "the MQTT user name");
+    Value(sub, "--mqtt-password-file", "F", "the file holding the MQTT password");
+    Value(sub, "--mqtt-cafile", "F", "the CA certificate the broker's is checked with (TLS)");
+    Refused(sub, "--mqtt-password");
     Fast(sub);
   }
 
- public:
-  std::optional<FleetAction> ActionOf(const CLI::App* sub) const {
-    for (const auto& [app, action] : actions_) {
-      if (app == sub) return action;
-    }
-    return std::nullopt;
-  }
-
- private:
   std::shared_ptr<HelpFormatter> formatter_ = std::make_shared<HelpFormatter>();
   CLI::App app_{"", "corvella-cli"};
   std::vector<std::pair<const CLI::App*, Command>> commands_;
   std::vector<std::pair<const CLI::App*, FleetAction>> actions_;
-  std::vector<std::pair<const CLI::Option*, std::string>> missing_;
 };
 
 // What CLI11 read, judged: every value and every combination is checked here before anything is
@@ -781,6 +742,10 @@ class Reader {
     if (!FileArgument(sub, "plot", "FILE")) return false;
     const auto graphName = ValueOf(sub, "--graph");
     const auto channelName = ValueOf(sub, "--channel");
+    if (graphName && graphName->empty()) {
+      return Error("--graph needs input-peq, output-peq, crossover or level");
+    }
+    if (channelName && channelName->empty()) return Error("--channel needs mic, line, high or low");
     if (!graphName) return Error("plot needs --graph input-peq|output-peq|crossover|level|system");
     if (*graphName == "system") {
       if (channelName) return Error("the system graph shows both outputs: it takes no --channel");
@@ -934,6 +899,7 @@ class Reader {
     }
     Flags(sub);
     for (const std::string& value : sub.get_option("--expect")->results()) {
+      if (value.empty()) return Error("--expect needs N or PORT:ID[,PORT:ID...]");
       if (const auto count = Number(value, 1, 10 * 256)) {
         inv_.expectCount = count;
       } else if (!UnitsList(value, inv_.expectUnits, "--expect")) {
@@ -951,6 +917,7 @@ class Reader {
         break;
     }
     for (const std::string& value : sub.get_option("--units")->results()) {
+      if (value.empty()) return Error("--units needs PORT:ID[,PORT:ID...]");
       if (!UnitsList(value, inv_.fleetUnits, "--units")) return false;
     }
     if (!FileArgument(sub, name, "FILE")) return false;
@@ -1006,24 +973,30 @@ ParseOutcome Refusal(std::string text) {
   return outcome;
 }
 
+// `reversed` holds the arguments last first, as CLI11 takes them.
+ParseOutcome Parse(std::vector<std::string> reversed) {
+  Grammar grammar;
+  grammar.App().parse(reversed);
+  return Reader(grammar).Read(grammar.App());
+}
+
 }  // namespace
 
 ParseOutcome ParseArguments(const std::vector<std::string>& arguments) {
+  // CLI11 reads "-o=F" as the name "=F"; this tool has always taken it as "-o F".
+  std::vector<std::string> reversed;
+  for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
+    reversed.push_back(it->rfind("-o=", 0) == 0 ? "--output" + it->substr(2) : *it);
+  }
   // CLI11 reports a malformed line by throwing; that stays inside this function.
   try {
-    Grammar grammar;
-    CLI::App& app = grammar.App();
     try {
-      app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
-    } catch (const CLI::ArgumentMismatch& e) {
-      // An option runs short of its value only when it ends the line.
-      const CLI::App* at = &app;
-      while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
-      const std::string& last = arguments.back();
-      const CLI::Option* option = at->get_option_no_throw(last.substr(0, last.find('=')));
-      return Refusal(option != nullptr ? grammar.MissingValue(option) : e.what());
+      return Parse(reversed);
+    } catch (const CLI::ArgumentMismatch&) {
+      // Only an option that ends the line runs short of its value: it is refused as an empty one.
+      reversed.insert(reversed.begin(), std::string());
+      return Parse(reversed);
     }
-    return Reader(grammar).Read(app);
   } catch (const CLI::Error& e) {
     return Refusal(e.what());
   }
