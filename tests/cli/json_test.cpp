@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "cli_harness.h"
 #include "model/parameters_file.h"
