@@ -21,20 +21,20 @@ const char* const kUsage =
   --version      print the version and end
 
 Commands that talk to a unit:
-  scan                   list the units found: ID, name and port, one per line
+  scan [--json]          list the units found: ID, name and port, one per line
   upload FILE [--accept-repaired] [--fast]
                          read the unit's program into a parameters file; a program with
                          out-of-range values is refused unless --accept-repaired is given
                          (it is then saved repaired, with the warning); --fast: each step
                          of the transfer goes on as soon as the unit's answer is in, not at
                          the protocol's next 230 ms tick (a silent unit meets the same limits)
-  download FILE [--verify] [--accept-repaired] [--fast]
+  download FILE [--verify] [--accept-repaired] [--fast] [--json]
                          write a parameters file into the unit; --verify reads it back and
                          compares (a file with out-of-range values is then refused unless
                          --accept-repaired is given: it is sent and compared repaired)
   load-default [FILE] [--fast]
                          load the factory default (or FILE) into the unit and store it
-  programs               list the six program memories
+  programs [--json]      list the six program memories
   recall N [-o FILE] [--accept-repaired]
                          recall memory N (1..6); -o saves the recalled program
   store N                store the current program as memory N (1..6)
@@ -42,7 +42,7 @@ Commands that talk to a unit:
   set-identity ID NAME   give the unit a new ID (1..10) and name (up to 14 characters)
   verify FILE [--json] [--fast]
                          read the unit's program and list how FILE differs from it
-  sync FILE [--accept-repaired] [--fast]
+  sync FILE [--accept-repaired] [--fast] [--json]
                          send only what differs from FILE (or all of FILE when that is
                          quicker), then read the unit back and compare; a file with
                          out-of-range values is refused unless --accept-repaired is given
@@ -51,11 +51,11 @@ Commands for every unit on every port at once (the ports are worked in parallel)
   fleet scan [--json] [--expect N|PORT:ID,...]
                          one row per unit: port, ID, device name, kind, program number and
                          program name
-  fleet backup DIR [--fast] [--expect N|PORT:ID,...]
+  fleet backup DIR [--fast] [--json] [--expect N|PORT:ID,...]
                          every unit's program into DIR/<port>-<ID>-<device name>.asc, with
                          DIR/manifest.json saying how each unit went; DIR is created when
                          missing (one level)
-  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify] [--fast] [--expect ...]
+  fleet download FILE [--all] [--units PORT:ID[,PORT:ID...]] [--verify] [--fast] [--json] [--expect ...]
                          write a parameters file into every unit found (--all) or into the
                          units named (PORT: the device, its base name such as ttyUSB0, or
                          COMn); --verify reads each one back and compares; --fast as for
@@ -77,17 +77,17 @@ Serving the units to show control and building automation:
                          serves the demo unit
 
 Offline commands:
-  show FILE              every parameter of a parameters file with its display text
+  show FILE [--json]     every parameter of a parameters file with its display text
   diff A B [--json]      every parameter that differs between two parameters files
   journal FILE           a protocol journal (--log) read back: each frame with its time since
                          the first, its answer time and what it means
-  plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT
+  plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT [--json]
                          a page's response graph; OUT ends in .png, .svg or .csv
-  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
+  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT [--json]
                          the loudspeaker's response: HIGH, LOW and their sum in magnitude,
                          phase and group delay, optionally on measured drivers (text files of
                          frequency, dB and phase); 1/48 octave from 10 Hz to 24 kHz, or N points
-  align FILE [--input line|mic] [--high-driver F] [--low-driver F] [-o OUT.asc]
+  align FILE [--input line|mic] [--high-driver F] [--low-driver F] [-o OUT.asc] [--json]
                          the delay and polarity that make HIGH + LOW smoothest across the
                          crossover, with the figure before and after; -o writes the set with it
   autoeq FILE --measurement M --stage high|low|input-mic|input-line [--from HZ] [--to HZ]
@@ -103,6 +103,9 @@ Offline commands:
                          steps; prints each band's snapping and the largest curve difference
   export-filters FILE --stage high|low|input-mic|input-line [-o F]
                          the stage's bands as filter text, to F or to the standard output
+
+--json (on the commands that show it) prints the result as one JSON document on the standard
+output instead (docs/cli-json.md); the exit status is the same.
 
 Exit status: 0 success, 1 the unit did not answer or answered wrongly (diff, verify, sync:
 the programs differ; fleet: any unit failed, the others still done and reported), 2 usage
@@ -291,13 +294,14 @@ class Parser {
     switch (inv_.command) {
       case Command::Scan:
       case Command::Programs:
-        return NoMore(name);
+        return JsonFlag() && NoMore(name);
       case Command::Upload:
         return UploadArguments();
       case Command::Download:
         return FlagsAndFile(name, {{"--verify", &inv_.verify},
                                    {"--accept-repaired", &inv_.acceptRepaired},
-                                   {"--fast", &inv_.fast}});
+                                   {"--fast", &inv_.fast},
+                                   {"--json", &inv_.json}});
       case Command::Verify:
         return FlagsAndFile(name, {{"--json", &inv_.json}, {"--fast", &inv_.fast}});
       case Command::Diff:
@@ -305,9 +309,11 @@ class Parser {
         if (inv_.secondFile.empty()) return Error("diff needs two files A and B");
         return true;
       case Command::Sync:
-        return FlagsAndFile(name,
-                            {{"--accept-repaired", &inv_.acceptRepaired}, {"--fast", &inv_.fast}});
+        return FlagsAndFile(name, {{"--accept-repaired", &inv_.acceptRepaired},
+                                   {"--fast", &inv_.fast},
+                                   {"--json", &inv_.json}});
       case Command::Show:
+        return FlagsAndFile(name, {{"--json", &inv_.json}});
       case Command::Journal:
         return FileArgument(name) && NoMore(name);
       case Command::LoadDefault:
@@ -444,6 +450,8 @@ class Parser {
           if (failed) return false;
         } else if (argument == "--fast") {
           inv_.fast = true;
+        } else if (argument == "--json") {
+          inv_.json = true;
         } else if (argument.empty()) {
           return Error("fleet backup needs a DIR");
         } else if (inv_.file.empty() && argument.front() != '-') {
@@ -466,6 +474,8 @@ class Parser {
         if (failed) return false;
       } else if (argument == "--all") {
         inv_.fleetAll = true;
+      } else if (argument == "--json") {
+        inv_.json = true;
       } else if (argument == "--verify") {
         inv_.verify = true;
       } else if (argument == "--fast") {
@@ -652,6 +662,8 @@ class Parser {
       } else if (const auto taken = SystemOption(argument)) {
         if (!*taken) return false;
         systemOptions = true;
+      } else if (argument == "--json") {
+        inv_.json = true;
       } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
         inv_.file = argument;
       } else {
@@ -733,6 +745,8 @@ class Parser {
         return Error("align scores its own points; --points goes with plot");
       } else if (const auto taken = SystemOption(argument)) {
         if (!*taken) return false;
+      } else if (argument == "--json") {
+        inv_.json = true;
       } else if (inv_.file.empty() && !argument.empty() && argument.front() != '-') {
         inv_.file = argument;
       } else {
@@ -838,6 +852,15 @@ class Parser {
     const auto value = cursor_.Value(inlineValue);
     if (!value || value->empty()) return Error(missing);
     inv_.output = *value;
+    return true;
+  }
+
+  // scan and programs take --json and nothing else.
+  bool JsonFlag() {
+    if (!cursor_.AtEnd() && cursor_.Peek() == "--json") {
+      (void)cursor_.Next();
+      inv_.json = true;
+    }
     return true;
   }
 
