@@ -4,7 +4,9 @@
 // counter is the time over that bound, "vs_one_line" the time over the same backup of one line,
 // which stays at 1 while lines add no waiting to each other. The program's own peak memory and
 // CPU time come from the kernel's account of the child process. The fast runs put the units at
-// line rate (each character costs its 9600-baud time) and pass --fast.
+// line rate (each character costs its 9600-baud time) and pass --fast. The network runs put a
+// ser2net device server in front of every line and reach the units over raw TCP, as an
+// installation with serial-to-Ethernet converters would.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -19,6 +21,7 @@
 
 #include "link/engine_timers.h"
 #include "link/protocol_engine.h"
+#include "net/ser2net_host.h"
 #include "sim/virtual_unit_host.h"
 
 namespace corvella {
@@ -74,26 +77,45 @@ Run BackUp(const std::string& ports, const fs::path& folder, bool fast) {
   return run;
 }
 
-// `lines` pseudo-terminals with units 1 and 2 on each, and a fresh folder for the files.
+// `lines` pseudo-terminals with units 1 and 2 on each, and a fresh folder for the files; with
+// `network`, each line served by a ser2net of its own and named by its TCP address.
 struct Installation {
-  Installation(int lines, bool lineRate) {
+  Installation(int lines, bool lineRate, bool network = false) {
+    folder = fs::temp_directory_path() / ("corvella-bench-fleet-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
     for (int i = 0; i < lines; ++i) {
       std::vector<sim::VirtualUnit> units;
       for (int id = 1; id <= kUnitsPerLine; ++id) units.emplace_back(id, "Unit");
       hosts.push_back(std::make_unique<sim::VirtualUnitHost>(std::move(units)));
       hosts.back()->SetLineRate(lineRate);
       if (!hosts.back()->Start()) return;
-      ports += (ports.empty() ? "" : ",") + hosts.back()->SlavePath();
+      std::string port = hosts.back()->SlavePath();
+      if (network) {
+        const fs::path dir = folder / ("ser2net-" + std::to_string(i));
+        fs::create_directories(dir);
+        servers.push_back(std::make_unique<test::Ser2net>());
+        if (!servers.back()->Start(port, dir)) {
+          error = servers.back()->Error();
+          return;
+        }
+        port = servers.back()->RawUrl();
+      }
+      ports += (ports.empty() ? "" : ",") + port;
     }
-    folder = fs::temp_directory_path() / ("corvella-bench-fleet-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    // The files go beside the servers' configurations, in a folder of their own.
+    folder /= "backup";
     ready = true;
   }
-  ~Installation() { fs::remove_all(folder); }
+  ~Installation() {
+    servers.clear();
+    fs::remove_all(folder.parent_path());
+  }
   std::vector<std::unique_ptr<sim::VirtualUnitHost>> hosts;
+  std::vector<std::unique_ptr<test::Ser2net>> servers;
   std::string ports;
   fs::path folder;
+  std::string error = "cannot open the pseudo-terminals";
   bool ready = false;
 };
 
@@ -104,7 +126,7 @@ void BM_FleetBackup(benchmark::State& state) {
   const bool fast = state.range(1) != 0;
   Installation installation(lines, fast);
   if (!installation.ready) {
-    state.SkipWithError("cannot open the pseudo-terminals");
+    state.SkipWithError(installation.error.c_str());
     return;
   }
   Run run;
@@ -131,11 +153,47 @@ void BM_FleetBackup(benchmark::State& state) {
   state.counters["peak_mib"] = run.peakMiB;
   state.counters["units"] = lines * kUnitsPerLine;
 }
-// One line first: the reference the eight are held against.
+// One line first: the reference the others are held against.
 BENCHMARK(BM_FleetBackup)
     ->Args({1, 0})
     ->Args({8, 0})
+    ->Args({32, 0})
     ->Args({8, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same backup with every line behind a ser2net of its own, held against one such line and
+// against the pseudo-terminals' figure of as many lines.
+void BM_FleetBackupNetwork(benchmark::State& state) {
+  const int lines = static_cast<int>(state.range(0));
+  Installation installation(lines, false, true);
+  if (!installation.ready) {
+    state.SkipWithError(installation.error.c_str());
+    return;
+  }
+  Run run;
+  for (auto _ : state) {
+    run = BackUp(installation.ports, installation.folder, false);
+    state.SetIterationTime(run.ms / 1000.0);
+  }
+  if (run.status != 0) {
+    state.SkipWithError("the backup failed");
+    return;
+  }
+  static double oneNetworkLineMs = 0;
+  if (lines == 1) oneNetworkLineMs = run.ms;
+  state.counters["seconds"] = run.ms / 1000.0;
+  state.counters["vs_protocol_minimum"] = run.ms / kProtocolMinimumMs;
+  if (oneNetworkLineMs > 0) state.counters["vs_one_line"] = run.ms / oneNetworkLineMs;
+  if (oneLineMs > 0) state.counters["vs_one_pty_line"] = run.ms / oneLineMs;
+  state.counters["cpu_ms"] = run.cpuMs;
+  state.counters["peak_mib"] = run.peakMiB;
+  state.counters["units"] = lines * kUnitsPerLine;
+}
+BENCHMARK(BM_FleetBackupNetwork)
+    ->Arg(1)
+    ->Arg(8)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -88,7 +88,7 @@ Offline commands:
                          the first, its answer time and what it means
   plot FILE --graph input-peq|output-peq|crossover|level --channel mic|line|high|low -o OUT [--json]
                          a page's response graph; OUT ends in .png, .svg or .csv
-  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT
+  plot FILE --graph system [--input line|mic] [--high-driver F] [--low-driver F] [--points N] -o OUT [--json]
                          the loudspeaker's response: HIGH, LOW and their sum in magnitude,
                          phase and group delay, optionally on measured drivers (text files of
                          frequency, dB and phase); 1/48 octave from 10 Hz to 24 kHz, or N points
@@ -108,6 +108,9 @@ Offline commands:
                          steps; prints each band's snapping and the largest curve difference
   export-filters FILE --stage high|low|input-mic|input-line [-o F]
                          the stage's bands as filter text, to F or to the standard output
+
+--json (on the commands that show it) prints the result as one JSON document on the standard
+output instead (docs/cli-json.md); the exit status is the same.
 
 `corvella-cli COMMAND --help` and `corvella-cli fleet ACTION --help` list the options of each.
 

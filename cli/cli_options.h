@@ -70,7 +70,7 @@ struct Invocation {
   bool acceptRepaired = false;        // upload / recall -o: keep a program that needed the repair;
                                       // sync / download --verify: send and compare a repaired file
   std::string secondFile;             // diff: the file compared with `file`
-  bool json = false;                  // diff / verify: the differences as JSON
+  bool json = false;                  // the result as one JSON document
   bool verify = false;                // download: read the unit back and compare
   bool fast = false;                  // transfers go on as soon as each answer is in
   int memory = 0;                     // recall / store: 1..6

@@ -272,6 +272,9 @@ int RunFleetCommand(const Invocation& inv, link::PortTable ports, std::FILE* out
 
   if (request.job == fleet::Job::Scan) {
     PrintScan(report, inv.json, out);
+  } else if (inv.json) {
+    // What a backup leaves in manifest.json, for a download too.
+    std::fputs(fleet::ManifestJson(report).c_str(), out);
   } else {
     PrintSummary(report, request.job == fleet::Job::Backup, out);
   }

@@ -13,8 +13,10 @@
 #include "cli/diff_output.h"
 #include "cli/filter_commands.h"
 #include "cli/fleet_command.h"
-#include "model/output_file.h"
+#include "cli/json_results.h"
+#include "cli/plot_curves.h"
 #include "cli/plot_image.h"
+#include "model/output_file.h"
 #if CORVELLA_SERVE
 #include "cli/serve_command.h"
 #endif
@@ -174,7 +176,7 @@ int RunOffline(const Invocation& inv) {
     return RunSystemCommand(inv, *p, stdout, stderr);
   }
   if (inv.command == Command::Show) {
-    std::fputs(ShowText(*p).c_str(), stdout);
+    std::fputs((inv.json ? ShowJson(*p) : ShowText(*p)).c_str(), stdout);
     return kExitOk;
   }
   std::string error;
@@ -182,6 +184,10 @@ int RunOffline(const Invocation& inv) {
   // Images and SVG are drawn without a screen or a window system: no application object needed.
   if (!WritePlot(*p, inv.graph, inv.channel, inv.format, *inv.output, error)) {
     return FileError(error);
+  }
+  if (inv.json) {
+    const auto curves = PlotCurves(*p, inv.graph, inv.channel);
+    std::fputs(PlotJson(*inv.output, inv.format, inv.graph, inv.channel, curves).c_str(), stdout);
   }
   return kExitOk;
 }

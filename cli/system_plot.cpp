@@ -2,10 +2,11 @@
 
 #include <array>
 
-#include "model/output_file.h"
+#include "cli/json_results.h"
 #include "cli/unit_commands.h"
 #include "graph/alignment.h"
 #include "graph/driver_response.h"
+#include "model/output_file.h"
 #include "model/parameters_file.h"
 
 namespace corvella::cli {
@@ -53,27 +54,43 @@ int RunSystemCommand(const Invocation& inv, const ProgramParameters& p, std::FIL
   if (inv.command == Command::Align) {
     const auto suggestion = graph::SuggestAlignment(p, setup, error);
     if (!suggestion) return Fail(err, "no alignment: " + error);
-    std::fputs(graph::AlignmentText(*suggestion).c_str(), out);
-    if (!inv.output) return kExitOk;
-    ProgramParameters aligned = p;
-    graph::ApplyAlignment(aligned, *suggestion);
-    const bool saved = SaveParametersWhole(*inv.output, aligned, error);
-    return saved ? kExitOk : Fail(err, error);
+    // The JSON names the file written, so it waits for the file.
+    if (!inv.json) std::fputs(graph::AlignmentText(*suggestion).c_str(), out);
+    if (inv.output) {
+      ProgramParameters aligned = p;
+      graph::ApplyAlignment(aligned, *suggestion);
+      if (!SaveParametersWhole(*inv.output, aligned, error)) return Fail(err, error);
+    }
+    if (inv.json) std::fputs(AlignJson(*suggestion, inv.output).c_str(), out);
+    return kExitOk;
   }
 
   const graph::SystemCurves curves =
       graph::ComputeSystemCurves(p, setup, SystemPlotFrequencies(inv.points));
+  bool written = false;
   if (inv.format == PlotFormat::Csv) {
-    return WriteTextWhole(*inv.output, graph::SystemCsvText(curves), error) ? kExitOk
-                                                                            : Fail(err, error);
-  }
+    written = WriteTextWhole(*inv.output, graph::SystemCsvText(curves), error);
+  } else {
 #if CORVELLA_CLI_IMAGES
-  return WriteSystemImage(curves, inv.format, *inv.output, error) ? kExitOk : Fail(err, error);
+    written = WriteSystemImage(curves, inv.format, *inv.output, error);
 #else
-  return Fail(err, *inv.output +
-                       ": this build of corvella-cli cannot write images (PNG or SVG); plot to a "
-                       ".csv file instead");
+    error = *inv.output +
+            ": this build of corvella-cli cannot write images (PNG or SVG); plot to a .csv file "
+            "instead";
 #endif
+  }
+  if (!written) return Fail(err, error);
+  if (inv.json) {
+    std::string unscored;
+    const SystemPlotFacts facts{.file = *inv.output,
+                                .format = inv.format,
+                                .micInput = inv.micInput,
+                                .highDriver = inv.highDriver,
+                                .lowDriver = inv.lowDriver,
+                                .crossover = graph::ScoreAlignment(p, setup, unscored)};
+    std::fputs(SystemPlotJson(facts, curves).c_str(), out);
+  }
+  return kExitOk;
 }
 
 }  // namespace corvella::cli

@@ -45,9 +45,10 @@ std::optional<link::SelectChoice> TerminalView::RunSelectDialog(
   return std::nullopt;
 }
 
-void TerminalView::ShowProgramListLine(int n, std::string_view text, bool /*enableRecall*/) {
+void TerminalView::ShowProgramListLine(int n, std::string_view text, bool enableRecall) {
   if (n < 1 || n > static_cast<int>(programLines_.size())) return;
   programLines_[static_cast<std::size_t>(n - 1)] = std::string(text);
+  programUsed_[static_cast<std::size_t>(n - 1)] = enableRecall;
 }
 
 std::vector<Shown> TerminalView::Since(std::size_t mark) const {

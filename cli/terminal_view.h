@@ -70,8 +70,13 @@ class TerminalView : public link::LinkView {
   bool SelectOpened() const { return selectOpened_; }
   // How often the repair warning was shown so far.
   int Repairs() const { return repairs_; }
-  void ClearProgramList() { programLines_ = {}; }
+  void ClearProgramList() {
+    programLines_ = {};
+    programUsed_ = {};
+  }
   const std::array<std::optional<std::string>, 6>& ProgramLines() const { return programLines_; }
+  // Whether memory n (element n-1) holds a program: the window offers a recall only then.
+  const std::array<bool, 6>& ProgramUsed() const { return programUsed_; }
 
   // Marks where a step began; Since(mark) is what was shown after it.
   std::size_t Mark() const { return shown_.size(); }
@@ -90,6 +95,7 @@ class TerminalView : public link::LinkView {
   bool selectOpened_ = false;
   int repairs_ = 0;
   std::array<std::optional<std::string>, 6> programLines_{};
+  std::array<bool, 6> programUsed_{};
   std::vector<Ended> ended_;
 };
 

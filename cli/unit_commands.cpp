@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/diff_output.h"
+#include "cli/json_results.h"
 #include "cli/terminal_view.h"
 #include "cli/unit_link.h"
 #include "core/outcome_words.h"
@@ -80,6 +81,20 @@ class Replay {
       : inv_(inv), input_(input), view_(view), link_(link), out_(out) {}
 
   int Run() {
+    const int status = Steps();
+    // A download or sync that got as far as a comparison has a result even when it failed.
+    const bool transfer = inv_.command == Command::Download || inv_.command == Command::Sync;
+    if (inv_.json && transfer && (status == kExitOk || record_.differences)) {
+      const std::string document =
+          inv_.command == Command::Sync ? SyncJson(record_) : DownloadJson(record_);
+      std::fputs(document.c_str(), out_);
+      std::fflush(out_);
+    }
+    return status;
+  }
+
+ private:
+  int Steps() {
     if (inv_.command == Command::Scan) return Scan();
     if (inv_.command == Command::Verify || inv_.command == Command::Sync) return Compare();
     if (inv_.command == Command::Download) {
@@ -103,7 +118,6 @@ class Replay {
     return Deliver();
   }
 
- private:
   core::UnitController& Core() { return link_.Controller(); }
   ProgramParameters& Parameters() { return link_.State().parameters; }
 
@@ -118,10 +132,11 @@ class Replay {
     }
     ProgramParameters asStored{};
     ResetParameters(asStored);
-    if (LoadParametersFile(*input_, asStored).ok) {
-      for (const auto& d : DiffParameters(asStored, Parameters()))
-        std::fprintf(out_, "repaired: %s\n", DifferenceLine(d).c_str());
-    }
+    if (LoadParametersFile(*input_, asStored).ok)
+      record_.repaired = DiffParameters(asStored, Parameters());
+    if (inv_.json) return true;
+    for (const auto& d : record_.repaired)
+      std::fprintf(out_, "repaired: %s\n", DifferenceLine(d).c_str());
     std::fprintf(out_, "repaired: %s is compared with its repaired values\n",
                  input_->string().c_str());
     std::fflush(out_);
@@ -180,10 +195,14 @@ class Replay {
       if (ended || reason_.empty()) reason_ = "no unit found";
       return Failed();
     }
+    std::vector<ScannedUnit> units;
     for (const link::FoundDevice& unit : view_.Found()) {
-      std::fprintf(out_, "%d\t%s\t%s\n", unit.id, unit.name.c_str(),
-                   link_.PathOf(unit.port).c_str());
+      units.push_back({link_.PathOf(unit.port), unit.id, unit.kind, unit.name});
+      if (!inv_.json) {
+        std::fprintf(out_, "%d\t%s\t%s\n", unit.id, unit.name.c_str(), units.back().port.c_str());
+      }
     }
+    if (inv_.json) std::fputs(ScanJson(units).c_str(), out_);
     std::fflush(out_);
     return kExitOk;
   }
@@ -282,9 +301,15 @@ class Replay {
     return Core().ReadBackDifferences();
   }
 
-  // The differences go to standard output; true when there are none.
+  // The differences go to standard output (as JSON, verify's whole result; download's and
+  // sync's are part of theirs); true when there are none.
   bool Listed(const std::vector<ParameterDifference>& differences) {
-    std::fputs((inv_.json ? DiffJson(differences) : DiffText(differences)).c_str(), out_);
+    record_.differences = differences;
+    if (!inv_.json) {
+      std::fputs(DiffText(differences).c_str(), out_);
+    } else if (inv_.command == Command::Verify) {
+      std::fputs(DiffJson(differences).c_str(), out_);
+    }
     std::fflush(out_);
     if (differences.empty()) return true;
     reason_ = std::to_string(differences.size()) + " parameter" +
@@ -321,13 +346,19 @@ class Replay {
     if (!differences->empty()) {
       std::vector<ParameterRef> edits;
       for (const auto& d : *differences) edits.push_back(d.a.ref);
+      record_.edits = *differences;
       if (link::EditsTakeLongerThanADownload(edits)) {
-        std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences->size());
+        record_.sent = TransferRecord::Sent::File;
+        if (!inv_.json) {
+          std::fprintf(out_, "sent: the whole file (%zu differences)\n", differences->size());
+        }
         std::fflush(out_);
         if (!Disconnect() || !Connect(1)) return Failed();
       } else {
-        for (const auto& d : *differences)
-          std::fprintf(out_, "sent: %s\n", DifferenceLine(d).c_str());
+        record_.sent = TransferRecord::Sent::Edits;
+        for (const auto& d : *differences) {
+          if (!inv_.json) std::fprintf(out_, "sent: %s\n", DifferenceLine(d).c_str());
+        }
         std::fflush(out_);
         if (!RunChain([&] { (void)Core().SendEdits(edits); }, link::Chain::SendEdits))
           return Failed();
@@ -351,11 +382,24 @@ class Replay {
         return kExitUsage;
       }
     }
-    if (inv_.command == Command::Programs) {
+    if (inv_.command == Command::Programs && inv_.json) {
+      std::fputs(ProgramsJson(ProgramSlots()).c_str(), out_);
+    } else if (inv_.command == Command::Programs) {
       for (const auto& line : view_.ProgramLines()) std::fprintf(out_, "%s\n", line->c_str());
-      std::fflush(out_);
     }
+    std::fflush(out_);
     return kExitOk;
+  }
+
+  // The list's lines end in the name as the unit keeps it, in its fixed field.
+  std::array<ProgramSlot, 6> ProgramSlots() const {
+    std::array<ProgramSlot, 6> slots{};
+    for (std::size_t n = 0; n < slots.size(); ++n) {
+      const std::string& line = *view_.ProgramLines()[n];
+      slots[n].used = view_.ProgramUsed()[n] && line.size() >= kProgramNameLength;
+      if (slots[n].used) slots[n].name = line.substr(line.size() - kProgramNameLength);
+    }
+    return slots;
   }
 
   // A failed command still says goodbye to a unit that can hear it; the last line says why.
@@ -376,6 +420,7 @@ class Replay {
   std::FILE* out_;
   std::string reason_;
   bool runaway_ = false;
+  TransferRecord record_;  // download's and sync's result, for --json
 };
 
 }  // namespace

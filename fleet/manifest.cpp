@@ -51,6 +51,8 @@ std::string ManifestJson(const Report& report) {
       entry["olderFile"] = {{"name", u.olderFile.filename().string()},
                             {"written", u.olderFileTime}};
     }
+    // Only a download with verify compares; a backup's manifest has no such key.
+    if (u.differences) entry["differences"] = *u.differences;
     units.push_back(std::move(entry));
   }
   json ports = json::array();

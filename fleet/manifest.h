@@ -11,7 +11,8 @@ namespace corvella::fleet {
 
 // The units found, one object each (port, ID, names, program, result, detail, time).
 std::string UnitsJson(const Report& report);
-// Units (with their files, and an older file kept from an earlier run), ports with their state,
+// Units (with their files, an older file kept from an earlier run, and after a download with
+// verify how many parameters differ), ports with their state,
 // the problems of the run as a whole and its result.
 std::string ManifestJson(const Report& report);
 // `folder`/manifest.json, replaced whole or not at all.
