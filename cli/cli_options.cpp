@@ -68,12 +68,13 @@ Commands for every unit on every port at once (the ports are worked in parallel)
                          names is worked once.
 
 Serving the units to show control and building automation:
-  serve [--osc-udp PORT] [--osc-tcp PORT] [--listen ADDR] [--fast]
+  serve [--osc-udp PORT] [--osc-tcp PORT] [--http PORT] [--listen ADDR] [--fast]
   serve [--mqtt HOST[:PORT]] [--mqtt-prefix P] [--mqtt-user U --mqtt-password-file F] [--mqtt-cafile F]
                          find every unit on every port (as fleet scan), read each one's
-                         program, then serve them over OSC (UDP, TCP) and MQTT until
-                         SIGINT or SIGTERM, when every unit gets its goodbye; on 127.0.0.1
-                         unless --listen says otherwise (docs/remote-control.md); --demo
+                         program, then serve them over OSC (UDP, TCP), MQTT and a web page
+                         (--http; its token is printed at start) until SIGINT or SIGTERM,
+                         when every unit gets its goodbye; on 127.0.0.1 unless --listen
+                         says otherwise (docs/remote-control.md, docs/web-page.md); --demo
                          serves the demo unit
 
 Offline commands:
@@ -371,7 +372,8 @@ class Parser {
         if (!target) Error(std::string(option) + " needs a port number 0..65535");
         return true;
       };
-      if (port(inv_.oscUdp, "--osc-udp") || port(inv_.oscTcp, "--osc-tcp")) {
+      if (port(inv_.oscUdp, "--osc-udp") || port(inv_.oscTcp, "--osc-tcp") ||
+          port(inv_.httpPort, "--http")) {
         if (!error_.empty()) return false;
         continue;
       }
@@ -402,8 +404,8 @@ class Parser {
         return Error("unexpected argument to serve: " + argument);
       }
     }
-    if (!inv_.oscUdp && !inv_.oscTcp && !inv_.mqttBroker) {
-      return Error("serve needs --osc-udp PORT, --osc-tcp PORT or --mqtt HOST[:PORT]");
+    if (!inv_.oscUdp && !inv_.oscTcp && !inv_.httpPort && !inv_.mqttBroker) {
+      return Error("serve needs --osc-udp PORT, --osc-tcp PORT, --http PORT or --mqtt HOST[:PORT]");
     }
     if (inv_.mqttUser.has_value() != inv_.mqttPasswordFile.has_value()) {
       return Error("--mqtt-user and --mqtt-password-file go together");
