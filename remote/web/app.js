@@ -169,11 +169,11 @@ function choiceControl(row, names) {
   const el = document.createElement("div");
   el.className = "ctl";
   el.dataset.path = row.path;
-  el.innerHTML = `<div class="head"><span>${row.label}</span><span class="val"></span></div><select aria-label="${row.label}"></select>`;
+  el.innerHTML = `<div class="head"><span>${row.label}</span></div><select aria-label="${row.label}"></select>`;
   const select = el.querySelector("select");
   names.forEach((n, i) => select.add(new Option(n, String(i))));
   const ctl = { el, path: row.path };
-  ctl.update = (v) => { select.value = String(v); el.querySelector(".val").textContent = names[v] || ""; };
+  ctl.update = (v) => { select.value = String(v); };
   select.addEventListener("change", () => {
     send({ op: "set", unit: app.unit, path: row.path, value: Number(select.value), gesture: ++app.gesture });
   });
@@ -281,7 +281,7 @@ function drawGraph(canvas, hz, curves) {
   const css = getComputedStyle(document.documentElement);
   g.font = "11px system-ui, sans-serif";
   g.lineWidth = 1;
-  for (let db = DB_BOTTOM; db <= DB_TOP; db += 6) {
+  for (let db = DB_BOTTOM; db <= DB_TOP; db += h < 160 ? 12 : 6) {
     g.strokeStyle = db === 0 ? "#59636e" : "#2f363d";
     g.beginPath(); g.moveTo(28, y(db)); g.lineTo(w, y(db)); g.stroke();
     g.fillStyle = "#8a949e"; g.fillText(String(db), 2, y(db) + 4);
@@ -291,6 +291,11 @@ function drawGraph(canvas, hz, curves) {
     g.beginPath(); g.moveTo(x(f), 4); g.lineTo(x(f), h - 12); g.stroke();
     g.fillStyle = "#8a949e"; g.fillText(label, x(f) - 8, h - 1);
   }
+  // Steep slopes leave the plot at the bottom rather than run along its edge.
+  g.save();
+  g.beginPath();
+  g.rect(28, 4, w - 28, h - 16);
+  g.clip();
   for (const [values, color, width] of curves) {
     if (!values) continue;
     g.strokeStyle = css.getPropertyValue(color).trim() || color;
@@ -300,12 +305,13 @@ function drawGraph(canvas, hz, curves) {
     values.forEach((db, i) => {
       const f = hz[i];
       if (db === null || f < F_LOW || f > F_HIGH) { pen = false; return; }
-      const py = y(Math.max(DB_BOTTOM - 2, Math.min(DB_TOP + 2, db)));
+      const py = y(Math.max(DB_BOTTOM - 60, Math.min(DB_TOP + 60, db)));
       if (pen) g.lineTo(x(f), py); else g.moveTo(x(f), py);
       pen = true;
     });
     g.stroke();
   }
+  g.restore();
   canvas.dataset.draws = String(Number(canvas.dataset.draws || 0) + 1);
 }
 
@@ -320,6 +326,10 @@ function drawGraphs() {
   $("group-legend").innerHTML = groups.map(([, kind, label]) => `<span class="key ${kind}">${label}</span>`).join(" ");
   drawGraph($("system-graph"), app.hello.systemHz,
     [[c.system.high, "--high", 1.5], [c.system.low, "--low", 1.5], [c.system.sum, "--sum", 2]]);
+  if (!document.body.dataset.ready) {
+    document.body.dataset.ready = "1";
+    performance.mark("corvella-ready");
+  }
 }
 window.addEventListener("resize", drawGraphs);
 
