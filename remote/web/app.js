@@ -382,7 +382,10 @@ function connect() {
     document.body.dataset.state = "connected";
     status("");
   };
-  socket.onmessage = (e) => receive(JSON.parse(e.data));
+  socket.onmessage = (e) => {
+    app.receivedBytes = (app.receivedBytes || 0) + e.data.length;
+    receive(JSON.parse(e.data));
+  };
   socket.onclose = () => {
     if (app.socket !== socket) return;
     app.socket = null;

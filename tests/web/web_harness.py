@@ -25,9 +25,9 @@ LIMIT = 20  # seconds any single condition may take on a loaded CI machine
 class Serve:
     """serve with the demo unit; its log lines are collected with the time each arrived."""
 
-    def __init__(self, cli, extra=()):
+    def __init__(self, cli, extra=(), options=()):
         self.process = subprocess.Popen(
-            [cli, "--demo", "serve", "--fast", "--http", "0", *extra],
+            [cli, "--demo", *options, "serve", "--fast", "--http", "0", *extra],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
             text=True, bufsize=1)
         self.lines = []
@@ -39,8 +39,8 @@ class Serve:
 
     def _collect(self):
         for line in self.process.stderr:
-            self.arrived.put((time.monotonic(), line.rstrip("\n")))
-        self.arrived.put((time.monotonic(), None))
+            self.arrived.put((time.time(), line.rstrip("\n")))
+        self.arrived.put((time.time(), None))
 
     def wait_for(self, pattern, since=0, limit=LIMIT):
         """The first line from index `since` on that matches (its time of arrival in `self.at`);
