@@ -405,7 +405,8 @@ class Parser {
       }
     }
     if (!inv_.oscUdp && !inv_.oscTcp && !inv_.httpPort && !inv_.mqttBroker) {
-      return Error("serve needs --osc-udp PORT, --osc-tcp PORT, --http PORT or --mqtt HOST[:PORT]");
+      return Error(
+          "serve needs --osc-udp PORT, --osc-tcp PORT, --http PORT or --mqtt HOST[:PORT]");
     }
     if (inv_.mqttUser.has_value() != inv_.mqttPasswordFile.has_value()) {
       return Error("--mqtt-user and --mqtt-password-file go together");

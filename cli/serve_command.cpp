@@ -148,11 +148,10 @@ int RunServeCommand(const Invocation& inv, link::PortTable ports, std::FILE* err
       } else if (web->Listen(inv.listen, *inv.httpPort, error)) {
         // The address with the token after '#' opens the page already let in; the part after
         // '#' never leaves the browser.
-        const std::string host = inv.listen.find(':') != std::string::npos ? "[" + inv.listen + "]"
-                                                                           : inv.listen;
-        say("web page on http://" + host + ":" + std::to_string(web->Port()) + "/ token " +
-            token + " (http://" + host + ":" + std::to_string(web->Port()) + "/#token=" + token +
-            ")");
+        const std::string host =
+            inv.listen.find(':') != std::string::npos ? "[" + inv.listen + "]" : inv.listen;
+        say("web page on http://" + host + ":" + std::to_string(web->Port()) + "/ token " + token +
+            " (http://" + host + ":" + std::to_string(web->Port()) + "/#token=" + token + ")");
       } else {
         say("web page: " + error);
         status = kExitUnit;

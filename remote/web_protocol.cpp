@@ -122,9 +122,8 @@ Decoded DecodeMessage(std::string_view text) {
 std::string HelloMessage(const std::vector<UnitInfo>& units) {
   Json u = Json::array();
   for (const UnitInfo& unit : units) {
-    u.push_back({{"key", unit.key},
-                 {"name", unit.name},
-                 {"link", unit.online ? kOnline : kOffline}});
+    u.push_back(
+        {{"key", unit.key}, {"name", unit.name}, {"link", unit.online ? kOnline : kOffline}});
   }
   // One step list per scale; the page picks the list by the address's last part.
   const Json steps = {
@@ -152,21 +151,23 @@ std::string HelloMessage(const std::vector<UnitInfo>& units) {
   for (const double hz : graph::GraphFrequencyList) graphHz.push_back(hz);
   Json systemHz = Json::array();
   for (const double hz : SystemHz()) systemHz.push_back(std::round(hz * 100.0) / 100.0);
-  return Dump(Json{{"op", "hello"},  {"units", u},         {"steps", steps},
-              {"names", names}, {"graphHz", graphHz}, {"systemHz", systemHz}}
-  );
+  return Dump(Json{{"op", "hello"},
+                   {"units", u},
+                   {"steps", steps},
+                   {"names", names},
+                   {"graphHz", graphHz},
+                   {"systemHz", systemHz}});
 }
 
-std::string StateMessage(std::string_view unit,
-                         const std::vector<std::pair<Node, Value>>& values) {
+std::string StateMessage(std::string_view unit, const std::vector<std::pair<Node, Value>>& values) {
   Json v = Json::object();
   for (const auto& [node, value] : values) v[NodePath(node)] = ValueJson(value);
   return Dump(Json{{"op", "state"}, {"unit", unit}, {"values", v}});
 }
 
 std::string ChangedMessage(std::string_view unit, const Node& node, const Value& value) {
-  return Dump(Json{{"op", "changed"}, {"unit", unit}, {"path", NodePath(node)}, {"value", ValueJson(value)}}
-  );
+  return Dump(Json{
+      {"op", "changed"}, {"unit", unit}, {"path", NodePath(node)}, {"value", ValueJson(value)}});
 }
 
 std::string CurvesMessage(std::string_view unit, const ProgramParameters& p) {

@@ -41,7 +41,7 @@ using Request = std::variant<SetRequest, UndoRequest>;
 
 struct Decoded {
   std::optional<Request> request;
-  std::string unit;   // the unit and the address a refused set named, when it named them
+  std::string unit;  // the unit and the address a refused set named, when it named them
   std::string path;
   std::string error;  // "output/high/level: wrong type", or a reason of its own
 };
@@ -56,8 +56,7 @@ struct UnitInfo {
 // The units, every step list and name list the controls use, and the frequencies of the curves.
 std::string HelloMessage(const std::vector<UnitInfo>& units);
 // Every value of one unit.
-std::string StateMessage(std::string_view unit,
-                         const std::vector<std::pair<Node, Value>>& values);
+std::string StateMessage(std::string_view unit, const std::vector<std::pair<Node, Value>>& values);
 std::string ChangedMessage(std::string_view unit, const Node& node, const Value& value);
 // The curves of every page's graph and of the system (HIGH, LOW and their sum) for a set.
 std::string CurvesMessage(std::string_view unit, const ProgramParameters& p);

@@ -65,8 +65,8 @@ class WebServer::Impl {
   bool Listen(const std::string& address, int port, std::string& error) {
     error_code ec;
     tcp::resolver resolver(io_);
-    const auto found = resolver.resolve(address, std::to_string(port),
-                                        tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+    const auto found = resolver.resolve(
+        address, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, ec);
     if (ec || found.empty()) {
       error = address + ": " + (ec ? ec.message() : std::string("no address"));
       return false;
@@ -74,7 +74,8 @@ class WebServer::Impl {
     const tcp::endpoint endpoint = found.begin()->endpoint();
     if (acceptor_.open(endpoint.protocol(), ec) ||
         acceptor_.set_option(net::socket_base::reuse_address(true), ec) ||
-        acceptor_.bind(endpoint, ec) || acceptor_.listen(net::socket_base::max_listen_connections, ec)) {
+        acceptor_.bind(endpoint, ec) ||
+        acceptor_.listen(net::socket_base::max_listen_connections, ec)) {
       error = address + ":" + std::to_string(port) + ": " + ec.message();
       acceptor_.close(ec);
       return false;

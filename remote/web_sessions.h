@@ -34,8 +34,7 @@ class WebSessions final : public RemoteFrontEnd {
 
   void Changed(std::string_view unit, const Node& node, const Value& value,
                const std::vector<Client>& requesters) override;
-  void Failed(Client page, std::string_view unit, const Node& node,
-              std::string_view why) override;
+  void Failed(Client page, std::string_view unit, const Node& node, std::string_view why) override;
 
  private:
   // What undo sets back: the value an address had before a page's change (or a drag's first).

@@ -1,11 +1,11 @@
 // The web page's messages: what the decoder takes and refuses, step lists that survive the trip
 // through JSON, and the token.
+#include "remote/web_protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 #include <set>
-
-#include "remote/web_protocol.h"
 
 namespace corvella::remote::web {
 namespace {
@@ -60,11 +60,11 @@ TEST(WebMessages, DecoderTakesSetsAndUndoAndSaysWhyItRefuses) {
 TEST(WebMessages, EveryStepComesBackToItselfThroughJson) {
   const Json hello = Json::parse(HelloMessage({{"1", "Unit", true}}));
   const std::vector<std::pair<std::string, std::string>> scales = {
-      {"level", "output/high/level"},     {"freq", "output/low/eq/6/freq"},
-      {"gain", "input/mic/eq/2/gain"},    {"q", "output/high/eq/1/q"},
-      {"delay", "output/low/delay"},      {"hpf", "output/high/hpf/freq"},
-      {"lpf", "output/high/lpf/freq"},    {"threshold", "compressor/threshold"},
-      {"ratio", "compressor/ratio"},      {"time", "compressor/release"}};
+      {"level", "output/high/level"},  {"freq", "output/low/eq/6/freq"},
+      {"gain", "input/mic/eq/2/gain"}, {"q", "output/high/eq/1/q"},
+      {"delay", "output/low/delay"},   {"hpf", "output/high/hpf/freq"},
+      {"lpf", "output/high/lpf/freq"}, {"threshold", "compressor/threshold"},
+      {"ratio", "compressor/ratio"},   {"time", "compressor/release"}};
   for (const auto& [scale, path] : scales) {
     const Json& steps = hello["steps"][scale];
     ASSERT_GT(steps.size(), 1U) << scale;

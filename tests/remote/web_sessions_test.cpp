@@ -1,6 +1,8 @@
 // The web pages' side of the hub with a unit that answers when the test says: sets reach the unit
 // and every page, undo takes back a whole drag, refusals leave the unit alone and put the page's
 // control back.
+#include "remote/web_sessions.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -8,7 +10,6 @@
 #include "link/edit_table.h"
 #include "remote/remote_hub.h"
 #include "remote/web_protocol.h"
-#include "remote/web_sessions.h"
 
 namespace corvella::remote {
 namespace {
@@ -80,7 +81,8 @@ class WebSessionsTest : public ::testing::Test {
 
   void Say(Client page, const Json& message) { sessions_.Take(page, message.dump()); }
   void Set(Client page, const std::string& path, double value, int gesture) {
-    Say(page, {{"op", "set"}, {"unit", "1"}, {"path", path}, {"value", value}, {"gesture", gesture}});
+    Say(page,
+        {{"op", "set"}, {"unit", "1"}, {"path", path}, {"value", value}, {"gesture", gesture}});
   }
   // What `page` received with op `op`, oldest first.
   std::vector<Json> Got(Client page, const std::string& op) const {
@@ -98,11 +100,10 @@ class WebSessionsTest : public ::testing::Test {
   RemoteHub hub_{[](const std::string&) {}};
   OneUnitLine line_{hub_.Observer()};
   std::vector<std::pair<Client, std::string>> received_;
-  WebSessions sessions_{loop_, hub_,
-                        [this](Client page, std::string text) {
-                          received_.emplace_back(page, std::move(text));
-                        },
-                        [](const std::string&) {}};
+  WebSessions sessions_{
+      loop_, hub_,
+      [this](Client page, std::string text) { received_.emplace_back(page, std::move(text)); },
+      [](const std::string&) {}};
 };
 
 TEST_F(WebSessionsTest, AnsweredSetReachesEveryPageWithOneSetOfCurves) {
