@@ -4,6 +4,8 @@
 - a finger's drag on the HIGH level: from the finger's release (the page's clock) to the frame
   with the drag's last value leaving for the unit (the time serve's protocol journal gives the
   frame; both clocks are the system's), as the window's slider drag is measured;
+- a change made elsewhere (OSC): from serve's line that the unit acknowledged it (written as the
+  change goes to every front end) to the page holding the new value;
 - the first load: bytes of the page's files and of the WebSocket's first messages, and the time
   from navigation to the first curves drawn with every control in place.
 
@@ -13,6 +15,7 @@ import datetime
 import os
 import re
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -69,6 +72,23 @@ def drag_lags(driver, serve, journal, runs):
     return lags
 
 
+def osc_to_page(driver, serve, osc_port, runs):
+    """A set over OSC, alternating two values: the acknowledgement's line to the page's receipt."""
+    lags = []
+    for run in range(runs):
+        value = -30.0 if run % 2 == 0 else -40.0
+        since = len(serve.lines)
+        subprocess.run(["oscsend", "127.0.0.1", str(osc_port), "/corvella/1/output/low/level",
+                        "f", str(value)], check=True)
+        serve.wait_for(rf"serve: 1 output/low/level = {value_text(value)}$", since)
+        acknowledged = serve.at
+        h.wait(driver, lambda: driver.execute_script(
+            "return app.values['1']['output/low/level']") == value)
+        shown = driver.execute_script("return app.shownAt['output/low/level']") / 1000.0
+        lags.append((shown - acknowledged) * 1000.0)
+    return lags
+
+
 def first_loads(serve, runs):
     sizes, ready = [], []
     for _ in range(runs):
@@ -93,7 +113,8 @@ def main():
     cli = sys.argv[1] if len(sys.argv) > 1 else "build/release/bin/corvella-cli"
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     journal = os.path.join(tempfile.mkdtemp(), "journal.txt")
-    serve = h.Serve(cli, options=["--log", journal])
+    serve = h.Serve(cli, ["--osc-udp", "0"], options=["--log", journal])
+    osc_port = int(serve.wait_for(r"OSC over UDP on \S+ port (\d+)").group(1))
     try:
         driver = h.browser(390, 844)
         try:
@@ -101,6 +122,7 @@ def main():
             h.wait(driver, lambda: driver.find_element(By.TAG_NAME, "body")
                    .get_attribute("data-ready") == "1")
             lags = drag_lags(driver, serve, journal, runs)
+            shown = osc_to_page(driver, serve, osc_port, runs)
         finally:
             driver.quit()
         sizes, ready = first_loads(serve, 10)
@@ -109,6 +131,9 @@ def main():
     print(f"web page drag: release to the frame with the last level, "
           f"median {statistics.median(lags):.0f} ms, worst {max(lags):.0f} ms over {runs} drags "
           f"(goal <= 200 ms)")
+    print(f"web page: an OSC change from its acknowledgement to the page, median "
+          f"{statistics.median(shown):.1f} ms, worst {max(shown):.1f} ms over {runs} changes "
+          f"(goal <= 100 ms)")
     files, socket = sizes[-1]
     print(f"web page first load: files {files / 1024:.1f} KiB, WebSocket's first messages "
           f"{socket / 1024:.1f} KiB, together {(files + socket) / 1024:.1f} KiB (goal < 300 kB)")

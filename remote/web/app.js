@@ -9,6 +9,7 @@ const app = {
   socket: null, opened: false, hello: null, units: [], unit: null,
   values: {}, curves: {}, tab: "input", channel: 0, gesture: 0,
   controls: new Map(),  // path -> control
+  shownAt: {},  // path -> when its last change arrived (the benchmark reads it)
 };
 
 // ---- The groups of the window's pages ----------------------------------------------------------
@@ -347,6 +348,7 @@ function receive(m) {
     if (m.unit === app.unit) showAll(); else showUnits();
   } else if (m.op === "changed") {
     (app.values[m.unit] = app.values[m.unit] || {})[m.path] = m.value;
+    app.shownAt[m.path] = performance.timeOrigin + performance.now();
     if (m.unit !== app.unit) { showUnits(); return; }
     const ctl = app.controls.get(m.path);
     if (ctl) ctl.update(m.value);
