@@ -76,9 +76,10 @@ Serving the units to show control and building automation:
   serve [--osc-udp PORT] [--osc-tcp PORT] [--http PORT] [--listen ADDR] [--fast]
   serve [--mqtt HOST[:PORT]] [--mqtt-prefix P] [--mqtt-user U --mqtt-password-file F] [--mqtt-cafile F]
                          find every unit on every port (as fleet scan), read each one's
-                         program, then serve them over OSC (UDP, TCP) and MQTT until
-                         SIGINT or SIGTERM, when every unit gets its goodbye; on 127.0.0.1
-                         unless --listen says otherwise (docs/remote-control.md); --demo
+                         program, then serve them over OSC (UDP, TCP), MQTT and a web page
+                         (--http; its token is printed at start) until SIGINT or SIGTERM,
+                         when every unit gets its goodbye; on 127.0.0.1 unless --listen
+                         says otherwise (docs/remote-control.md, docs/web-page.md); --demo
                          serves the demo unit
 
 Offline commands:

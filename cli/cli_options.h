@@ -103,7 +103,7 @@ struct Invocation {
   bool fleetAll = false;              // fleet download --all
   std::vector<FleetUnit> fleetUnits;  // fleet download --units PORT:ID,...
 
-  // serve: at least one of the three servers.
+  // serve: at least one of the servers.
   std::optional<int> oscUdp;              // --osc-udp PORT
   std::optional<int> oscTcp;              // --osc-tcp PORT
   std::optional<int> httpPort;            // --http PORT

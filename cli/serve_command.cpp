@@ -15,6 +15,8 @@
 #include "remote/osc_server.h"
 #include "remote/remote_hub.h"
 #include "remote/served_line.h"
+#include "remote/web_protocol.h"
+#include "remote/web_server.h"
 #include "sim/demo_unit.h"
 
 namespace corvella::cli {
@@ -136,6 +138,25 @@ int RunServeCommand(const Invocation& inv, link::PortTable ports, std::FILE* err
         status = kExitUnit;
       }
     }
+    std::unique_ptr<remote::WebServer> web;
+    if (inv.httpPort && status == kExitOk) {
+      const std::string token = remote::web::NewToken();
+      web = std::make_unique<remote::WebServer>(loop, hub, token, log);
+      if (token.empty()) {
+        say("web page: no random source for the token");
+        status = kExitUnit;
+      } else if (web->Listen(inv.listen, *inv.httpPort, error)) {
+        // The address with the token after '#' opens the page already let in; the part after
+        // '#' never leaves the browser.
+        const std::string host =
+            inv.listen.find(':') != std::string::npos ? "[" + inv.listen + "]" : inv.listen;
+        say("web page on http://" + host + ":" + std::to_string(web->Port()) + "/ token " + token +
+            " (http://" + host + ":" + std::to_string(web->Port()) + "/#token=" + token + ")");
+      } else {
+        say("web page: " + error);
+        status = kExitUnit;
+      }
+    }
     if (mqttSettings && status == kExitOk) {
       mqtt = std::make_unique<remote::MqttBridge>(loop, hub, *mqttSettings, log);
       if (!mqtt->Start(error)) {
@@ -155,6 +176,7 @@ int RunServeCommand(const Invocation& inv, link::PortTable ports, std::FILE* err
     }
     say("stopping: a goodbye to every unit");
     osc.Close();
+    if (web) web->Close();
     if (mqtt) mqtt->Stop();
   }
   loop.ClearStop();

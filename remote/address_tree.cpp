@@ -547,6 +547,68 @@ bool Store(ProgramParameters& p, const Node& node, const Checked& checked) {
   return true;
 }
 
+std::vector<Value> StepValues(const Node& node) {
+  if (node.kind != NodeKind::Parameter) return {};
+  const Field f = node.ref.field;
+  int first = 0;
+  int last = 0;
+  switch (f) {
+    case Field::InputLevel:
+    case Field::OutputLevel:
+      first = 1;
+      last = 205;
+      break;
+    case Field::InputPeqFrequency:
+    case Field::OutputPeqFrequency:
+      first = kFirstFrequencyCode;
+      last = kLastFrequencyCode;
+      break;
+    case Field::HpfFrequency:
+      first = kHpfOff;
+      last = kLastFrequencyCode;
+      break;
+    case Field::LpfFrequency:
+      first = kFirstFrequencyCode;
+      last = kLpfOff;
+      break;
+    case Field::InputPeqGain:
+    case Field::OutputPeqGain:
+      last = 48;
+      break;
+    case Field::InputPeqQ:
+    case Field::OutputPeqQ:
+      last = kLastQCode;
+      break;
+    case Field::Delay:
+      last = kMaxDelaySteps;
+      break;
+    case Field::Threshold:
+    case Field::Ratio:
+      last = 99;
+      break;
+    case Field::Attack:
+    case Field::Release:
+      last = kLastTimeCode;
+      break;
+    case Field::InputPeqType:
+    case Field::OutputPeqType:
+      last = 5;
+      break;
+    case Field::HpfType:
+    case Field::LpfType:
+      last = 11;
+      break;
+    case Field::Phase:
+      last = 1;
+      break;
+    default:
+      return {};
+  }
+  std::vector<Value> steps;
+  for (int code = first; code <= last; ++code) steps.push_back(ParameterValue(node.ref, code));
+  return steps;
+}
+
 std::string ValueText(const Value& value) {
   if (const int* i = std::get_if<int>(&value)) return std::to_string(*i);
   if (const std::string* s = std::get_if<std::string>(&value)) return *s;

@@ -79,6 +79,11 @@ Checked Check(const Node& node, const Value& value);
 // Stores a checked parameter or program name into the set; false for the other nodes.
 bool Store(ProgramParameters& p, const Node& node, const Checked& checked);
 
+// Every value a setting takes, in the order of its codes (a control that steps through them
+// steps as the unit does); each reads back to its own step through Check. Empty for every node
+// that is not a setting.
+std::vector<Value> StepValues(const Node& node);
+
 // A value as text in its node's units (MQTT payloads): numbers in the shortest form that reads
 // back the same ("-6", "1250", "4.33"), an infinite ratio as "inf".
 std::string ValueText(const Value& value);

@@ -101,6 +101,16 @@ std::string RemoteHub::DeviceName(std::string_view unit) const {
   return slot == nullptr ? std::string() : slot->line->Device(slot->index).name;
 }
 
+const ProgramParameters* RemoteHub::Parameters(std::string_view unit) const {
+  const UnitSlot* slot = Find(unit);
+  return slot == nullptr ? nullptr : &slot->line->Parameters(slot->index);
+}
+
+bool RemoteHub::Online(std::string_view unit) const {
+  const UnitSlot* slot = Find(unit);
+  return slot != nullptr && slot->line->Online(slot->index);
+}
+
 void RemoteHub::ForEachValue(
     const std::function<void(std::string_view, const Node&, const Value&)>& visit) const {
   for (const UnitSlot& slot : units_) {

@@ -81,6 +81,9 @@ class RemoteHub final : private LineObserver {
       const std::function<void(std::string_view, const Node&, const Value&)>& visit) const;
   // The device name of a unit, or empty.
   std::string DeviceName(std::string_view unit) const;
+  // A unit's set as the PC holds it (for the curves a page draws); null for no such unit.
+  const ProgramParameters* Parameters(std::string_view unit) const;
+  bool Online(std::string_view unit) const;
 
   // Says goodbye to every unit; Finished() once every line is done.
   void SayGoodbye();

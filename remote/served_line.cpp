@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fleet/fleet.h"
+#include "link/edit_table.h"
 #include "link/port_table.h"
 
 namespace corvella::remote {
@@ -42,6 +43,17 @@ ProgramParameters& ServedLine::EditableParameters(int unit) {
 }
 
 void ServedLine::Edit(int unit, const ParameterRef& ref) {
+  // A level goes as the window's level slider sends it: the newest value of the channel once per
+  // level pause, without waiting out the answer tick of the frame before, so a dragged level
+  // follows a finger as closely as the window's slider. Only where the line serves one unit: a
+  // frame waiting out its pause must not outlive the core's holding of its unit.
+  const bool level = ref.field == Field::OutputLevel || ref.field == Field::InputLevel;
+  if (level && UnitCount() == 1 && unit == active_ && !running_ && jobs_.empty() && !goodbye_ &&
+      core_->session().link.linkConnected != 0) {
+    if (std::find(levels_.begin(), levels_.end(), ref) == levels_.end()) levels_.push_back(ref);
+    core_->Edits().SendEditAfterPause(ref);
+    return;
+  }
   std::vector<ParameterRef>& pending = units_[Index(unit)].pending;
   if (std::find(pending.begin(), pending.end(), ref) == pending.end()) pending.push_back(ref);
   Pump();
@@ -190,6 +202,10 @@ bool ServedLine::StartJob(const Job& job) {
 }
 
 void ServedLine::ChainEnded(link::Chain chain, link::Outcome outcome) {
+  if (chain == link::Chain::PageEdit) {
+    LevelsAnswered(outcome);
+    return;
+  }
   // A refused start is answered by StartJob's own result.
   if (outcome == link::Outcome::Refused) return;
   if (searching_ && chain == link::Chain::Search) {
@@ -257,6 +273,30 @@ void ServedLine::ChainEnded(link::Chain chain, link::Outcome outcome) {
         break;
     }
     Pump();
+  });
+}
+
+void ServedLine::LevelsAnswered(link::Outcome outcome) {
+  // The levels are told once the last frame of a drag is answered: the unit then holds the
+  // values the set holds now.
+  if (levels_.empty() || active_ < 0) return;
+  if (outcome == link::Outcome::Done && core_->engine().PageEditWaiting()) return;
+  std::vector<std::pair<ParameterRef, std::string>> answered;
+  for (const ParameterRef& ref : std::exchange(levels_, {})) {
+    answered.emplace_back(ref, link::EditFrame(Device(active_).id, core_->parameters(), ref));
+  }
+  loop_.Post([this, unit = active_, answered, outcome, alive = std::weak_ptr<bool>(alive_)] {
+    const auto live = alive.lock();
+    if (!live || !*live) return;
+    if (outcome == link::Outcome::Done || outcome == link::Outcome::WrongAnswer) {
+      SetOnline(unit, true);
+      for (const auto& [ref, frame] : answered) {
+        observer_.EditAnswered(*this, unit, ref, frame, outcome == link::Outcome::Done);
+      }
+    } else {
+      SetOnline(unit, outcome != link::Outcome::NoAnswer);
+      observer_.EditsFailed(*this, unit, outcome);
+    }
   });
 }
 

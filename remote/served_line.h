@@ -91,6 +91,7 @@ class ServedLine final : public RemoteLine {
   };
   void ChainEnded(link::Chain chain, link::Outcome outcome);
   void EditAnswered(const ParameterRef& ref, std::string_view frame, bool right);
+  void LevelsAnswered(link::Outcome outcome);
 
   EventLoop& loop_;
   std::string port_;
@@ -115,6 +116,8 @@ class ServedLine final : public RemoteLine {
   bool finished_ = false;
   bool pumpPosted_ = false;
   ProgramParameters before_{};
+  // Levels sent as the window's level slider sends them, not yet told answered.
+  std::vector<ParameterRef> levels_;
   // Tasks posted to the loop run only while the line lives.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
