@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,13 +122,12 @@ struct Installation {
 
 double oneLineMs = 0;
 
-void BM_FleetBackup(benchmark::State& state) {
-  const int lines = static_cast<int>(state.range(0));
-  const bool fast = state.range(1) != 0;
-  Installation installation(lines, fast);
+// The benchmark's iterations of the backup of `installation`; empty, with the reason given to
+// `state`, when the lines or the backup failed.
+std::optional<Run> Measure(benchmark::State& state, const Installation& installation, bool fast) {
   if (!installation.ready) {
     state.SkipWithError(installation.error.c_str());
-    return;
+    return std::nullopt;
   }
   Run run;
   for (auto _ : state) {
@@ -136,21 +136,29 @@ void BM_FleetBackup(benchmark::State& state) {
   }
   if (run.status != 0) {
     state.SkipWithError("the backup failed");
-    return;
+    return std::nullopt;
   }
+  return run;
+}
+
+void BM_FleetBackup(benchmark::State& state) {
+  const int lines = static_cast<int>(state.range(0));
+  const bool fast = state.range(1) != 0;
+  const auto run = Measure(state, Installation(lines, fast), fast);
+  if (!run) return;
   if (fast) {
-    state.counters["seconds"] = run.ms / 1000.0;
-    state.counters["ratio"] = run.ms / kBoundMs;
+    state.counters["seconds"] = run->ms / 1000.0;
+    state.counters["ratio"] = run->ms / kBoundMs;
     state.counters["units"] = lines * kUnitsPerLine;
     return;
   }
-  if (lines == 1) oneLineMs = run.ms;
-  state.counters["ratio"] = run.ms / kBoundMs;
-  state.counters["vs_protocol_minimum"] = run.ms / kProtocolMinimumMs;
-  state.counters["seconds"] = run.ms / 1000.0;
-  if (oneLineMs > 0) state.counters["vs_one_line"] = run.ms / oneLineMs;
-  state.counters["cpu_ms"] = run.cpuMs;
-  state.counters["peak_mib"] = run.peakMiB;
+  if (lines == 1) oneLineMs = run->ms;
+  state.counters["ratio"] = run->ms / kBoundMs;
+  state.counters["vs_protocol_minimum"] = run->ms / kProtocolMinimumMs;
+  state.counters["seconds"] = run->ms / 1000.0;
+  if (oneLineMs > 0) state.counters["vs_one_line"] = run->ms / oneLineMs;
+  state.counters["cpu_ms"] = run->cpuMs;
+  state.counters["peak_mib"] = run->peakMiB;
   state.counters["units"] = lines * kUnitsPerLine;
 }
 // One line first: the reference the others are held against.
@@ -167,28 +175,16 @@ BENCHMARK(BM_FleetBackup)
 // against the pseudo-terminals' figure of as many lines.
 void BM_FleetBackupNetwork(benchmark::State& state) {
   const int lines = static_cast<int>(state.range(0));
-  Installation installation(lines, false, true);
-  if (!installation.ready) {
-    state.SkipWithError(installation.error.c_str());
-    return;
-  }
-  Run run;
-  for (auto _ : state) {
-    run = BackUp(installation.ports, installation.folder, false);
-    state.SetIterationTime(run.ms / 1000.0);
-  }
-  if (run.status != 0) {
-    state.SkipWithError("the backup failed");
-    return;
-  }
+  const auto run = Measure(state, Installation(lines, false, true), false);
+  if (!run) return;
   static double oneNetworkLineMs = 0;
-  if (lines == 1) oneNetworkLineMs = run.ms;
-  state.counters["seconds"] = run.ms / 1000.0;
-  state.counters["vs_protocol_minimum"] = run.ms / kProtocolMinimumMs;
-  if (oneNetworkLineMs > 0) state.counters["vs_one_line"] = run.ms / oneNetworkLineMs;
-  if (oneLineMs > 0) state.counters["vs_one_pty_line"] = run.ms / oneLineMs;
-  state.counters["cpu_ms"] = run.cpuMs;
-  state.counters["peak_mib"] = run.peakMiB;
+  if (lines == 1) oneNetworkLineMs = run->ms;
+  state.counters["seconds"] = run->ms / 1000.0;
+  state.counters["vs_protocol_minimum"] = run->ms / kProtocolMinimumMs;
+  if (oneNetworkLineMs > 0) state.counters["vs_one_line"] = run->ms / oneNetworkLineMs;
+  if (oneLineMs > 0) state.counters["vs_one_pty_line"] = run->ms / oneLineMs;
+  state.counters["cpu_ms"] = run->cpuMs;
+  state.counters["peak_mib"] = run->peakMiB;
   state.counters["units"] = lines * kUnitsPerLine;
 }
 BENCHMARK(BM_FleetBackupNetwork)
